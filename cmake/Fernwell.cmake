@@ -1,0 +1,48 @@
+# fernwell_library(<folder> [DEPS targets...])
+# One static library per code folder: every .cpp of the folder except main.cpp and the
+# other platform's files (*_posix.cpp / *_win32.cpp). Target name: fernwell_<folder>.
+function(fernwell_library folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER sources EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
+  set(cpp ${sources})
+  list(FILTER cpp INCLUDE REGEX "\\.(cpp|qrc)$")
+  if(cpp)
+    add_library(fernwell_${folder} STATIC ${sources})
+    set(scope PUBLIC)
+  else()
+    add_library(fernwell_${folder} INTERFACE)
+    set(scope INTERFACE)
+  endif()
+  target_include_directories(fernwell_${folder} ${scope} ${CMAKE_SOURCE_DIR})
+  if(ARG_DEPS)
+    target_link_libraries(fernwell_${folder} ${scope} ${ARG_DEPS})
+  endif()
+endfunction()
+
+# fernwell_test(<folder> [GUI] [LIBS targets...])
+# One GoogleTest binary per folder from tests/<folder>/*.cpp, named <folder>_tests.
+# GUI suites get the main of tests/common (QApplication, offscreen, failing message-box hook).
+function(fernwell_test folder)
+  cmake_parse_arguments(ARG "GUI" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  add_executable(${folder}_tests ${sources})
+  target_link_libraries(${folder}_tests PRIVATE ${ARG_LIBS} fernwell_testcommon GTest::gmock)
+  if(ARG_GUI)
+    target_link_libraries(${folder}_tests PRIVATE fernwell_guitestmain Qt6::Test)
+  else()
+    target_link_libraries(${folder}_tests PRIVATE GTest::gtest_main)
+  endif()
+  # Tests find the built programs (fernwell-sim, fernwell-cli) through this directory.
+  target_compile_definitions(${folder}_tests PRIVATE
+    FERNWELL_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  gtest_discover_tests(${folder}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

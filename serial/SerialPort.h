@@ -1,0 +1,74 @@
+#pragma once
+// One COM port: open and configure it (8 data bits, no parity, 1 stop bit, RTS on, no
+// handshake), write a block, read a reply until the line falls silent, close it.
+//
+// The module protocol depends on two properties of this class:
+//  - every Write first discards whatever is waiting in both directions, so the reply read
+//    after a write belongs to that write (late echoes and noise are thrown away);
+//  - a Read ends when the wanted count has arrived or when two reads in a row of 100 ms
+//    each brought nothing, i.e. about 200 ms after the module's last byte.
+//
+// The implementation lives in SerialPort_posix.cpp (termios) and SerialPort_win32.cpp.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+using FernwellPortHandle = void*;  // HANDLE
+#else
+using FernwellPortHandle = int;  // file descriptor
+#endif
+
+class CSerialPort {
+public:
+    // Results of Open, by the step that failed.
+    enum OpenResult {
+        kOpenOk = 0,
+        kOpenDeviceFailed = -1,    // the device could not be opened (absent, busy, no rights)
+        kOpenSetStateFailed = -2,  // writing the line state failed
+        kOpenBadDefinition = -3,   // the line definition was refused
+        kOpenGetStateFailed = -4,  // reading the line state failed
+        kOpenTimeoutsFailed = -5,  // setting the time-outs failed
+    };
+
+    CSerialPort();
+    ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens COM `portNumber` (1..255) after closing what is held and waiting OpenDelayMs().
+    // Returns 0 or one of the negative OpenResult codes. On failure LastErrorText() says why.
+    int Open(int portNumber, int baudRate, char parity, int dataBits, int stopBits);
+    // Purges both directions, then writes `count` bytes; `count` returns the number written.
+    // Returns 0, or -1 when no port is held.
+    int Write(const void* data, int& count);
+    // Reads up to `count` bytes into `buffer` (which must hold count + 1 bytes: the reply is
+    // always NUL-terminated); `count` returns the number received. Returns 0, or -1 when no
+    // port is held.
+    int Read(void* buffer, int& count);
+    // Closes the port if one is held. Returns 0.
+    int Close();
+
+    bool IsOpen() const;
+    int PortNumber() const { return portNumber_; }
+    // The system's error code and text captured where the last Open failed (empty after success).
+    int LastError() const { return lastError_; }
+    const std::string& LastErrorText() const { return lastErrorText_; }
+
+    // The pause before every open (500 ms: gives an adapter time to settle after a close).
+    // Tests shorten it; the program never changes it.
+    static int OpenDelayMs();
+    static void SetOpenDelayMs(int ms);
+
+private:
+    FernwellPortHandle handle_;
+    int portNumber_ = 0;
+    int lastError_ = 0;
+    std::string lastErrorText_;
+};
+
+// Empties `ports` and fills it with the numbers (1..255) of the COM ports that exist, in
+// ascending order. A port that exists but is in use or not permitted is listed too.
+// Returns 1.
+int EnumerateComPorts(std::vector<unsigned>& ports);
