@@ -1,0 +1,48 @@
+#pragma once
+// Checks the configuration dialogs make before an upload, and the 640's alarm switch rule.
+// No widgets: each returns what the dialog is to show or store.
+
+#include <optional>
+#include <string>
+
+#include "protocol/ModuleData.h"
+
+// A message box the caller shows with an OK button only.
+struct RuleMessage {
+    std::string text;
+    std::string caption;
+
+    bool operator==(const RuleMessage&) const = default;
+};
+
+// 640 alarm switches: "Enable ... Alarm" and its "Latched" box. Clicking either sets the mode
+// 2 (enabled and latched), 1 (enabled) or 0 (off); "Latched" cannot stay checked while its
+// alarm is off, so it comes back cleared then.
+struct AlarmSwitches {
+    bool enabled = false;
+    bool latched = false;
+
+    bool operator==(const AlarmSwitches&) const = default;
+};
+struct AlarmSwitchResult {
+    int mode = 0;
+    bool latched = false;
+
+    bool operator==(const AlarmSwitchResult&) const = default;
+};
+AlarmSwitchResult ApplyAlarmSwitch(const AlarmSwitches& boxes);
+// ShowSettings: mode > 0 checks "Enable", mode > 1 also "Latched" (and the release point and
+// release delay edits of a latched alarm are disabled).
+AlarmSwitches SwitchesForMode(int mode);
+
+// The 640's Send checks its two alarm pairs, enabled or not: the high set point must not be
+// below its release point, the low release point not below its set point (equal passes).
+// The first pair that fails is reset to its defaults (120/110 or 5/10) in `data` and its
+// "Invalid Entry" message returned; nothing may be sent then. Everything else stays as read.
+std::optional<RuleMessage> CheckAlarmPairs(ModuleData640& data);
+
+// A number command carries its value in 8 characters after "x=", so a value with more sign
+// and integer characters than that would reach the module as another number. These name the
+// first typed field (in the dialog's order) that cannot be sent, with the range it can carry.
+std::optional<RuleMessage> CheckSendable(const ModuleData612& data);
+std::optional<RuleMessage> CheckSendable(const ModuleData640& data);

@@ -1,0 +1,116 @@
+#include "config/ConfigChecks.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+const char* const kHighMessage =
+    "For High Alarms, Activation Value Should Be Greater Than The Release Value.\n"
+    "Invalid Values Have Been Set To Defaults, And No Settings Have Been Sent";
+const char* const kLowMessage =
+    "For Low Alarms, Activation Value Should Be Less Than The Release Value.\n"
+    "Invalid Values Have Been Set To Defaults, And No Settings Have Been Sent";
+
+TEST(AlarmPairs, OnlyTheFailingPairIsReset) {
+    struct Row {
+        int line;
+        double highSet, highRelease, lowSet, lowRelease;
+        const char* message;  // nullptr: accepted
+        double wantHighSet, wantHighRelease, wantLowSet, wantLowRelease;
+    } rows[] = {
+        {__LINE__, 100, 100, 5, 10, nullptr, 100, 100, 5, 10},    // equal passes
+        {__LINE__, 120, 110, 10, 10, nullptr, 120, 110, 10, 10},  // low equal too
+        {__LINE__, 99.7, 90, 5, 10, nullptr, 99.7, 90, 5, 10},
+        {__LINE__, 90, 100, 20, 30, kHighMessage, 120, 110, 20, 30},
+        {__LINE__, 120, 110, 20, 10, kLowMessage, 120, 110, 5, 10},
+        // Both wrong: the high pair is reported and reset, the low one waits for next Send.
+        {__LINE__, 90, 100, 20, 10, kHighMessage, 120, 110, 20, 10},
+        {__LINE__, -5, -4.5, 0, 0, kHighMessage, 120, 110, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        ModuleData640 data = Defaults640();
+        data.highSetDelay = 42;
+        data.highSetPoint = row.highSet;
+        data.highReleasePoint = row.highRelease;
+        data.lowSetPoint = row.lowSet;
+        data.lowReleasePoint = row.lowRelease;
+        const std::optional<RuleMessage> message = CheckAlarmPairs(data);
+        if (row.message) {
+            ASSERT_TRUE(message.has_value());
+            EXPECT_EQ(message->text, row.message);
+            EXPECT_EQ(message->caption, "Invalid Entry");
+        } else {
+            EXPECT_FALSE(message.has_value());
+        }
+        EXPECT_EQ(data.highSetPoint, row.wantHighSet);
+        EXPECT_EQ(data.highReleasePoint, row.wantHighRelease);
+        EXPECT_EQ(data.lowSetPoint, row.wantLowSet);
+        EXPECT_EQ(data.lowReleasePoint, row.wantLowRelease);
+        EXPECT_EQ(data.highSetDelay, 42);
+    }
+}
+
+TEST(AlarmSwitches, LatchedNeverStaysOnADisabledAlarm) {
+    struct Row {
+        int line;
+        AlarmSwitches boxes;
+        AlarmSwitchResult result;
+    } rows[] = {
+        {__LINE__, {false, false}, {0, false}},
+        {__LINE__, {false, true}, {0, false}},
+        {__LINE__, {true, false}, {1, false}},
+        {__LINE__, {true, true}, {2, true}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        const AlarmSwitchResult result = ApplyAlarmSwitch(row.boxes);
+        EXPECT_EQ(result, row.result);
+        // And ShowSettings shows the boxes the mode stands for.
+        EXPECT_EQ(SwitchesForMode(result.mode), (AlarmSwitches{row.boxes.enabled, result.latched}));
+    }
+    EXPECT_EQ(SwitchesForMode(5), (AlarmSwitches{true, true}));
+    EXPECT_EQ(SwitchesForMode(-1), (AlarmSwitches{false, false}));
+}
+
+TEST(Sendable, NamesTheFirstFieldThatWouldArriveCorrupted) {
+    struct Row {
+        int line;
+        double k, offset, pulse;
+        const char* field;  // nullptr: sendable
+    } rows[] = {
+        {__LINE__, 1.6965, 0.059, 2.0, nullptr},         // the defaults
+        {__LINE__, 99999999.0, -9999999.0, 0, nullptr},  // the widest that still fit
+        {__LINE__, 100000000.0, 0, 0, "K"},              // would go out as k=10000000
+        {__LINE__, 1, -10000000.0, 0, "Offset"},
+        {__LINE__, 1, 0, NAN, "Pulse Value"},
+        {__LINE__, 1e9, 1e9, 1e9, "K"},  // the first field in the dialog's order
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        ModuleData612 data = Defaults612();
+        data.kFactor = row.k;
+        data.offset = row.offset;
+        data.pulseValue = row.pulse;
+        const std::optional<RuleMessage> message = CheckSendable(data);
+        if (!row.field) {
+            EXPECT_FALSE(message.has_value()) << message->text;
+            continue;
+        }
+        ASSERT_TRUE(message.has_value());
+        EXPECT_EQ(message->text.rfind(std::string(row.field) + " cannot be sent", 0), 0u)
+            << message->text;
+        EXPECT_NE(message->text.find("99999999.999999"), std::string::npos);
+        EXPECT_EQ(message->caption, "Invalid Entry");
+    }
+    ModuleData640 data640 = Defaults640();
+    EXPECT_FALSE(CheckSendable(data640).has_value());
+    data640.lowReleasePoint = 123456789.0;
+    ASSERT_TRUE(CheckSendable(data640).has_value());
+    EXPECT_EQ(CheckSendable(data640)->text.rfind("Low Release Point cannot be sent", 0), 0u);
+}
+
+}  // namespace
