@@ -1,10 +1,15 @@
 #pragma once
-// How COM numbers (1..255, the numbers the user sees) map to devices off Windows.
+// How COM numbers (1..255, the numbers the user sees) map to devices. On Windows COM N is
+// the device \\.\COMN and there is no ports directory. Elsewhere:
 //
 //  1. A link `comN` in the ports directory names the device of COM N. Users link
 //     /dev/serial/by-id/... there; fernwell-sim puts its pseudo-terminal there.
 //  2. Otherwise COM1-32 = /dev/ttyS0-31, COM33-64 = /dev/ttyUSB0-31,
 //     COM65-96 = /dev/ttyACM0-31; COM97 and up have no default device.
+//
+// Two variables move the system folders, so tests can lay out fake devices:
+// FERNWELL_DEV_ROOT stands for /dev and FERNWELL_SYSFS_ROOT for /sys (unset or empty: the
+// real ones). Links in the ports directory are taken as they are.
 
 #include <string>
 
@@ -16,11 +21,17 @@ constexpr int kLastPort = 255;
 // $XDG_CONFIG_HOME/fernwell/ports, or ~/.config/fernwell/ports when the variable is unset.
 std::string PortsDirectory();
 
-// The device path of COM `portNumber`, or an empty string when it has none.
+// The device path of COM `portNumber`, or an empty string when it has none. For a link the
+// path it resolves to (the link itself when it dangles).
 std::string DevicePath(int portNumber);
 
 // Whether COM `portNumber` exists: its device opens, or fails only for lack of rights or
 // because it is busy. A dangling link and a ttyS without a UART do not exist.
 bool PortExists(int portNumber);
+
+// The reason shown after "Error Opening COM%d:\n" when opening `device` failed with the
+// system error `error`: the system's own text, plus for missing rights the group that owns
+// the device, and for a busy device that another program is using the port.
+std::string OpenErrorText(int error, const std::string& device);
 
 }  // namespace portmap

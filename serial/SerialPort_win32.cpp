@@ -1,0 +1,158 @@
+// CSerialPort on the Win32 communications API.
+//
+// The read rule comes from the time-outs: with ReadIntervalTimeout and
+// ReadTotalTimeoutMultiplier both MAXDWORD and ReadTotalTimeoutConstant 100, ReadFile returns
+// at once with what is buffered, else with the first byte to arrive, else after 100 ms with
+// nothing. Read stops after two such empty reads in a row.
+//
+// The device control block and the time-out record live only inside Open: nothing after
+// Open needs them, and keeping them out of the header keeps <windows.h> out of it.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+#include "serial/PortMap.h"
+#include "serial/SerialPort.h"
+
+namespace {
+
+std::atomic<int> gOpenDelayMs{500};
+
+}  // namespace
+
+CSerialPort::CSerialPort() : handle_(nullptr) {}
+
+// Closes a port still held (the program itself leaves its one port to the end of the process).
+CSerialPort::~CSerialPort() {
+    Close();
+}
+
+int CSerialPort::OpenDelayMs() {
+    return gOpenDelayMs.load();
+}
+
+void CSerialPort::SetOpenDelayMs(int ms) {
+    gOpenDelayMs.store(std::max(ms, 0));
+}
+
+bool CSerialPort::IsOpen() const {
+    return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE;
+}
+
+int CSerialPort::Open(int portNumber, int baudRate, char parity, int dataBits, int stopBits) {
+    portNumber_ = portNumber;
+    Close();
+    lastError_ = 0;
+    lastErrorText_.clear();
+
+    // Unlike a failed CreateFile, a failure in steps 5 to 9 keeps the open handle: the next
+    // Open or Close releases it.
+    auto fail = [&](int code) {
+        lastError_ = static_cast<int>(GetLastError());
+        lastErrorText_ = portmap::OpenErrorText(lastError_, std::string());
+        return code;
+    };
+
+    if (portNumber < portmap::kFirstPort || portNumber > portmap::kLastPort) {
+        handle_ = INVALID_HANDLE_VALUE;
+        lastError_ = ERROR_FILE_NOT_FOUND;
+        lastErrorText_ = "COM" + std::to_string(portNumber) +
+                         " is not a valid port number: ports are numbered 1 to 255.";
+        return kOpenDeviceFailed;
+    }
+
+    // The plain "COM%d" form opens only COM1-COM9; the device namespace form opens every
+    // number, and is the form EnumerateComPorts probes.
+    char device[50];
+    std::snprintf(device, sizeof device, "\\\\.\\COM%d", portNumber);
+    char definition[50];
+    std::snprintf(definition, sizeof definition, "baud=%d parity=%c data=%d stop=%d", baudRate,
+                  parity, dataBits, stopBits);
+
+    Sleep(static_cast<DWORD>(OpenDelayMs()));
+
+    handle_ =
+        CreateFileA(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle_ == INVALID_HANDLE_VALUE) {
+        return fail(kOpenDeviceFailed);
+    }
+
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+    timeouts.ReadTotalTimeoutConstant = 100;
+    timeouts.WriteTotalTimeoutMultiplier = 1000;
+    timeouts.WriteTotalTimeoutConstant = 1000;
+    if (!SetCommTimeouts(handle_, &timeouts)) {
+        return fail(kOpenTimeoutsFailed);
+    }
+
+    DCB line{};
+    line.DCBlength = sizeof line;
+    if (!GetCommState(handle_, &line)) {
+        return fail(kOpenGetStateFailed);
+    }
+    line.fRtsControl = RTS_CONTROL_ENABLE;
+    // Naming no handshake makes BuildCommDCB turn XON/XOFF and hardware flow control off.
+    if (!BuildCommDCBA(definition, &line)) {
+        return fail(kOpenBadDefinition);
+    }
+    if (!SetCommState(handle_, &line)) {
+        return fail(kOpenSetStateFailed);
+    }
+    PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    return kOpenOk;
+}
+
+int CSerialPort::Close() {
+    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle_);
+    }
+    handle_ = nullptr;
+    return 0;
+}
+
+int CSerialPort::Write(const void* data, int& count) {
+    if (handle_ == nullptr) {
+        return -1;
+    }
+    // Late echoes and noise go before the command, so the reply read next belongs to it.
+    PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    DWORD written = 0;
+    WriteFile(handle_, data, static_cast<DWORD>(std::max(count, 0)), &written, nullptr);
+    count = static_cast<int>(written);
+    return 0;
+}
+
+int CSerialPort::Read(void* buffer, int& count) {
+    if (handle_ == nullptr) {
+        return -1;
+    }
+    char* bytes = static_cast<char*>(buffer);
+    const int want = std::max(count, 0);
+    int total = 0;
+    int idle = 0;
+    do {
+        // A failed ReadFile (dead or invalid handle) counts as an empty read.
+        DWORD got = 0;
+        ReadFile(handle_, bytes + total, static_cast<DWORD>(want - total), &got, nullptr);
+        total += static_cast<int>(got);
+        idle = got > 0 ? 0 : idle + 1;
+    } while (total < want && idle < 2);
+    bytes[total] = '\0';
+    count = total;
+    return 0;
+}
+
+int EnumerateComPorts(std::vector<unsigned>& ports) {
+    ports.clear();
+    for (int n = portmap::kFirstPort; n <= portmap::kLastPort; ++n) {
+        if (portmap::PortExists(n)) {
+            ports.push_back(static_cast<unsigned>(n));
+        }
+    }
+    return 1;
+}

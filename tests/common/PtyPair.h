@@ -1,0 +1,104 @@
+#pragma once
+// Test helpers for the serial line: a pseudo-terminal pair whose slave stands in for a COM
+// port (the code under test opens the slave path) while the test plays the peer on the
+// master, and a scratch ports directory that maps COM numbers to such devices.
+
+#include <termios.h>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fwtest {
+
+class PtyPair {
+public:
+    // Opens a master and keeps one descriptor of the slave open for the pair's lifetime, so
+    // the master never sees a hang-up while the code under test closes and reopens the slave
+    // (a Linux master reads EIO whenever no slave descriptor is open). The slave keeps the
+    // kernel's default settings (canonical, echo, 38400 baud) until someone changes them.
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    // False when the pair could not be made; Error() says why.
+    bool Ok() const { return master_ >= 0; }
+    const std::string& Error() const { return error_; }
+
+    const std::string& SlavePath() const { return slavePath_; }
+    int MasterFd() const { return master_; }
+    // The pair's own slave descriptor (-1 after ReleaseSlave), for ioctls on the slave tty.
+    int SlaveFd() const { return slave_; }
+
+    // Writes all of `bytes` to the master, i.e. sends them to whoever holds the slave.
+    bool WriteMaster(std::string_view bytes);
+    // Reads from the master until `count` bytes have arrived or `timeoutMs` has passed.
+    std::string ReadMaster(std::size_t count, int timeoutMs);
+    // Reads from the master until it has been silent for `quietMs` (or hung up).
+    std::string ReadMasterUntilQuiet(int quietMs);
+    // Waits until the slave's input queue holds at least `count` bytes (sent from the master
+    // and not yet read by anyone). False after `timeoutMs`.
+    bool WaitSlaveInput(std::size_t count, int timeoutMs);
+    // Bytes waiting in the slave's input queue.
+    std::size_t SlaveInputPending() const;
+
+    // The slave's line settings as the kernel holds them (read and written through the
+    // master, which shares them on Linux).
+    std::optional<termios> SlaveTermios() const;
+    bool SetSlaveTermios(const termios& t);
+
+    // Hangs up the line: every slave descriptor then reads end of file.
+    void CloseMaster();
+    // Drops the pair's own slave descriptor.
+    void ReleaseSlave();
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string slavePath_;
+    std::string error_;
+};
+
+// For the object's lifetime, points XDG_CONFIG_HOME at a fresh temporary folder holding an
+// empty fernwell/ports directory. With `isolateFixedDevices` (the default) FERNWELL_DEV_ROOT
+// and FERNWELL_SYSFS_ROOT point at empty folders of it as well, so the machine's own
+// /dev/ttyS*, ttyUSB* and ttyACM* take no part and only what the test lays out exists.
+// The previous values of the variables come back on destruction. Not thread-safe (setenv).
+class ScopedPortsDir {
+public:
+    explicit ScopedPortsDir(bool isolateFixedDevices = true);
+    ~ScopedPortsDir();
+    ScopedPortsDir(const ScopedPortsDir&) = delete;
+    ScopedPortsDir& operator=(const ScopedPortsDir&) = delete;
+
+    bool Ok() const { return !root_.empty(); }
+    const std::string& Root() const { return root_; }
+    std::string ConfigHome() const;  // the XDG_CONFIG_HOME in force
+    std::string PortsDir() const;    // <ConfigHome>/fernwell/ports
+    std::string DevRoot() const;     // stands for /dev
+    std::string SysfsRoot() const;   // stands for /sys
+
+    // Makes (or replaces) the link comN -> target. False on failure.
+    bool Link(int comNumber, const std::string& target) const;
+    bool Unlink(int comNumber) const;
+    // Creates an ordinary file `name` (say "ttyUSB0") in DevRoot(): it opens like a device,
+    // which is all the port probe asks of it. Returns its path.
+    std::string MakeFakeDevice(const std::string& name) const;
+    // Writes /sys/class/tty/<name>/type under SysfsRoot() ("0" = no UART behind a ttyS).
+    bool SetUartType(const std::string& name, const std::string& type) const;
+
+private:
+    struct SavedVar {
+        std::string name;
+        std::optional<std::string> value;
+    };
+    void Set(const char* name, const std::string& value);
+
+    std::string root_;
+    std::vector<SavedVar> saved_;
+};
+
+}  // namespace fwtest

@@ -1,0 +1,187 @@
+// COM numbers to devices: links, fixed driver ranges (on fake /dev and /sys trees), and the
+// existence rules of the port probe.
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "serial/PortMap.h"
+#include "serial/SerialPort.h"
+#include "tests/common/PtyPair.h"
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Sets or unsets an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_.c_str(), old_->c_str(), 1);
+        } else {
+            unsetenv(name_.c_str());
+        }
+    }
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+TEST(PortMap, PortsDirectoryFollowsXdgConfigHome) {
+    struct Case {
+        const char* name;
+        const char* xdg;  // nullptr: unset
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"absolute XDG_CONFIG_HOME", "/cfg", "/cfg/fernwell/ports"},
+        {"unset", nullptr, "/home/tech/.config/fernwell/ports"},
+        {"empty counts as unset", "", "/home/tech/.config/fernwell/ports"},
+        {"relative is ignored", "cfg", "/home/tech/.config/fernwell/ports"},
+    };
+    ScopedEnv home("HOME", "/home/tech");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg);
+        EXPECT_EQ(portmap::PortsDirectory(), c.expected);
+    }
+}
+
+TEST(PortMap, DevicePathFromLinksThenFixedRanges) {
+    fwtest::ScopedPortsDir dir;
+    ASSERT_TRUE(dir.Ok());
+    const std::string dev = dir.DevRoot() + "/";
+    const std::string usb = dir.MakeFakeDevice("ttyUSB7");
+    ASSERT_TRUE(dir.Link(2, usb));
+    ASSERT_TRUE(dir.Link(120, usb));
+    ASSERT_TRUE(dir.Link(4, dir.Root() + "/unplugged"));
+    struct Case {
+        int port;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {1, dev + "ttyS0"},
+        {2, usb},                       // the link wins over ttyS1
+        {4, dir.PortsDir() + "/com4"},  // dangling: still the link, never ttyS3
+        {32, dev + "ttyS31"},
+        {33, dev + "ttyUSB0"},
+        {64, dev + "ttyUSB31"},
+        {65, dev + "ttyACM0"},
+        {96, dev + "ttyACM31"},
+        {97, ""},
+        {120, usb},  // links reach beyond the fixed ranges
+        {255, ""},
+        {0, ""},
+        {256, ""},
+        {-1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        EXPECT_EQ(portmap::DevicePath(c.port), c.expected);
+    }
+}
+
+TEST(PortMap, EnumerateAppliesExistenceRules) {
+    fwtest::ScopedPortsDir dir;
+    ASSERT_TRUE(dir.Ok());
+    fwtest::PtyPair pty;
+    ASSERT_TRUE(pty.Ok()) << pty.Error();
+
+    dir.MakeFakeDevice("ttyS0");
+    ASSERT_TRUE(dir.SetUartType("ttyS0", "4"));  // a 16550A
+    const std::string empty = dir.MakeFakeDevice("ttyS1");
+    ASSERT_TRUE(dir.SetUartType("ttyS1", "0"));  // slot without a UART
+    dir.MakeFakeDevice("ttyS2");                 // no sysfs entry: the open decides
+    dir.MakeFakeDevice("ttyUSB0");
+    dir.MakeFakeDevice("ttyACM31");
+    ASSERT_EQ(mkdir((dir.DevRoot() + "/ttyUSB1").c_str(), 0755), 0);  // opens for nobody
+    ASSERT_TRUE(dir.Link(100, pty.SlavePath()));
+    ASSERT_TRUE(dir.Link(150, empty));  // no UART behind it through a link either
+    ASSERT_TRUE(dir.Link(90, dir.Root() + "/gone"));
+    ASSERT_TRUE(dir.Link(4, dir.DevRoot() + "/gone"));
+    dir.MakeFakeDevice("ttyS3");  // a dangling com4 does not fall back to it
+
+    std::vector<unsigned> ports{7};
+    EXPECT_EQ(EnumerateComPorts(ports), 1);
+    EXPECT_EQ(ports, (std::vector<unsigned>{1, 3, 33, 96, 100}));
+}
+
+TEST(PortMap, OpenErrorTextGivesTheReason) {
+    fwtest::ScopedPortsDir dir;
+    ASSERT_TRUE(dir.Ok());
+    const std::string device = dir.MakeFakeDevice("ttyUSB0");
+    // Give the device a group other than ours where we may, so the name must come from it.
+    if (const group* gr = getgrnam("dialout")) {
+        (void)chown(device.c_str(), static_cast<uid_t>(-1), gr->gr_gid);
+    }
+    struct stat st;
+    ASSERT_EQ(stat(device.c_str(), &st), 0);
+    const group* owner = getgrgid(st.st_gid);
+    ASSERT_NE(owner, nullptr);
+    const std::string groupName = owner->gr_name;
+
+    struct Case {
+        int error;
+        std::vector<std::string> present;
+        std::vector<std::string> absent;
+    };
+    const Case cases[] = {
+        {EACCES, {"Permission denied", "\"" + groupName + "\"", "log in again"}, {"Another"}},
+        {EPERM, {"not permitted", "\"" + groupName + "\"", "log in again"}, {"Another"}},
+        {EBUSY, {"busy", "Another program is using the port"}, {"group"}},
+        {ENOENT, {"No such file or directory"}, {"group", "Another"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        const std::string text = portmap::OpenErrorText(c.error, device);
+        for (const std::string& part : c.present) {
+            EXPECT_TRUE(Contains(text, part)) << text << " lacks " << part;
+        }
+        for (const std::string& part : c.absent) {
+            EXPECT_FALSE(Contains(text, part)) << text << " has " << part;
+        }
+    }
+}
+
+TEST(PortMap, DeviceWithoutRightsIsListedButDoesNotOpen) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root opens any device; run the suite as an ordinary user for this case";
+    }
+    fwtest::ScopedPortsDir dir;
+    ASSERT_TRUE(dir.Ok());
+    const std::string device = dir.MakeFakeDevice("ttyUSB4");
+    ASSERT_EQ(chmod(device.c_str(), 0), 0);
+
+    EXPECT_TRUE(portmap::PortExists(37));
+    const int savedDelayMs = CSerialPort::OpenDelayMs();
+    CSerialPort::SetOpenDelayMs(0);
+    CSerialPort port;
+    EXPECT_EQ(port.Open(37, 1200, 'N', 8, 1), CSerialPort::kOpenDeviceFailed);
+    CSerialPort::SetOpenDelayMs(savedDelayMs);
+    EXPECT_EQ(port.LastError(), EACCES);
+    EXPECT_TRUE(Contains(port.LastErrorText(), "log in again")) << port.LastErrorText();
+}
+
+}  // namespace
