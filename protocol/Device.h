@@ -10,18 +10,10 @@
 #include <functional>
 #include <string>
 
+#include "protocol/Decode.h"  // LinkResult and the reply decoders
 #include "protocol/ModuleData.h"
 
 class CSerialPort;
-
-// Result of every query and upload.
-using LinkResult = int;
-enum : LinkResult {
-    kLinkOk = 0,                // the output has been filled
-    kLinkOffline = 1,           // the online flag is zero; nothing was sent
-    kLinkShortReply = 2,        // dump too short, or marker of a single-value reply missing
-    kLinkMissingSeparator = 3,  // a dump line lacked its CR LF; earlier fields are stored
-};
 
 // Called after each byte of an upload (and its pause): bytes sent so far, bytes in all.
 using UploadObserver = std::function<void(int sent, int total)>;
@@ -44,8 +36,11 @@ protected:
     // Writes the two bytes of a query and reads the reply (at most `maxChars`).
     // Returns kLinkOffline without sending when offline.
     LinkResult Query(char letter, int maxChars, std::string& reply);
-    // Sends `commands` in order through SendCommand, reporting progress to `observer`.
+    // Sends `commands` in order, byte-paced as SendCommand does, reporting progress to
+    // `observer` (if any) after each byte and its pause.
     void SendAll(const std::string* commands, int count, const UploadObserver& observer);
+    // One byte in one port write (the port purges first), result ignored, then the pause.
+    void SendByte(char byte);
 
     void* owner_;
     CSerialPort& port_;
@@ -55,6 +50,10 @@ protected:
 class CDevice612 : public CDeviceBase {
 public:
     using CDeviceBase::CDeviceBase;
+    // Unit table 612 (10 names, no per-hour units, no factors). An index outside 0..9 names
+    // nothing and gives "".
+    static const char* UnitName(int index);
+
     LinkResult ReadAll(ModuleData612& data);
     LinkResult SendConfig(const ModuleData612& data, const UploadObserver& observer = {});
 };
@@ -62,6 +61,11 @@ public:
 class CDevice640 : public CDeviceBase {
 public:
     using CDeviceBase::CDeviceBase;
+    // Unit table 640 (13 names and their factors per mph or per gpm). An index outside 0..12
+    // gives "" and the neutral factor 1.0.
+    static const char* UnitName(int index);
+    static double UnitFactor(int index);
+
     LinkResult ReadAll(ModuleData640& data);
     LinkResult ReadFlow(double& flow);
     LinkResult ReadHighStatus(std::uint32_t& status);

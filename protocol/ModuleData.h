@@ -9,54 +9,58 @@
 
 // Basic pulse-output transmitter (model 612), dump lines 1 to 15.
 struct ModuleData612 {
-    std::string text1;           // 1: stored only
-    std::string text2;           // 2: stored only
-    std::uint32_t word3 = 0;     // 3: stored only
-    char variantChar = 0;        // 4: stored only on this model
-    double kFactor = 0;          // 5: "k=%0.6f"
-    double offset = 0;           // 6: "o=%0.6f"
-    double pulseValue = 0;       // 7: quantity per output pulse, "x=%0.6f"
-    double pulseWidth = 0;       // 8: output pulse width in ms, "w=%0.6f"
-    double value9 = 0;           // 9: stored only
-    double flowRate = 0;         // 10: live reading in the unit named by SensorCode
-    double value11 = 0;          // 11: stored only
-    std::uint32_t word12 = 0;    // 12: stored only
-    double value13 = 0;          // 13: stored only
-    int SensorCode = 0;          // 14: digits row-high, row, type, unit; "u=%0.4d\r"
-    int PulseUnitCode = 0;       // 15: read-back form, e.g. 51; "d=%0.4x\r"
+    std::string text1;         // 1: stored only
+    std::string text2;         // 2: stored only
+    std::uint32_t word3 = 0;   // 3: stored only
+    char variantChar = 0;      // 4: stored only on this model
+    double kFactor = 0;        // 5: "k=%0.6f"
+    double offset = 0;         // 6: "o=%0.6f"
+    double pulseValue = 0;     // 7: quantity per output pulse, "x=%0.6f"
+    double pulseWidth = 0;     // 8: output pulse width in ms, "w=%0.6f"
+    double value9 = 0;         // 9: stored only
+    double flowRate = 0;       // 10: live reading in the unit named by SensorCode
+    double value11 = 0;        // 11: stored only
+    std::uint32_t word12 = 0;  // 12: stored only
+    double value13 = 0;        // 13: stored only
+    int SensorCode = 0;        // 14: digits row-high, row, type, unit; "u=%0.4d\r"
+    int PulseUnitCode = 0;     // 15: read-back form, e.g. 51; "d=%0.4x\r"
 
     bool operator==(const ModuleData612&) const = default;
 };
 
 // Alarm transmitter (model 640), dump lines 1 to 22.
 struct ModuleData640 {
-    std::string text1;               // 1
-    std::string text2;               // 2
-    std::uint32_t word3 = 0;         // 3
-    char variantChar = 0;            // 4: selects the "s=" commands of an upload
-    double kFactor = 0;              // 5: "k=%0.6f"
-    double offset = 0;               // 6: "o=%0.6f"
-    double nValue = 0;               // 7: "n=%0.6f"
-    double flowRate = 0;             // 8: live reading
-    double value9 = 0;               // 9
-    std::uint32_t word10 = 0;        // 10
-    int SensorCode = 0;              // 11: digits type, unit, row, 1; "u=%0.4x\r"
-    double unitFactor = 0;           // 12: "m=%0.6f"
-    double highSetPoint = 0;         // 13: "e=%0.6f"
-    double highReleasePoint = 0;     // 14: "g=%0.6f"
-    double lowSetPoint = 0;          // 15: "j=%0.6f"
-    double lowReleasePoint = 0;      // 16: "d=%0.6f"
-    int highAlarmMode = 0;           // 17: 0 off, 1 on, 2 latched; "p=%0.4d\r"
-    int lowAlarmMode = 0;            // 18: "q=%0.4d\r"
-    int highSetDelay = 0;            // 19: seconds; "$=%0.4d\r"
-    int highReleaseDelay = 0;        // 20: "#=%0.4d\r"
-    int lowSetDelay = 0;             // 21: "%=%0.4d\r"
-    int lowReleaseDelay = 0;         // 22: "&=%0.4d\r"
+    std::string text1;            // 1
+    std::string text2;            // 2
+    std::uint32_t word3 = 0;      // 3
+    char variantChar = 0;         // 4: selects the "s=" commands of an upload
+    double kFactor = 0;           // 5: "k=%0.6f"
+    double offset = 0;            // 6: "o=%0.6f"
+    double nValue = 0;            // 7: "n=%0.6f"
+    double flowRate = 0;          // 8: live reading
+    double value9 = 0;            // 9
+    std::uint32_t word10 = 0;     // 10
+    int SensorCode = 0;           // 11: digits type, unit, row, 1; "u=%0.4x\r"
+    double unitFactor = 0;        // 12: "m=%0.6f"
+    double highSetPoint = 0;      // 13: "e=%0.6f"
+    double highReleasePoint = 0;  // 14: "g=%0.6f"
+    double lowSetPoint = 0;       // 15: "j=%0.6f"
+    double lowReleasePoint = 0;   // 16: "d=%0.6f"
+    int highAlarmMode = 0;        // 17: 0 off, 1 on, 2 latched; "p=%0.4d\r"
+    int lowAlarmMode = 0;         // 18: "q=%0.4d\r"
+    int highSetDelay = 0;         // 19: seconds; "$=%0.4d\r"
+    int highReleaseDelay = 0;     // 20: "#=%0.4d\r"
+    int lowSetDelay = 0;          // 21: "%=%0.4d\r"
+    int lowReleaseDelay = 0;      // 22: "&=%0.4d\r"
 
     bool operator==(const ModuleData640&) const = default;
 };
 
-// What the Defaults buttons of the configuration dialogs put into the records.
+// What the Defaults buttons of the configuration dialogs put into the records. Apply* set only
+// the defaulted fields and keep the rest (text, variantChar, the live reading); Defaults* apply
+// them to an empty record.
+void ApplyDefaults612(ModuleData612& data);
+void ApplyDefaults640(ModuleData640& data);
 ModuleData612 Defaults612();
 ModuleData640 Defaults640();
 

@@ -1,0 +1,112 @@
+#include "protocol/Commands.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace {
+
+constexpr std::size_t kNumberCommandChars = 10;  // letter, "=", 8 characters of the number
+
+// "%0.6f" in the C locale. Qt sets the user's locale at start-up, under which printf would
+// write "1,696500"; the module wants a point.
+std::string FixedSix(double value) {
+    char text[400];  // DBL_MAX has 309 integer digits
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    return std::string(text, result.ptr);
+}
+
+}  // namespace
+
+std::string NumberCommand(char letter, double value) {
+    std::string command{letter, '='};
+    command += FixedSix(value);
+    if (command.size() > kNumberCommandChars) {
+        command.resize(kNumberCommandChars);
+    }
+    command += '\r';
+    return command;
+}
+
+// "%0.4d" and "%.4d" print alike (the precision wins over the 0 flag): at least four digits,
+// a minus sign in front of them: -5 -> "-0005".
+std::string DecimalCodeCommand(char letter, int value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%c=%.4d\r", letter, value);
+    return text;
+}
+
+std::string HexCodeCommand(char letter, int value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%c=%.4x\r", letter, static_cast<unsigned>(value));
+    return text;
+}
+
+std::vector<std::string> ConfigCommands612(const ModuleData612& data) {
+    return {
+        HexCodeCommand('d', data.PulseUnitCode),  NumberCommand('o', data.offset),
+        NumberCommand('k', data.kFactor),         NumberCommand('x', data.pulseValue),
+        NumberCommand('w', data.pulseWidth),      "s=0000\r",
+        DecimalCodeCommand('u', data.SensorCode),
+    };
+}
+
+std::vector<std::string> VariantCommands640(char variantChar) {
+    switch (variantChar) {
+        case '4':
+            return {"s=0002\r"};
+        case 'p':
+            return {"s=0000\r", "s=0001\r", "s=0002\r"};
+        case 's':
+            return {"s=0001\r", "s=0002\r"};
+        default:
+            return {};
+    }
+}
+
+std::vector<std::string> ConfigCommands640(const ModuleData640& data) {
+    std::vector<std::string> commands = {
+        NumberCommand('o', data.offset),
+        NumberCommand('k', data.kFactor),
+        HexCodeCommand('u', data.SensorCode),
+    };
+    for (std::string& command : VariantCommands640(data.variantChar)) {
+        commands.push_back(std::move(command));
+    }
+    const std::vector<std::string> rest = {
+        NumberCommand('n', data.nValue),
+        NumberCommand('m', data.unitFactor),
+        NumberCommand('e', data.highSetPoint),
+        NumberCommand('g', data.highReleasePoint),
+        NumberCommand('j', data.lowSetPoint),
+        NumberCommand('d', data.lowReleasePoint),
+        DecimalCodeCommand('p', data.highAlarmMode),
+        DecimalCodeCommand('q', data.lowAlarmMode),
+        DecimalCodeCommand('$', data.highSetDelay),
+        DecimalCodeCommand('#', data.highReleaseDelay),
+        DecimalCodeCommand('%', data.lowSetDelay),
+        DecimalCodeCommand('&', data.lowReleaseDelay),
+    };
+    commands.insert(commands.end(), rest.begin(), rest.end());
+    return commands;
+}
+
+int CommandBytes(const std::vector<std::string>& commands) {
+    std::size_t bytes = 0;
+    for (const std::string& command : commands) {
+        bytes += command.size();
+    }
+    return static_cast<int>(bytes);
+}
+
+bool FitsNumberCommand(double value) {
+    const std::string text = FixedSix(value);
+    const std::size_t point = text.find('.');
+    return point != std::string::npos && point <= kNumberCommandChars - 2;
+}
+
+double LargestSendableValue() {
+    return 99999999.999999;
+}
+double SmallestSendableValue() {
+    return -9999999.999999;
+}

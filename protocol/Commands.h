@@ -1,0 +1,41 @@
+#pragma once
+// The write commands of a configuration upload, one fixed sequence per model. Every command
+// is plain ASCII ending in CR; SendConfig sends them one byte at a time.
+//
+// Number command: letter, "=", the value with six decimals ("%0.6f", always a "." whatever
+// the locale), the whole cut to 10 characters, then CR:
+//   1.6965 -> "k=1.696500\r"   -0.059 -> "o=-0.05900\r"   120.0 -> "e=120.0000\r"
+// Code command: letter, "=", at least four digits, CR: "p=0001\r" ("%0.4d"), "u=0251\r"
+// ("%0.4x", lower-case hex), "$=-0005\r".
+
+#include <string>
+#include <vector>
+
+#include "protocol/ModuleData.h"
+
+// "<letter>=%0.6f" cut to 10 characters, plus CR.
+std::string NumberCommand(char letter, double value);
+// "<letter>=%0.4d\r" and "<letter>=%0.4x\r".
+std::string DecimalCodeCommand(char letter, int value);
+std::string HexCodeCommand(char letter, int value);
+
+// 612: d= (PulseUnitCode, hex), o=, k=, x=, w=, s=0000, u= (SensorCode, decimal).
+std::vector<std::string> ConfigCommands612(const ModuleData612& data);
+// 640: o=, k=, u= (SensorCode, hex), the s= commands of variantChar, n=, m=, e=, g=, j=, d=,
+// p=, q=, $=, #=, %=, &= (the last six decimal).
+std::vector<std::string> ConfigCommands640(const ModuleData640& data);
+// The 640's "s=" commands by the variant character of dump line 4: '4' -> s=0002;
+// 'p' -> s=0000, s=0001, s=0002; 's' -> s=0001, s=0002; anything else -> none.
+std::vector<std::string> VariantCommands640(char variantChar);
+
+// Characters in all, i.e. port writes (and 50 ms pauses) of an upload.
+int CommandBytes(const std::vector<std::string>& commands);
+
+// Whether a number command keeps the integer part of `value` whole after the cut to 10
+// characters: the sign and integer digits must fit in 8 characters ("e=12345678\r" still
+// does, "e=123456789.000000" is sent as "e=12345678\r"). Only the decimals are lost then.
+// NaN and infinities never fit.
+bool FitsNumberCommand(double value);
+// The largest and smallest six-decimal values that fit: 99999999.999999 and -9999999.999999.
+double LargestSendableValue();
+double SmallestSendableValue();

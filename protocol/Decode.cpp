@@ -1,0 +1,262 @@
+#include "protocol/Decode.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+// The characters of `text` from `pos` on; empty when the text is shorter.
+std::string_view From(std::string_view text, std::size_t pos) {
+    return pos < text.size() ? text.substr(pos) : std::string_view{};
+}
+
+int HexNibble(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return 0;
+}
+
+// ASCII upper case only: bytes 0x80-0xFF are no digits in any radix, so leaving them as they
+// are gives the same result as any code page's upper-casing, without toupper() on a
+// negative char.
+char AsciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Position of `c` among the digits 0-9 A-Z, or -1.
+int DigitPosition(char c) {
+    c = AsciiUpper(c);
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'Z') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// A dump value line: two characters skipped unchecked, then the value characters.
+std::string_view ValueChars(std::string_view line) {
+    return From(line, 2);
+}
+
+std::uint32_t ParseHex8(std::string_view valueChars) {
+    return ParseRadix(valueChars, 8, 16);
+}
+
+// Line 1: the text after its first two characters.
+std::string LineText(std::string_view line) {
+    return std::string(From(line, 2));
+}
+// Line 4: its first character, nothing skipped (0 for an empty line).
+char LineFirstChar(std::string_view line) {
+    return line.empty() ? '\0' : line[0];
+}
+std::uint32_t LineHex8(std::string_view line) {
+    return ParseHex8(ValueChars(line));
+}
+double LineFloat(std::string_view line) {
+    return DecodeModuleFloat(ValueChars(line));
+}
+
+// Walks the dump's lines 1..N, decoding each with its entry of `lines` once the CR LF after
+// it has been found. Line 0 is whatever precedes the first CR LF (usually the echo of "v\r")
+// and is dropped.
+template <typename Record, std::size_t N>
+LinkResult WalkDump(std::string_view reply, int minChars,
+                    void (*const (&lines)[N])(Record&, std::string_view), Record& data) {
+    if (reply.size() < static_cast<std::size_t>(minChars)) {
+        return kLinkShortReply;
+    }
+    constexpr std::string_view kSeparator = "\r\n";
+    std::size_t end = reply.find(kSeparator);
+    if (end == std::string_view::npos) {
+        return kLinkMissingSeparator;
+    }
+    std::size_t begin = end + kSeparator.size();
+    for (const auto decode : lines) {
+        end = reply.find(kSeparator, begin);
+        if (end == std::string_view::npos) {
+            return kLinkMissingSeparator;
+        }
+        decode(data, reply.substr(begin, end - begin));
+        begin = end + kSeparator.size();
+    }
+    return kLinkOk;
+}
+
+}  // namespace
+
+int HexPairValue(std::string_view chars) {
+    const int high = chars.size() > 0 ? HexNibble(chars[0]) : 0;
+    const int low = chars.size() > 1 ? HexNibble(chars[1]) : 0;
+    return high * 16 + low;
+}
+
+double DecodeModuleFloat(std::string_view chars) {
+    const std::uint32_t exponent = HexPairValue(From(chars, 0));
+    const std::uint32_t m2 = HexPairValue(From(chars, 2));
+    const std::uint32_t m1 = HexPairValue(From(chars, 4));
+    const std::uint32_t m0 = HexPairValue(From(chars, 6));
+    const std::uint32_t bits =
+        ((m2 & 0x80u) << 24) | (exponent << 23) | ((m2 & 0x7Fu) << 16) | (m1 << 8) | m0;
+    return static_cast<double>(std::bit_cast<float>(bits));
+}
+
+std::uint32_t ParseRadix(std::string_view text, int count, int radix) {
+    radix = std::clamp(radix, 1, 36);
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(std::max(count, 0)));
+    std::uint32_t result = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const int digit = DigitPosition(text[i]);
+        if (digit >= 0 && digit < radix) {
+            result = result * static_cast<std::uint32_t>(radix) + static_cast<std::uint32_t>(digit);
+        }
+    }
+    return result;
+}
+
+int Decode16Bit(std::string_view valueChars) {
+    const std::uint32_t word = ParseHex8(valueChars);
+    const std::uint32_t low = (word >> 24) & 0xFFu;
+    const std::uint32_t high = (word >> 16) & 0xFFu;
+    return static_cast<int>((high << 8) | low);
+}
+
+int DecodeTopByte(std::string_view valueChars) {
+    return static_cast<int>((ParseHex8(valueChars) >> 24) & 0xFFu);
+}
+
+int DecimalReread(int heldValue) {
+    const std::string decimal = std::to_string(heldValue);
+    return static_cast<int>(ParseRadix(decimal, static_cast<int>(decimal.size()), 16));
+}
+
+LinkResult FindMarkedValue(std::string_view reply, char letter, std::string_view& value) {
+    const char marker[2] = {letter, '='};
+    const std::size_t at = reply.find(std::string_view(marker, 2));
+    if (at == std::string_view::npos) {
+        return kLinkShortReply;
+    }
+    value = From(reply, at + 2).substr(0, 8);
+    return kLinkOk;
+}
+
+LinkResult DecodeFlowReply(std::string_view reply, double& flow) {
+    std::string_view value;
+    const LinkResult result = FindMarkedValue(reply, 'f', value);
+    if (result == kLinkOk) {
+        flow = DecodeModuleFloat(value);
+    }
+    return result;
+}
+
+LinkResult DecodeStatusReply(std::string_view reply, char letter, std::uint32_t& status) {
+    std::string_view value;
+    const LinkResult result = FindMarkedValue(reply, letter, value);
+    if (result == kLinkOk) {
+        status = ParseHex8(value);
+    }
+    return result;
+}
+
+namespace {
+
+// The line tables: entry i decodes dump line i + 1.
+using LineDecoder612 = void (*)(ModuleData612&, std::string_view line);
+using LineDecoder640 = void (*)(ModuleData640&, std::string_view line);
+
+constexpr LineDecoder612 kLines612[kDumpLines612] = {
+    [](ModuleData612& d, std::string_view l) { d.text1 = LineText(l); },
+    [](ModuleData612& d, std::string_view l) { d.text2 = std::string(l); },
+    [](ModuleData612& d, std::string_view l) { d.word3 = LineHex8(l); },
+    [](ModuleData612& d, std::string_view l) { d.variantChar = LineFirstChar(l); },
+    [](ModuleData612& d, std::string_view l) { d.kFactor = LineFloat(l); },
+    [](ModuleData612& d, std::string_view l) { d.offset = LineFloat(l); },
+    [](ModuleData612& d, std::string_view l) { d.pulseValue = LineFloat(l); },
+    [](ModuleData612& d, std::string_view l) { d.pulseWidth = LineFloat(l); },
+    [](ModuleData612& d, std::string_view l) { d.value9 = LineFloat(l); },
+    [](ModuleData612& d, std::string_view l) { d.flowRate = LineFloat(l); },
+    [](ModuleData612& d, std::string_view l) { d.value11 = LineFloat(l); },
+    [](ModuleData612& d, std::string_view l) { d.word12 = LineHex8(l); },
+    [](ModuleData612& d, std::string_view l) { d.value13 = LineFloat(l); },
+    [](ModuleData612& d, std::string_view l) { d.SensorCode = Decode16Bit(ValueChars(l)); },
+    [](ModuleData612& d, std::string_view l) { d.PulseUnitCode = DecodeTopByte(ValueChars(l)); },
+};
+
+constexpr LineDecoder640 kLines640[kDumpLines640] = {
+    [](ModuleData640& d, std::string_view l) { d.text1 = LineText(l); },
+    [](ModuleData640& d, std::string_view l) { d.text2 = std::string(l); },
+    [](ModuleData640& d, std::string_view l) { d.word3 = LineHex8(l); },
+    [](ModuleData640& d, std::string_view l) { d.variantChar = LineFirstChar(l); },
+    [](ModuleData640& d, std::string_view l) { d.kFactor = LineFloat(l); },
+    [](ModuleData640& d, std::string_view l) { d.offset = LineFloat(l); },
+    [](ModuleData640& d, std::string_view l) { d.nValue = LineFloat(l); },
+    [](ModuleData640& d, std::string_view l) { d.flowRate = LineFloat(l); },
+    [](ModuleData640& d, std::string_view l) { d.value9 = LineFloat(l); },
+    [](ModuleData640& d, std::string_view l) { d.word10 = LineHex8(l); },
+    [](ModuleData640& d, std::string_view l) {
+        d.SensorCode = DecimalReread(Decode16Bit(ValueChars(l)));
+    },
+    [](ModuleData640& d, std::string_view l) { d.unitFactor = LineFloat(l); },
+    [](ModuleData640& d, std::string_view l) { d.highSetPoint = LineFloat(l); },
+    [](ModuleData640& d, std::string_view l) { d.highReleasePoint = LineFloat(l); },
+    [](ModuleData640& d, std::string_view l) { d.lowSetPoint = LineFloat(l); },
+    [](ModuleData640& d, std::string_view l) { d.lowReleasePoint = LineFloat(l); },
+    [](ModuleData640& d, std::string_view l) { d.highAlarmMode = DecodeTopByte(ValueChars(l)); },
+    [](ModuleData640& d, std::string_view l) { d.lowAlarmMode = DecodeTopByte(ValueChars(l)); },
+    [](ModuleData640& d, std::string_view l) { d.highSetDelay = Decode16Bit(ValueChars(l)); },
+    [](ModuleData640& d, std::string_view l) { d.highReleaseDelay = Decode16Bit(ValueChars(l)); },
+    [](ModuleData640& d, std::string_view l) { d.lowSetDelay = Decode16Bit(ValueChars(l)); },
+    [](ModuleData640& d, std::string_view l) { d.lowReleaseDelay = Decode16Bit(ValueChars(l)); },
+};
+
+}  // namespace
+
+LinkResult DecodeDump612(std::string_view reply, ModuleData612& data) {
+    return WalkDump(reply, kDumpMinChars612, kLines612, data);
+}
+
+LinkResult DecodeDump640(std::string_view reply, ModuleData640& data) {
+    return WalkDump(reply, kDumpMinChars640, kLines640, data);
+}
+
+std::string EncodeModuleFloat(double value) {
+    // Beyond the float range the module would hold infinity; say so without relying on the
+    // conversion of an out-of-range double.
+    float single = std::numeric_limits<float>::infinity();
+    if (std::isnan(value) || std::fabs(value) <= std::numeric_limits<float>::max()) {
+        single = static_cast<float>(value);
+    } else if (value < 0) {
+        single = -single;
+    }
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(single);
+    const std::uint32_t exponent = (bits >> 23) & 0xFFu;
+    const std::uint32_t m2 = ((bits >> 24) & 0x80u) | ((bits >> 16) & 0x7Fu);
+    return EncodeHexWord((exponent << 24) | (m2 << 16) | (bits & 0xFFFFu));
+}
+
+std::string EncodeHexWord(std::uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+std::string Encode16Bit(int value) {
+    const auto word = static_cast<std::uint32_t>(value) & 0xFFFFu;
+    return EncodeHexWord(((word & 0xFFu) << 24) | ((word >> 8) << 16));
+}
+
+std::string EncodeTopByte(int value) {
+    return EncodeHexWord((static_cast<std::uint32_t>(value) & 0xFFu) << 24);
+}

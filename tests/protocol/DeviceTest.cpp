@@ -1,0 +1,161 @@
+// The protocol objects on a real serial line: a pseudo-terminal whose master plays the module.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "protocol/Commands.h"
+#include "protocol/Device.h"
+#include "serial/SerialPort.h"
+#include "tests/common/PtyPair.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kCom = 17;
+
+class DeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty_.Ok()) << pty_.Error();
+        ASSERT_TRUE(ports_.Ok());
+        ASSERT_TRUE(ports_.Link(kCom, pty_.SlavePath()));
+        CSerialPort::SetOpenDelayMs(0);
+        ASSERT_EQ(port_.Open(kCom, 4800, 'N', 8, 1), 0) << port_.LastErrorText();
+        savedPause_ = CDeviceBase::BytePauseMs();
+    }
+    void TearDown() override {
+        CDeviceBase::SetBytePauseMs(savedPause_);
+        port_.Close();
+    }
+
+    // Plays the module: waits for the query, then sends `reply`.
+    std::future<std::string> Answer(std::string reply) {
+        return std::async(std::launch::async, [this, reply] {
+            std::string query = pty_.ReadMaster(2, 2000);
+            pty_.WriteMaster(reply);
+            return query;
+        });
+    }
+
+    fwtest::PtyPair pty_;
+    fwtest::ScopedPortsDir ports_;
+    CSerialPort port_;
+    int online_ = 1;
+    int savedPause_ = 50;
+};
+
+TEST_F(DeviceTest, OfflineSendsNothing) {
+    online_ = 0;
+    CDevice612 d612(port_, online_);
+    CDevice640 d640(port_, online_);
+    ModuleData612 data612 = Defaults612();
+    ModuleData640 data640 = Defaults640();
+    double flow = 0;
+    std::uint32_t status = 0;
+    int observed = 0;
+    const auto observer = [&observed](int, int) { ++observed; };
+    EXPECT_EQ(d612.SendConfig(data612, observer), kLinkOffline);
+    EXPECT_EQ(d640.SendConfig(data640), kLinkOffline);
+    EXPECT_EQ(d612.ReadAll(data612), kLinkOffline);
+    EXPECT_EQ(d640.ReadAll(data640), kLinkOffline);
+    EXPECT_EQ(d640.ReadFlow(flow), kLinkOffline);
+    EXPECT_EQ(d640.ReadHighStatus(status), kLinkOffline);
+    EXPECT_EQ(d640.ReadLowStatus(status), kLinkOffline);
+    EXPECT_EQ(observed, 0);
+    EXPECT_EQ(data612, Defaults612());
+    EXPECT_EQ(pty_.ReadMasterUntilQuiet(150), "");
+}
+
+// "k=1.696500\r": 11 port writes of one byte, each followed by the pause.
+TEST_F(DeviceTest, SendCommandWritesOneBytePerWrite) {
+    constexpr int kPauseMs = 60;  // wide enough that the reader never sees two bytes at once
+    CDeviceBase::SetBytePauseMs(kPauseMs);
+    auto reader = std::async(std::launch::async, [this] {
+        std::vector<std::string> chunks;  // what each read() of the master returned
+        for (std::string chunk; !(chunk = pty_.ReadMaster(1, 400)).empty();) {
+            chunks.push_back(chunk);
+        }
+        return chunks;
+    });
+    CDevice612 device(port_, online_);
+    const auto start = Clock::now();
+    EXPECT_EQ(device.SendCommand("k=1.696500\r"), 0);
+    const auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(11 * kPauseMs));
+
+    const std::vector<std::string> chunks = reader.get();
+    std::string joined;
+    for (const std::string& chunk : chunks) {
+        EXPECT_EQ(chunk.size(), 1u);
+        joined += chunk;
+    }
+    EXPECT_EQ(joined, "k=1.696500\r");
+    EXPECT_EQ(chunks.size(), 11u);
+}
+
+// The observer runs after each byte has gone out, with (bytes sent, bytes in all), and the
+// line carries exactly the model's command table.
+TEST_F(DeviceTest, SendConfigReportsEveryByte) {
+    CDeviceBase::SetBytePauseMs(0);
+    ModuleData640 data = Defaults640();
+    data.variantChar = 's';
+    const std::vector<std::string> commands = ConfigCommands640(data);
+    std::string expected;
+    for (const std::string& command : commands) {
+        expected += command;
+    }
+    const int total = static_cast<int>(expected.size());
+    ASSERT_EQ(total, 137 + 14);
+
+    std::string received;
+    bool lagging = false;  // after the first miss, stop waiting for every byte
+    std::vector<std::pair<int, int>> calls;
+    const auto observer = [&](int sent, int all) {
+        calls.emplace_back(sent, all);
+        if (!lagging) {
+            received += pty_.ReadMaster(sent - received.size(), 1000);
+            lagging = received.size() != static_cast<std::size_t>(sent);
+            EXPECT_FALSE(lagging) << "byte " << sent << " not on the line when reported";
+        }
+    };
+    CDevice640 device(port_, online_);
+    EXPECT_EQ(device.SendConfig(data, observer), kLinkOk);
+    received += pty_.ReadMasterUntilQuiet(100);
+    EXPECT_EQ(received, expected);
+    ASSERT_EQ(calls.size(), static_cast<std::size_t>(total));
+    for (int i = 0; i < total; ++i) {
+        EXPECT_EQ(calls[i], std::make_pair(i + 1, total));
+    }
+
+    // Without an observer the same bytes go out.
+    CDevice612 device612(port_, online_);
+    EXPECT_EQ(device612.SendConfig(Defaults612()), kLinkOk);
+    std::string expected612;
+    for (const std::string& command : ConfigCommands612(Defaults612())) {
+        expected612 += command;
+    }
+    EXPECT_EQ(pty_.ReadMasterUntilQuiet(300), expected612);
+}
+
+// Query framing: the two bytes of the command, and a read of at most 16 characters for a
+// single value, so a marker after them is not seen.
+TEST_F(DeviceTest, SingleValueReadStopsAtSixteenCharacters) {
+    CDevice640 device(port_, online_);
+    double flow = -7;
+    auto peer = Answer(std::string(15, 'x') + "f=7F000000");
+    EXPECT_EQ(device.ReadFlow(flow), kLinkShortReply);
+    EXPECT_EQ(peer.get(), "f\r");
+    EXPECT_EQ(flow, -7);
+
+    std::uint32_t status = 0;
+    peer = Answer(std::string(12, 'x') + "l=05000101");
+    EXPECT_EQ(device.ReadLowStatus(status), kLinkOk);
+    EXPECT_EQ(peer.get(), "l\r");
+    EXPECT_EQ(status, 0x05u);  // "05": the rest of the value was not read
+}
+
+}  // namespace
