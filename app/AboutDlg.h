@@ -1,0 +1,11 @@
+#pragma once
+// The About box (template 100): icon, version line, maker line, OK.
+
+#include "ui/Dialog.h"
+
+class CAboutDlg : public CDialog {
+    Q_OBJECT
+
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};

@@ -1,0 +1,20 @@
+#include "res/Strings.h"
+
+#include "res/Resource.h"
+
+namespace res {
+
+const char* LoadString(int id) {
+    switch (id) {
+        case IDS_ABOUTBOX:
+            return "&About Fernwell...";
+        case IDS_OFFLINE:
+            return kStatusOffline;
+        case IDS_IDLE:
+            return kStatusIdle;
+        default:
+            return "";
+    }
+}
+
+}  // namespace res

@@ -1,0 +1,49 @@
+#pragma once
+// Texts of the program: the string table (looked up by identifier, as the status bar does
+// with its indicators) and the fixed texts of message boxes, status panes and captions.
+
+namespace res {
+
+// The text of string resource `id`, or an empty text when the table has no such string.
+const char* LoadString(int id);
+
+// Caption of the framework's own message boxes (the application's title).
+constexpr const char* kAppTitle = "Fernwell";
+// Caption of a message box shown without one: the system's default.
+constexpr const char* kDefaultCaption = "Error";
+
+// Status bar, pane 0 (activity) and pane 1 (connection).
+constexpr const char* kStatusIdle = "Idle";
+constexpr const char* kStatusRetrieving = "Retrieving Data...";
+constexpr const char* kStatusCommError = "Comm Error";
+constexpr const char* kStatusOffline = "Offline";
+constexpr const char* kStatusOnline = "Online - COM%d: @ %dbps";
+
+// Message boxes.
+constexpr const char* kErrorCreatingTerminal = "Error Creating Terminal Window";
+constexpr const char* kInvalidArgument = "An invalid argument was encountered.";
+constexpr const char* kErrorOpeningPort = "Error Opening COM%d:\n%s";
+constexpr const char* kErrorOpeningPortCaption = "CommError";
+constexpr const char* kPortMissing = "COM%d: does not exist, setting to COM%d:";
+constexpr const char* kErrorCommunicating =
+    "Error Communicating to Module, Check Serial and Power Cables";
+constexpr const char* kErrorCommunicatingCaption = "Comm Error";
+constexpr const char* kHighAlarmOrder =
+    "For High Alarms, Activation Value Should Be Greater Than The Release Value.\n"
+    "Invalid Values Have Been Set To Defaults, And No Settings Have Been Sent";
+constexpr const char* kLowAlarmOrder =
+    "For Low Alarms, Activation Value Should Be Less Than The Release Value.\n"
+    "Invalid Values Have Been Set To Defaults, And No Settings Have Been Sent";
+constexpr const char* kInvalidEntryCaption = "Invalid Entry";
+constexpr const char* kUseTeeSensor = "Please use a Tee-Type sensor for this size pipe.";
+constexpr const char* kPipeTooLarge =
+    "K and offset values can not be calculated for this size pipe.";
+constexpr const char* kCalculatorCaption = "Error";
+constexpr const char* kPipeIdIncorrect = "This Pipe ID is incorrect please consult manual.";
+constexpr const char* kPipeErrorCaption = "Pipe Error";
+
+// Support pages of the maker, opened with the system's handler for the address.
+constexpr const char* kWwwSupportUrl = "https://support.fernwell.example/";
+constexpr const char* kEmailSupportUrl = "mailto:support@fernwell.example";
+
+}  // namespace res

@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/AboutDlg.h"
+#include "app/FernwellApp.h"
+#include "app/FernwellDlg.h"
+#include "res/Resource.h"
+#include "tests/common/GuiTest.h"
+#include "ui/Bitmaps.h"
+
+namespace {
+
+const QColor kGreen(0, 155, 89);
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dlg.Create());
+        ASSERT_TRUE(guitest::ShowActive(&dlg));
+    }
+    QAction* HelpItem(const QString& text) {
+        for (QAction* a : dlg.menuBar()->actions().last()->menu()->actions()) {
+            if (a->text() == text) {
+                return a;
+            }
+        }
+        return nullptr;
+    }
+    CFernwellDlg dlg;
+};
+
+TEST_F(MainWindowTest, StatusBarStartsIdleAndOffline) {
+    EXPECT_EQ(dlg.statusText(0), "Idle");
+    EXPECT_EQ(dlg.statusText(1), "Offline");
+    ui::StatusBar& bar = dlg.statusBar();
+    EXPECT_EQ(bar.property("controlId").toInt(), AFX_IDW_STATUS_BAR);
+    // Pane 0's text area is the client width less 160 pixels; pane 1 has the rest.
+    QLabel* pane0 = bar.pane(0);
+    EXPECT_EQ(pane0->contentsRect().width() - 2 * pane0->margin(), dlg.clientRect().width() - 160);
+    EXPECT_GT(bar.pane(1)->x(), pane0->x() + pane0->width() - 1);
+    EXPECT_GE(bar.pane(1)->geometry().right(), bar.width() - 8) << "pane 1 stretches to the end";
+    // Along the bottom, below the client area; the window grew by its height.
+    EXPECT_EQ(bar.geometry().bottom(), dlg.height() - 1);
+    EXPECT_EQ(bar.y(), dlg.clientRect().bottom() + 1);
+    EXPECT_EQ(bar.width(), dlg.width());
+}
+
+TEST_F(MainWindowTest, MenuStartsWith612CheckedAndAlarmStatusGrayed) {
+    struct Row {
+        int command;
+        const char* text;
+        bool checked;
+        bool enabled;
+    };
+    const Row rows[] = {
+        {ID_EXIT, "Exit", false, true},
+        {ID_DEVICE_612, "612", true, true},
+        {ID_DEVICE_642, "642", false, true},
+        {ID_SET_COMM_PORT, "Set Comm Port", false, true},
+        {ID_PARAMETERS, "Parameters", false, true},
+        {ID_ALARM_STATUS, "Alarm Status", false, false},
+        {ID_WWW_SUPPORT, "WWW Tech Support", false, true},
+        {ID_EMAIL_SUPPORT, "Email Tech Support", false, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.command);
+        QAction* item = dlg.menuItem(r.command);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->text(), r.text);
+        EXPECT_EQ(dlg.IsMenuItemChecked(r.command), r.checked);
+        EXPECT_EQ(dlg.IsMenuItemEnabled(r.command), r.enabled);
+    }
+    EXPECT_EQ(dlg.menuItem(ID_SHOW_TERMINAL), nullptr) << "32778 has no menu item";
+    // The About item closes the "Help" menu, after a separator.
+    const QList<QAction*> help = dlg.menuBar()->actions().last()->menu()->actions();
+    ASSERT_GE(help.size(), 2);
+    EXPECT_EQ(help.last()->text(), "&About Fernwell...");
+    EXPECT_TRUE(help[help.size() - 2]->isSeparator());
+}
+
+TEST_F(MainWindowTest, ControlsStartAsTheTemplateAndStartUpLeaveThem) {
+    struct Row {
+        int id;
+        const char* text;
+        bool visible;
+    };
+    const Row rows[] = {
+        {IDC_FLOW_RATE, "---", true},           {IDC_FLOW_UNITS, "gpm", true},
+        {IDC_AUTO_UPDATE, "Auto Update", true}, {IDC_POLL_NOW, "Poll Now", true},
+        {IDC_PARAMETERS, "Parameters", true},   {IDC_HIGH_ALARM_LABEL, "High Alarm", false},
+        {IDC_HIGH_ALARM_LAMP, "", false},       {IDC_LOW_ALARM_LABEL, "Low Alarm", false},
+        {IDC_LOW_ALARM_LAMP, "", false},        {IDC_BANNER, "", true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.id);
+        ASSERT_NE(dlg.item(r.id), nullptr);
+        EXPECT_EQ(dlg.GetDlgItemText(r.id), r.text);
+        EXPECT_EQ(dlg.item(r.id)->isVisible(), r.visible);
+    }
+    EXPECT_TRUE(dlg.IsDlgButtonChecked(IDC_AUTO_UPDATE));
+    EXPECT_EQ(ui::BitmapOf(dlg.itemAs<QLabel>(IDC_BANNER)), IDB_BANNER);
+    EXPECT_EQ(dlg.item(IDC_BANNER)->size(), QSize(246, 45));
+    EXPECT_EQ(dlg.windowTitle(), "Fern Well");
+    EXPECT_FALSE(dlg.windowIcon().isNull());
+    EXPECT_EQ(dlg.windowIcon().availableSizes().size(), 3);
+}
+
+// Start-up opens no port yet: the port is chosen by work that is not built.
+TEST_F(MainWindowTest, PollTimerRunsEveryThreeSecondsAndNoPortIsOpen) {
+    QTimer* poll = dlg.findChild<QTimer*>("pollTimer");
+    ASSERT_NE(poll, nullptr);
+    EXPECT_EQ(poll, dlg.timer(ID_TIMER_POLL));
+    EXPECT_TRUE(poll->isActive());
+    EXPECT_EQ(poll->interval(), 3000);
+    EXPECT_FALSE(poll->isSingleShot());
+    EXPECT_FALSE(dlg.port().IsOpen());
+    EXPECT_EQ(dlg.online, 0);
+    EXPECT_EQ(dlg.busy, 0);
+}
+
+TEST_F(MainWindowTest, GreenWindowWhiteTextAndAWhiteFlowDisplay) {
+    EXPECT_EQ(dlg.backgroundColour(), kGreen);
+    EXPECT_EQ(dlg.displayColour(), QColor(Qt::white));
+    EXPECT_EQ(dlg.palette().color(QPalette::Window), kGreen);
+    for (int id : {IDC_FLOW_UNITS, IDC_AUTO_UPDATE, IDC_HIGH_ALARM_LABEL}) {
+        EXPECT_EQ(dlg.item(id)->palette().color(QPalette::WindowText), QColor(Qt::white)) << id;
+    }
+    QWidget* flow = dlg.item(IDC_FLOW_RATE);
+    EXPECT_EQ(flow->palette().color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_TRUE(flow->autoFillBackground());
+    QGroupBox* frame = dlg.findChild<QGroupBox*>();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->title(), "Flow Rate");
+    EXPECT_EQ(frame->palette().color(QPalette::Text), QColor(Qt::white));
+
+    // On screen: green around the controls, white inside the display, system-coloured
+    // status bar.
+    const QImage shot = dlg.grab().toImage();
+    const QRect client = dlg.clientRect();
+    EXPECT_EQ(shot.pixelColor(client.left() + 2, client.top() + 2), kGreen);
+    EXPECT_EQ(shot.pixelColor(client.right() - 2, client.bottom() - 2), kGreen);
+    const QRect display = flow->geometry();
+    EXPECT_EQ(shot.pixelColor(display.left() + 4, display.center().y()), QColor(Qt::white));
+    const QWidget& bar = dlg.statusBar();
+    EXPECT_NE(shot.pixelColor(bar.x() + 1, bar.geometry().center().y()), kGreen);
+}
+
+TEST_F(MainWindowTest, LayoutIsTidy) {
+    guitest::ExpectTidyLayout(&dlg);
+    // The frame holds the display, its unit, the check box and (for the 640) the alarms.
+    const QRect frame = dlg.findChild<QGroupBox*>()->geometry();
+    for (int id : {IDC_FLOW_RATE, IDC_FLOW_UNITS, IDC_AUTO_UPDATE, IDC_HIGH_ALARM_LABEL,
+                   IDC_HIGH_ALARM_LAMP, IDC_LOW_ALARM_LABEL, IDC_LOW_ALARM_LAMP}) {
+        EXPECT_TRUE(frame.contains(dlg.item(id)->geometry())) << id;
+    }
+    // The alarm controls do not collide with anything when the 640 shows them.
+    for (int id :
+         {IDC_HIGH_ALARM_LABEL, IDC_HIGH_ALARM_LAMP, IDC_LOW_ALARM_LABEL, IDC_LOW_ALARM_LAMP}) {
+        dlg.ShowItem(id, true);
+    }
+    ui::SetBitmap(dlg.itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_RED);
+    ui::SetBitmap(dlg.itemAs<QLabel>(IDC_LOW_ALARM_LAMP), IDB_LAMP_GREY);
+    guitest::SaveScreenshot(&dlg, "alarm-controls-shown");
+    guitest::ExpectTidyLayout(&dlg);
+    // The banner sits centred above the frame.
+    const QRect banner = dlg.item(IDC_BANNER)->geometry();
+    EXPECT_LE(std::abs(banner.center().x() - dlg.width() / 2), 2);
+    EXPECT_LT(banner.bottom(), frame.top());
+}
+
+TEST_F(MainWindowTest, AboutBoxFromTheHelpMenu) {
+    QAction* about = HelpItem("&About Fernwell...");
+    ASSERT_NE(about, nullptr);
+    bool checked = false;
+    guitest::NextModal next([&](QWidget* modal) {
+        auto* box = qobject_cast<CAboutDlg*>(modal);
+        ASSERT_NE(box, nullptr);
+        checked = true;
+        EXPECT_EQ(box->windowTitle(), "About Fernwell");
+        EXPECT_EQ(box->parentWidget(), &dlg);
+        QStringList texts;
+        const QLabel* icon = nullptr;
+        for (QLabel* label : box->findChildren<QLabel*>()) {
+            texts << label->text();
+            if (!label->pixmap().isNull()) {
+                icon = label;
+            }
+        }
+        EXPECT_TRUE(texts.contains("Fernwell Version 3.0"));
+        EXPECT_TRUE(texts.contains("(C) Fernwell Instruments, Inc."));
+        ASSERT_NE(icon, nullptr);
+        EXPECT_EQ(icon->size(), QSize(32, 32));
+        guitest::ExpectTidyLayout(box);
+        auto* ok = box->itemAs<QPushButton>(IDOK);
+        ASSERT_NE(ok, nullptr);
+        EXPECT_EQ(ok->text(), "OK");
+        ok->click();
+    });
+    about->trigger();
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(dlg.isVisible());
+}
+
+// The system command's low four bits are the system's: 0x13 is still the About item.
+TEST_F(MainWindowTest, AboutBoxFromTheSystemCommand) {
+    guitest::NextModal next([](QWidget* modal) {
+        ASSERT_NE(qobject_cast<CAboutDlg*>(modal), nullptr);
+        static_cast<CDialog*>(modal)->EndDialog(IDOK);
+    });
+    dlg.OnSysCommand(IDM_ABOUTBOX | 0x3);
+}
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    std::vector<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.push_back(url); }
+};
+
+TEST_F(MainWindowTest, SupportCommandsOpenTheMakersPages) {
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("https", &catcher, "open");
+    QDesktopServices::setUrlHandler("mailto", &catcher, "open");
+    struct Row {
+        int command;
+        const char* url;
+    };
+    const Row rows[] = {
+        {ID_WWW_SUPPORT, "https://support.fernwell.example/"},
+        {ID_EMAIL_SUPPORT, "mailto:support@fernwell.example"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.command);
+        catcher.urls.clear();
+        dlg.menuItem(r.command)->trigger();
+        ASSERT_EQ(catcher.urls.size(), 1u);
+        EXPECT_EQ(catcher.urls[0], QUrl(r.url));
+    }
+    QDesktopServices::unsetUrlHandler("https");
+    QDesktopServices::unsetUrlHandler("mailto");
+}
+
+// The application runs the main window modally; "Exit" ends the run and the program.
+TEST(FernwellApp, ExitEndsTheRun) {
+    CFernwellApp app;
+    bool sawMain = false;
+    guitest::NextModal next([&](QWidget* modal) {
+        auto* main = qobject_cast<CFernwellDlg*>(modal);
+        ASSERT_NE(main, nullptr);
+        sawMain = true;
+        EXPECT_EQ(app.mainWindow(), main);
+        EXPECT_EQ(main->statusText(0), "Idle");
+        main->menuItem(ID_EXIT)->trigger();
+    });
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_TRUE(sawMain);
+    EXPECT_EQ(app.mainWindow(), nullptr);
+}
+
+}  // namespace
+
+#include "MainWindowTest.moc"

@@ -1,0 +1,229 @@
+#pragma once
+// Helpers of the GUI test suites (header-only; gui_test_main.cpp sets up the application).
+//
+//  - ShowActive: show a window and wait until it is the active window, before sending keys.
+//  - SaveScreenshot: a PNG of a window in $FERNWELL_SCREENSHOT_DIR, when that is set. The
+//    test main already saves every window when it is shown; call this for later states.
+//  - MessageBoxRecorder: records the message boxes shown while it lives and answers them.
+//  - ExpectTidyLayout: the visible controls of a window lie inside it, do not overlap (group
+//    boxes aside, which frame others) and show their whole text.
+//  - NextModal: acts on the next modal window that opens (a dialog's DoModal, a nested box)
+//    from inside its modal loop; fails the test and closes what is left open when the
+//    watchdog runs out, so a broken test never hangs.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ui/Dialog.h"
+#include "ui/MessageBox.h"
+
+namespace guitest {
+
+inline bool ShowActive(QWidget* window) {
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+// "<Suite>.<Test>" of the running test, or "outside-test".
+inline std::string CurrentTestName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return info ? std::string(info->test_suite_name()) + "." + info->name() : "outside-test";
+}
+
+// Saves `window` as "<Suite>.<Test>-<n>-<tag>.png". Returns the file written, or an empty
+// text when screenshots are off.
+inline QString SaveScreenshot(QWidget* window, const QString& tag) {
+    const QString dir = qEnvironmentVariable("FERNWELL_SCREENSHOT_DIR");
+    if (dir.isEmpty() || !window) {
+        return QString();
+    }
+    static std::map<std::string, int> counts;
+    const std::string test = CurrentTestName();
+    const int n = ++counts[test];
+    QString safeTag = tag;
+    safeTag.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]+")), QStringLiteral("_"));
+    QDir().mkpath(dir);
+    const QString file = QStringLiteral("%1/%2-%3-%4.png")
+                             .arg(dir, QString::fromStdString(test))
+                             .arg(n)
+                             .arg(safeTag);
+    window->grab().save(file, "PNG");
+    return file;
+}
+
+inline void ExpectTidyLayout(QWidget* window) {
+    std::vector<QWidget*> controls;
+    for (QObject* child : window->children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (w && w->isVisible() && w->property("controlId").isValid()) {
+            controls.push_back(w);
+        }
+    }
+    auto name = [](QWidget* w) {
+        return w->objectName().toStdString() + " (" + w->metaObject()->className() + ")";
+    };
+    const QRect area = window->rect();
+    for (QWidget* w : controls) {
+        EXPECT_TRUE(area.contains(w->geometry())) << name(w) << " sticks out of the window";
+        const QFontMetrics fm(w->font());
+        auto plain = [](QString t) {
+            return t.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+        };
+        if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
+            int widest = 0;
+            for (const QString& line : label->text().split('\n')) {
+                widest = std::max(widest, fm.horizontalAdvance(line));
+            }
+            EXPECT_LE(widest + 2 * label->frameWidth(), label->width())
+                << name(w) << " clips \"" << label->text().toStdString() << "\"";
+            EXPECT_LE(fm.height() * label->text().count('\n') + fm.height(), label->height())
+                << name(w) << " is too low for its text";
+        } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+            EXPECT_LE(fm.horizontalAdvance(plain(button->text())) + 8, button->width())
+                << name(w) << " clips \"" << button->text().toStdString() << "\"";
+            EXPECT_GE(button->height(), fm.height() + 4) << name(w);
+        } else if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) {
+            EXPECT_LE(w->sizeHint().width(), w->width())
+                << name(w) << " clips \"" << static_cast<QAbstractButton*>(w)->text().toStdString()
+                << "\"";
+        }
+    }
+    for (size_t i = 0; i < controls.size(); ++i) {
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            if (qobject_cast<QGroupBox*>(controls[i]) || qobject_cast<QGroupBox*>(controls[j])) {
+                continue;
+            }
+            EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
+                << name(controls[i]) << " overlaps " << name(controls[j]);
+        }
+    }
+}
+
+struct RecordedBox {
+    QString text;
+    QString caption;
+    unsigned type = 0;
+    QWidget* owner = nullptr;
+};
+
+class MessageBoxRecorder {
+public:
+    // Answers every box with `answer`, or with its first button when `answer` is 0.
+    explicit MessageBoxRecorder(int answer = 0) : answer_(answer) {
+        previous_ = ui::SetMessageBoxHandler(
+            [this](QWidget* owner, const QString& text, const QString& caption, unsigned type) {
+                boxes.push_back({text, caption, type, owner});
+                return answer_ ? answer_ : ui::FirstButtonResult(type);
+            });
+    }
+    ~MessageBoxRecorder() { ui::SetMessageBoxHandler(std::move(previous_)); }
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+    std::vector<RecordedBox> boxes;
+
+private:
+    int answer_;
+    ui::MessageBoxHandler previous_;
+};
+
+class NextModal {
+public:
+    using Action = std::function<void(QWidget* modal)>;
+
+    explicit NextModal(Action action, int timeoutMs = 5000)
+        : action_(std::move(action)),
+          timeoutMs_(timeoutMs),
+          before_(QApplication::activeModalWidget()) {
+        poll_.setInterval(10);
+        QObject::connect(&poll_, &QTimer::timeout, [this] { Poll(); });
+        poll_.start();
+        watchdog_.setSingleShot(true);
+        QObject::connect(&watchdog_, &QTimer::timeout, [this] { Expire(); });
+        watchdog_.start(timeoutMs_);
+    }
+    ~NextModal() {
+        poll_.stop();
+        watchdog_.stop();
+        if (!seen_) {
+            ADD_FAILURE() << "no modal window opened within " << timeoutMs_ << " ms";
+        }
+    }
+    NextModal(const NextModal&) = delete;
+    NextModal& operator=(const NextModal&) = delete;
+
+    bool seen() const { return seen_; }
+
+private:
+    void Poll() {
+        if (seen_) {
+            // Done once the window acted on has closed.
+            if (!modal_ || !modal_->isVisible()) {
+                poll_.stop();
+                watchdog_.stop();
+            }
+            return;
+        }
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == before_ || !modal->isVisible()) {
+            return;
+        }
+        seen_ = true;
+        modal_ = modal;
+        action_(modal);  // may itself run a nested modal loop
+    }
+    void Expire() {
+        poll_.stop();
+        if (!seen_ || !modal_ || !modal_->isVisible()) {
+            return;  // nothing opened (reported by the destructor), or closed in time
+        }
+        // Close whatever opened since, innermost first.
+        bool leftOpen = false;
+        while (QWidget* modal = QApplication::activeModalWidget()) {
+            if (modal == before_) {
+                break;
+            }
+            leftOpen = true;
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                dialog->done(QDialog::Rejected);
+            } else {
+                modal->close();
+            }
+            if (QApplication::activeModalWidget() == modal) {
+                modal->hide();
+            }
+        }
+        if (leftOpen) {
+            ADD_FAILURE() << "modal window still open after " << timeoutMs_ << " ms; closed it";
+        }
+    }
+
+    Action action_;
+    int timeoutMs_;
+    QPointer<QWidget> before_;
+    QPointer<QWidget> modal_;
+    QTimer poll_;
+    QTimer watchdog_;
+    bool seen_ = false;
+};
+
+}  // namespace guitest

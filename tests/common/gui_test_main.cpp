@@ -1,0 +1,61 @@
+// main of the GUI test suites: a QApplication on the offscreen platform unless the caller
+// chose one, a message-box function that fails the test on any box nobody expected (tests
+// that expect boxes install a guitest::MessageBoxRecorder), a screenshot of every window
+// shown when FERNWELL_SCREENSHOT_DIR is set, and a configuration directory of its own so
+// the program under test never reads or writes the user's settings and port links.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include "tests/common/GuiTest.h"
+#include "ui/MessageBox.h"
+
+namespace {
+
+class ScreenshotOnShow : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget && widget->isWindow() && !qobject_cast<QMenu*>(widget) &&
+                (widget->windowType() == Qt::Dialog || widget->windowType() == Qt::Window)) {
+                const QString title = widget->windowTitle();
+                guitest::SaveScreenshot(widget, title.isEmpty() ? widget->objectName() : title);
+            }
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QTemporaryDir config;
+    if (config.isValid()) {
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+
+    ui::SetMessageBoxHandler(
+        [](QWidget*, const QString& text, const QString& caption, unsigned type) {
+            ADD_FAILURE() << "unexpected message box \"" << caption.toStdString()
+                          << "\": " << text.toStdString();
+            return ui::FirstButtonResult(type);
+        });
+    ScreenshotOnShow screenshots;
+    if (!qEnvironmentVariableIsEmpty("FERNWELL_SCREENSHOT_DIR")) {
+        app.installEventFilter(&screenshots);
+    }
+    const int result = RUN_ALL_TESTS();
+    app.removeEventFilter(&screenshots);
+    ui::SetMessageBoxHandler(nullptr);
+    return result;
+}

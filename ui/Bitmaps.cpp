@@ -1,0 +1,56 @@
+#include "ui/Bitmaps.h"
+
+#include <QLabel>
+#include <QPixmapCache>
+
+#include "res/Images.h"
+
+namespace ui {
+namespace {
+
+constexpr const char* kBitmapProperty = "fernwellBitmap";
+
+}  // namespace
+
+QPixmap BitmapResource(int id) {
+    const char* file = res::BitmapFile(id);
+    if (!file) {
+        return QPixmap();
+    }
+    const QString key = QStringLiteral("fernwell-bitmap-%1").arg(id);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap.load(QString::fromUtf8(file));
+        QPixmapCache::insert(key, pixmap);
+    }
+    return pixmap;
+}
+
+QIcon IconResource(int id) {
+    // QIcon reads a size's file only when that size is first drawn.
+    QIcon icon;
+    for (const char* file : res::IconFiles(id)) {
+        icon.addFile(QString::fromUtf8(file));
+    }
+    return icon;
+}
+
+bool SetBitmap(QLabel* control, int id) {
+    if (BitmapOf(control) == id) {
+        return true;
+    }
+    const QPixmap pixmap = BitmapResource(id);
+    if (pixmap.isNull()) {
+        return false;
+    }
+    control->setPixmap(pixmap);
+    control->resize(pixmap.deviceIndependentSize().toSize());
+    control->setProperty(kBitmapProperty, id);
+    return true;
+}
+
+int BitmapOf(const QLabel* control) {
+    return control->property(kBitmapProperty).toInt();
+}
+
+}  // namespace ui

@@ -1,0 +1,27 @@
+#pragma once
+// Bitmap and icon resources on screen. Each image is loaded once and shared by every control
+// that shows it; giving a static bitmap control the image it already shows costs nothing
+// (the lamps are set on every poll).
+
+#include <QIcon>
+#include <QPixmap>
+
+class QLabel;
+
+namespace ui {
+
+// Bitmap resource `id` (144-149, 1001); a null pixmap when there is none.
+QPixmap BitmapResource(int id);
+
+// Icon resource `id` (128) with all its sizes; a null icon when there is none.
+QIcon IconResource(int id);
+
+// STM_SETIMAGE: shows bitmap `id` in static bitmap control `control`, which takes the
+// image's size as a bitmap control does. Nothing happens when it shows that bitmap already.
+// Returns false when there is no such bitmap (the control is left as it is).
+bool SetBitmap(QLabel* control, int id);
+
+// The bitmap `control` shows, 0 when none.
+int BitmapOf(const QLabel* control);
+
+}  // namespace ui

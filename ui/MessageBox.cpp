@@ -1,0 +1,128 @@
+#include "ui/MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <vector>
+
+#include "res/Strings.h"
+
+namespace ui {
+namespace {
+
+MessageBoxHandler& Handler() {
+    static MessageBoxHandler handler;
+    return handler;
+}
+
+int ShowRealBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) {
+    QMessageBox box(owner ? owner : QApplication::activeWindow());
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (type & kMbIconMask) {
+        case kMbIconStop:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case kMbIconQuestion:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case kMbIconExclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case kMbIconInformation:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+    }
+    struct Button {
+        QMessageBox::StandardButton button;
+        int result;
+    };
+    std::vector<Button> buttons;
+    switch (type & kMbButtonsMask) {
+        case kMbOkCancel:
+            buttons = {{QMessageBox::Ok, kIdOk}, {QMessageBox::Cancel, kIdCancel}};
+            break;
+        case kMbAbortRetryIgnore:
+            buttons = {{QMessageBox::Abort, kIdAbort},
+                       {QMessageBox::Retry, kIdRetry},
+                       {QMessageBox::Ignore, kIdIgnore}};
+            break;
+        case kMbYesNoCancel:
+            buttons = {{QMessageBox::Yes, kIdYes},
+                       {QMessageBox::No, kIdNo},
+                       {QMessageBox::Cancel, kIdCancel}};
+            break;
+        case kMbYesNo:
+            buttons = {{QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}};
+            break;
+        case kMbRetryCancel:
+            buttons = {{QMessageBox::Retry, kIdRetry}, {QMessageBox::Cancel, kIdCancel}};
+            break;
+        default:
+            buttons = {{QMessageBox::Ok, kIdOk}};
+            break;
+    }
+    for (const Button& b : buttons) {
+        box.addButton(b.button);
+    }
+    box.setDefaultButton(buttons.front().button);
+    box.exec();
+    const auto* clicked = box.clickedButton();
+    for (const Button& b : buttons) {
+        if (clicked == box.button(b.button)) {
+            return b.result;
+        }
+    }
+    // Closed without a button (Escape, close box): Cancel where there is one, as the
+    // system does; a box without Cancel can only be left through its first button.
+    for (const Button& b : buttons) {
+        if (b.result == kIdCancel) {
+            return kIdCancel;
+        }
+    }
+    return buttons.front().result;
+}
+
+}  // namespace
+
+int FirstButtonResult(unsigned type) {
+    switch (type & kMbButtonsMask) {
+        case kMbAbortRetryIgnore:
+            return kIdAbort;
+        case kMbYesNoCancel:
+        case kMbYesNo:
+            return kIdYes;
+        case kMbRetryCancel:
+            return kIdRetry;
+        default:
+            return kIdOk;
+    }
+}
+
+int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) {
+    const QString shown = caption.isEmpty() ? QString::fromUtf8(res::kDefaultCaption) : caption;
+    if (Handler()) {
+        return Handler()(owner, text, shown, type);
+    }
+    return ShowRealBox(owner, text, shown, type);
+}
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
+    MessageBoxHandler previous = std::move(Handler());
+    Handler() = std::move(handler);
+    return previous;
+}
+
+void ThrowInvalidArgument() {
+    throw InvalidArgument{};
+}
+
+void ReportInvalidArgument(QWidget* owner) {
+    ShowMessageBox(owner, QString::fromUtf8(res::kInvalidArgument),
+                   QString::fromUtf8(res::kAppTitle), kMbOk | kMbIconStop);
+}
+
+}  // namespace ui

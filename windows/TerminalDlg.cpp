@@ -1,0 +1,32 @@
+#include "windows/TerminalDlg.h"
+
+#include "app/FernwellDlg.h"
+#include "res/Resource.h"
+#include "ui/Colours.h"
+
+CTerminalDlg::CTerminalDlg(QWidget* parent) : CDialog(IDD_TERMINAL, parent) {
+    // Message map: the OK command ("Close"), the control colours (OnCtlColor), Clear Window.
+    mapCommand(IDOK, [this] { OnOK(); });
+    mapCommand(IDC_CLEAR_WINDOW, [this] { OnClearWindow(); });
+}
+
+void CTerminalDlg::OnOK() {
+    SetDlgItemText(IDC_TERMINAL_TEXT, QString());
+    CDialog::OnOK();
+}
+
+void CTerminalDlg::OnClearWindow() {
+    SetDlgItemText(IDC_TERMINAL_TEXT, QString());
+}
+
+void CTerminalDlg::OnCtlColor() {
+    if (!mainWindow) {
+        return;
+    }
+    // The window and its buttons on the main window's green; the text colour is left as it
+    // is. The text area keeps the system's colours.
+    ui::SetWindowColours(this, mainWindow->backgroundColour());
+    if (QWidget* text = item(IDC_TERMINAL_TEXT)) {
+        ui::SetSystemColours(text);
+    }
+}

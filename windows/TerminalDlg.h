@@ -1,0 +1,29 @@
+#pragma once
+// The terminal window (template 132): a modeless window of the main window with a read-only
+// text area, "Clear Window" and "Close". The main window creates it hidden at start-up and
+// shows it on command 32778; nothing writes into the text area.
+//
+// Close empties the text and hides the window; Escape hides it and keeps the text. Hiding
+// ends the window's "dialog" but not the window: a later show brings it back.
+
+#include "ui/Dialog.h"
+
+class CFernwellDlg;
+
+class CTerminalDlg : public CDialog {
+    Q_OBJECT
+
+public:
+    explicit CTerminalDlg(QWidget* parent = nullptr);
+
+    // The main window, not owned; set by the main window right after creating this window.
+    // Its green is this window's background. Without it the window keeps the system colours.
+    CFernwellDlg* mainWindow = nullptr;
+
+protected:
+    void OnOK() override;
+    void OnCtlColor() override;
+
+private:
+    void OnClearWindow();
+};
