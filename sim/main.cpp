@@ -1,0 +1,449 @@
+// fernwell-sim: a simulated transmitter module on a pseudo-terminal. The program (or anything
+// else) opens the pseudo-terminal's slave as its COM port; this process plays the module on the
+// master side, driven by CModuleSim.
+//
+// Two kernel quirks of a pseudo-terminal standing in for a serial port shape this file:
+//  - a master whose slave has no open descriptor reports a hang-up (POLLHUP, EIO on read) for
+//    as long as nobody holds the slave. We keep a slave descriptor of our own open, so the line
+//    stays up while the program closes and reopens the port;
+//  - the exclusive-use flag (TIOCEXCL) the program sets on the slave lives as long as the pair,
+//    not, as on a real serial port, until the last close. Left alone it would turn every later
+//    open by an unprivileged user into EBUSY. We watch the slave's closes with inotify and clear
+//    the flag (TIOCNXCL) after each.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "serial/PortMap.h"
+#include "sim/ModuleSim.h"
+
+namespace {
+
+using Clock = CModuleSim::Clock;
+
+constexpr const char* kDescription =
+    "A simulated Fernwell transmitter module (model 612 or 640) on a pseudo-terminal.\n"
+    "\n"
+    "On start it opens a pseudo-terminal, links it as comN (--port) in the ports directory\n"
+    "($XDG_CONFIG_HOME/fernwell/ports, ~/.config/fernwell/ports when unset, or --ports-dir),\n"
+    "prints the device path (e.g. /dev/pts/3) as one line on standard output and answers on\n"
+    "it until SIGINT or SIGTERM, when it removes the link again.\n"
+    "\n"
+    "The module echoes every byte, answers \"v\" CR with its parameter dump and (640 only) \"f\",\n"
+    "\"h\", \"l\" CR with the flow rate and the high and low alarm status words, and stores\n"
+    "every setting command \"<letter>=<value>\" CR: number settings as floats, four-digit codes\n"
+    "read as decimal numbers, as the real module reads them (\"u=0251\" is held as 251).\n"
+    "The \"s=\" commands show in the dump as (count << 16 | last value): the 612's line 12,\n"
+    "the 640's line 10. Unknown commands are ignored.\n"
+    "Output is paced at the baud rate the program set on the line, 10 bits a character.\n"
+    "\n"
+    "The flow drifts on its own: on the 640 between 2 and 130 over a 120 s cycle, across the\n"
+    "default alarm limits (high 120/110, low 5/10), so both alarms set and release once a\n"
+    "cycle after their delays (counted in ticks of 0.262144 s). A latched alarm (mode 2) stays\n"
+    "activated until its mode is written again. The 612's flow swells between 10 and 50.";
+
+struct Settings {
+    SimOptions sim;
+    int port = 1;
+    QString portsDir;
+    bool verbose = false;
+};
+
+int BaudOf(speed_t speed) {
+    switch (speed) {
+        case B50:
+            return 50;
+        case B75:
+            return 75;
+        case B110:
+            return 110;
+        case B134:
+            return 134;
+        case B150:
+            return 150;
+        case B200:
+            return 200;
+        case B300:
+            return 300;
+        case B600:
+            return 600;
+        case B1200:
+            return 1200;
+        case B1800:
+            return 1800;
+        case B2400:
+            return 2400;
+        case B4800:
+            return 4800;
+        case B9600:
+            return 9600;
+        case B19200:
+            return 19200;
+        case B38400:
+            return 38400;
+        case B57600:
+            return 57600;
+        case B115200:
+            return 115200;
+        case B230400:
+            return 230400;
+        default:
+            return 0;  // B0 (hang up) or an exotic rate: send unpaced
+    }
+}
+
+// The line's rate as the program set it: on Linux the master reads the slave's settings.
+int LineBaud(int master) {
+    termios t{};
+    if (tcgetattr(master, &t) != 0) {
+        return 0;
+    }
+    return BaudOf(cfgetospeed(&t));
+}
+
+[[noreturn]] void Fail(const QString& message) {
+    std::fprintf(stderr, "fernwell-sim: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+int IntOption(const QCommandLineParser& parser, const QString& name, int min, int max) {
+    bool ok = false;
+    const int v = parser.value(name).toInt(&ok);
+    if (!ok || v < min || v > max) {
+        Fail(QString("--%1 wants a whole number from %2 to %3, not \"%4\"")
+                 .arg(name)
+                 .arg(min)
+                 .arg(max)
+                 .arg(parser.value(name)));
+    }
+    return v;
+}
+
+std::uint32_t HexOption(const QCommandLineParser& parser, const QString& name) {
+    QString text = parser.value(name);
+    if (text.startsWith("0x", Qt::CaseInsensitive)) {
+        text = text.mid(2);
+    }
+    bool ok = false;
+    const std::uint32_t v = text.toUInt(&ok, 16);
+    if (!ok) {
+        Fail(QString("--%1 wants up to 8 hex digits, not \"%2\"").arg(name, parser.value(name)));
+    }
+    return v;
+}
+
+Settings ParseArguments(const QCoreApplication& app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(kDescription);
+    parser.addHelpOption();
+    parser.addOptions({
+        {"model",
+         "Model that answers: 612, 640, or auto (612 while the line runs at 1200 baud, "
+         "640 otherwise). Default: auto.",
+         "model", "auto"},
+        {"port", "COM number to link the pseudo-terminal as (1-255). Default: 1.", "N", "1"},
+        {"ports-dir", "Directory for the comN link, instead of the user's ports directory.", "DIR"},
+        {"fast", "Send without pacing at the baud rate (for tests)."},
+        {"variant", "The character on line 4 of the dump. Default: 4.", "C", "4"},
+        {"flow", "Hold the flow rate at X instead of letting it drift.", "X"},
+        {"high-status", "Answer \"h\" with this status word (hex) instead of the alarm's own.",
+         "HEX"},
+        {"low-status", "Answer \"l\" with this status word (hex) instead of the alarm's own.",
+         "HEX"},
+        {"silent", "Fault: a module without power; no echo, no answer."},
+        {"truncate-dump", "Fault: send only the first N characters of each dump.", "N"},
+        {"drop-separator",
+         "Fault: leave out the CR LF after dump line LINE (0 = the one before line 1).", "LINE"},
+        {"noise", "Fault: random bytes on the line while it is quiet between exchanges."},
+        {"pause-ms", "Fault: a silence of N ms in the middle of every answer.", "N"},
+        {"hangup-after",
+         "Fault: after N answered queries, close the pseudo-terminal (the program sees the "
+         "line hang up), remove the link and exit.",
+         "N"},
+        {"seed", "Seed of the noise generator. Default: 1.", "N", "1"},
+        {"verbose", "Log every command received on standard error."},
+    });
+    parser.process(app);
+
+    Settings s;
+    const QString model = parser.value("model");
+    if (model == "612") {
+        s.sim.model = SimModel::k612;
+    } else if (model == "640") {
+        s.sim.model = SimModel::k640;
+    } else if (model == "auto") {
+        s.sim.model = SimModel::kAuto;
+    } else {
+        Fail(QString("--model wants 612, 640 or auto, not \"%1\"").arg(model));
+    }
+    s.port = IntOption(parser, "port", portmap::kFirstPort, portmap::kLastPort);
+    s.portsDir = parser.isSet("ports-dir") ? parser.value("ports-dir")
+                                           : QString::fromStdString(portmap::PortsDirectory());
+    s.sim.paced = !parser.isSet("fast");
+    const QByteArray variant = parser.value("variant").toLatin1();
+    if (variant.size() != 1) {
+        Fail("--variant wants one character");
+    }
+    s.sim.variantChar = variant[0];
+    if (parser.isSet("flow")) {
+        bool ok = false;
+        const double flow = parser.value("flow").toDouble(&ok);
+        if (!ok) {
+            Fail(QString("--flow wants a number, not \"%1\"").arg(parser.value("flow")));
+        }
+        s.sim.fixedFlow = flow;
+    }
+    if (parser.isSet("high-status")) {
+        s.sim.highStatus = HexOption(parser, "high-status");
+    }
+    if (parser.isSet("low-status")) {
+        s.sim.lowStatus = HexOption(parser, "low-status");
+    }
+    s.sim.silent = parser.isSet("silent");
+    if (parser.isSet("truncate-dump")) {
+        s.sim.truncateDump = IntOption(parser, "truncate-dump", 0, 1 << 20);
+    }
+    if (parser.isSet("drop-separator")) {
+        s.sim.dropSeparatorAfter = IntOption(parser, "drop-separator", 0, 22);
+    }
+    s.sim.noise = parser.isSet("noise");
+    if (parser.isSet("pause-ms")) {
+        s.sim.pauseMs = IntOption(parser, "pause-ms", 0, 3600000);
+    }
+    if (parser.isSet("hangup-after")) {
+        s.sim.hangupAfter = IntOption(parser, "hangup-after", 1, 1 << 30);
+    }
+    s.sim.seed = static_cast<std::uint32_t>(IntOption(parser, "seed", 0, 0x7FFFFFFF));
+    s.verbose = parser.isSet("verbose");
+    return s;
+}
+
+// Puts the link comN -> device into the ports directory, replacing an older link (a simulator
+// that was killed leaves one behind). Anything other than a link is left alone.
+std::string MakeLink(const Settings& s, const std::string& device) {
+    if (!QDir().mkpath(s.portsDir)) {
+        Fail(QString("cannot create the ports directory %1").arg(s.portsDir));
+    }
+    const std::string link = QDir(s.portsDir).filePath(QString("com%1").arg(s.port)).toStdString();
+    struct stat st {};
+    if (lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+        Fail(QString("%1 exists and is not a link; not replacing it")
+                 .arg(QString::fromStdString(link)));
+    }
+    const std::string temp = link + ".new." + std::to_string(getpid());
+    unlink(temp.c_str());
+    if (symlink(device.c_str(), temp.c_str()) != 0 || rename(temp.c_str(), link.c_str()) != 0) {
+        const int err = errno;
+        unlink(temp.c_str());
+        Fail(QString("cannot link %1: %2").arg(QString::fromStdString(link), strerror(err)));
+    }
+    return link;
+}
+
+// Removes the link if it still names our device (another simulator may have taken the port).
+void RemoveLink(const std::string& link, const std::string& device) {
+    char target[4096];
+    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    if (n >= 0 && std::string(target, static_cast<std::size_t>(n)) == device) {
+        unlink(link.c_str());
+    }
+}
+
+struct Pty {
+    int master = -1;
+    int keep = -1;  // our own slave descriptor
+    std::string device;
+};
+
+Pty OpenPty() {
+    Pty p;
+    p.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[256];
+    if (p.master < 0 || grantpt(p.master) != 0 || unlockpt(p.master) != 0 ||
+        ptsname_r(p.master, name, sizeof name) != 0) {
+        Fail(QString("cannot open a pseudo-terminal: %1").arg(strerror(errno)));
+    }
+    p.device = name;
+    p.keep = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (p.keep < 0) {
+        Fail(QString("cannot open %1: %2").arg(name, strerror(errno)));
+    }
+    // Raw, so the line discipline neither echoes nor translates: the echo the program sees is
+    // the module's own. The program sets its own rate and raw mode when it opens the port.
+    termios t{};
+    tcgetattr(p.keep, &t);
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    tcsetattr(p.keep, TCSANOW, &t);
+    fcntl(p.master, F_SETFL, fcntl(p.master, F_GETFL) | O_NONBLOCK);
+    return p;
+}
+
+// Clears the exclusive-use flag whenever a user of the slave closes it. Only privileged users
+// pass the flag, so while the program holds the port nobody else can have opened it, and the
+// program's own close is what comes through. (Counting opens against closes would be exact in
+// theory, but inotify merges identical events that are still unread.)
+class ExclusiveReleaser {
+public:
+    ExclusiveReleaser(const std::string& device, int keep) : keep_(keep) {
+        fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd_ >= 0 && inotify_add_watch(fd_, device.c_str(), IN_CLOSE) < 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+        if (fd_ < 0) {
+            std::fprintf(stderr,
+                         "fernwell-sim: cannot watch %s (%s); a program that reopens the port "
+                         "without privileges may find it busy\n",
+                         device.c_str(), strerror(errno));
+        }
+    }
+    ~ExclusiveReleaser() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    int Fd() const { return fd_; }
+
+    void Drain() {
+        alignas(inotify_event) char buf[4096];
+        bool closed = false;
+        while (read(fd_, buf, sizeof buf) > 0) {
+            closed = true;  // IN_CLOSE_WRITE, IN_CLOSE_NOWRITE or a queue overflow
+        }
+        if (closed) {
+            ioctl(keep_, TIOCNXCL);
+        }
+    }
+
+private:
+    int fd_ = -1;
+    int keep_;
+};
+
+int Run(const Settings& s) {
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigaddset(&stops, SIGHUP);
+    const int sigFd = signalfd(-1, &stops, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (sigFd < 0) {
+        Fail(QString("signalfd: %1").arg(strerror(errno)));
+    }
+
+    Pty pty = OpenPty();
+    ExclusiveReleaser releaser(pty.device, pty.keep);
+    const std::string link = MakeLink(s, pty.device);
+
+    CModuleSim sim(s.sim, Clock::now());
+    if (s.verbose) {
+        sim.SetCommandObserver([](const std::string& line, const char* fate) {
+            std::string shown;
+            for (unsigned char c : line) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, c >= 0x20 && c < 0x7F ? "%c" : "\\x%02X", c);
+                shown += buf;
+            }
+            std::fprintf(stderr, "fernwell-sim: \"%s\" %s\n", shown.c_str(), fate);
+        });
+        std::fprintf(stderr, "fernwell-sim: COM%d -> %s\n", s.port, pty.device.c_str());
+    }
+    std::printf("%s\n", pty.device.c_str());
+    std::fflush(stdout);
+
+    int exitCode = 0;
+    for (;;) {
+        sim.SetBaud(LineBaud(pty.master));
+        const std::string out = sim.TakeOutput(Clock::now());
+        if (!out.empty()) {
+            // Nobody reading fills the slave's queue; like a real line, the surplus is lost.
+            if (write(pty.master, out.data(), out.size()) < 0 && errno != EAGAIN) {
+                std::fprintf(stderr, "fernwell-sim: write: %s\n", strerror(errno));
+            }
+        }
+        if (sim.HungUp()) {
+            if (s.verbose) {
+                std::fprintf(stderr, "fernwell-sim: hanging up after %d exchanges\n",
+                             sim.Exchanges());
+            }
+            break;
+        }
+
+        timespec timeout{};
+        timespec* wait = nullptr;  // nothing scheduled: sleep until input or a signal
+        if (const auto next = sim.NextEvent()) {
+            const auto ns =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(*next - Clock::now()).count();
+            timeout.tv_sec = ns > 0 ? ns / 1'000'000'000 : 0;
+            timeout.tv_nsec = ns > 0 ? ns % 1'000'000'000 : 0;
+            wait = &timeout;
+        }
+        pollfd fds[3] = {{sigFd, POLLIN, 0}, {pty.master, POLLIN, 0}, {releaser.Fd(), POLLIN, 0}};
+        const int ready = ppoll(fds, releaser.Fd() >= 0 ? 3 : 2, wait, nullptr);
+        if (ready < 0 && errno != EINTR) {
+            std::fprintf(stderr, "fernwell-sim: poll: %s\n", strerror(errno));
+            exitCode = 1;
+            break;
+        }
+        if (fds[0].revents & POLLIN) {
+            break;  // SIGINT, SIGTERM, SIGHUP
+        }
+        if (fds[2].revents & POLLIN) {
+            releaser.Drain();
+        }
+        if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buf[512];
+            const ssize_t n = read(pty.master, buf, sizeof buf);
+            if (n > 0) {
+                sim.SetBaud(LineBaud(pty.master));
+                sim.Feed(std::string_view(buf, static_cast<std::size_t>(n)), Clock::now());
+            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                // A hung-up master (cannot happen while we hold the slave): wait, never spin.
+                poll(nullptr, 0, 100);
+            }
+        }
+    }
+
+    RemoveLink(link, pty.device);
+    close(pty.keep);
+    close(pty.master);
+    close(sigFd);
+    return exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Block the stop signals before anything else so they only ever arrive through signalfd.
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigaddset(&stops, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stops, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("fernwell-sim");
+    const Settings settings = ParseArguments(app);
+    return Run(settings);
+}
