@@ -1,0 +1,62 @@
+#pragma once
+// The command line of fernwell-cli:
+//
+//   fernwell-cli [--model 612|640] [--port N | --device PATH] [--json] COMMAND [ARGS]
+//
+// Parsing only: which command, which port, which switches. Nothing here touches a port.
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <QStringList>
+
+#include "config/SensorTables.h"
+
+// Exit statuses; scripts rely on them.
+enum CliExit : int {
+    kExitOk = 0,
+    kExitUsage = 1,     // unknown command, option, key or value
+    kExitOpen = 2,      // the port could not be opened
+    kExitComm = 3,      // a query failed (any non-zero LinkResult)
+    kExitRejected = 4,  // calculator range or pipe, alarm pair, value that cannot be sent
+};
+
+// Why a command stopped: its exit status and one line for standard error.
+struct CliFailure {
+    int exitCode = kExitUsage;
+    std::string message;
+};
+
+enum class CliCommand { Ports, Poll, Watch, Status, Read, Send, Calc };
+
+struct CliOptions {
+    Family model = Family::k612;
+    std::optional<int> port;            // --port N
+    std::optional<std::string> device;  // --device PATH
+    bool json = false;
+    CliCommand command = CliCommand::Poll;
+    std::vector<std::string> args;  // what follows the command (send's KEY=VALUE, calc's size)
+
+    // watch
+    double intervalSeconds = 3.0;
+    std::optional<long long> count;  // unset: until interrupted
+    std::optional<std::string> csv;  // a file name, or "-" for standard output
+    // send
+    bool dryRun = false;
+    // calc
+    bool millimeters = false;
+};
+
+// The baud rate the program uses for a model: 4800 for the 640, 1200 for the 612 (8N1).
+int BaudRateOf(Family model);
+
+// Either what to do, the help text (--help: print it and exit 0), or a usage error.
+struct CliHelp {
+    std::string text;
+};
+using CliParse = std::variant<CliOptions, CliHelp, CliFailure>;
+
+// `arguments` as QCoreApplication::arguments() gives them (program name first).
+CliParse ParseCommandLine(const QStringList& arguments);

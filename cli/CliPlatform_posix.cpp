@@ -1,0 +1,119 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "cli/CliPlatform.h"
+#include "serial/SerialPort.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Set from the signal handler; the pipe wakes a Wait in progress.
+volatile sig_atomic_t gStop = 0;
+int gWake[2] = {-1, -1};
+
+extern "C" void OnStopSignal(int) {
+    gStop = 1;
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(gWake[1], &byte, 1);
+    errno = saved;
+}
+
+struct sigaction gOldInt;
+struct sigaction gOldTerm;
+
+}  // namespace
+
+// CSerialPort opens COM numbers, and a COM number reaches its device through the port map,
+// whose links may point anywhere. So --device gets a private ports directory holding the one
+// link com1 -> PATH for the length of the Open; the descriptor stays open after the link is
+// gone. Everything else about the open (lock, exclusive flag, line settings, error text) is
+// CSerialPort's own.
+int OpenDevicePath(CSerialPort& port, const std::string& path, int baudRate,
+                   std::string& errorText) {
+    char pattern[] = "/tmp/fernwell-cli-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        errorText = std::string("cannot make a temporary folder: ") + std::strerror(errno);
+        return CSerialPort::kOpenDeviceFailed;
+    }
+    const fs::path home = pattern;
+    std::error_code ec;
+    fs::create_directories(home / "fernwell" / "ports", ec);
+    fs::create_symlink(fs::absolute(path, ec), home / "fernwell" / "ports" / "com1", ec);
+
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    const int result = port.Open(1, baudRate, 'N', 8, 1);
+    if (saved) {
+        setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    fs::remove_all(home, ec);
+    errorText = port.LastErrorText();
+    return result;
+}
+
+bool IsTerminal(std::FILE* stream) {
+    return isatty(fileno(stream)) == 1;
+}
+
+StopRequest::StopRequest() {
+    gStop = 0;
+    if (pipe2(gWake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        gWake[0] = gWake[1] = -1;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: a Wait's poll() returns at once
+    sigaction(SIGINT, &action, &gOldInt);
+    sigaction(SIGTERM, &action, &gOldTerm);
+}
+
+StopRequest::~StopRequest() {
+    sigaction(SIGINT, &gOldInt, nullptr);
+    sigaction(SIGTERM, &gOldTerm, nullptr);
+    for (int& fd : gWake) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        fd = -1;
+    }
+}
+
+bool StopRequest::Requested() const {
+    return gStop != 0;
+}
+
+bool StopRequest::Wait(int ms) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (!gStop) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            break;
+        }
+        pollfd p{gWake[0], POLLIN, 0};
+        const int ready = poll(&p, gWake[0] >= 0 ? 1 : 0, static_cast<int>(left));
+        if (ready > 0) {
+            char drain[16];
+            while (read(gWake[0], drain, sizeof drain) > 0) {
+            }
+        }
+    }
+    return gStop != 0;
+}

@@ -1,0 +1,60 @@
+#pragma once
+// What fernwell-cli prints: the parameter record field by field (text and JSON share the
+// names, the record's own), the alarm status word decoded, and the number formats.
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/SensorTables.h"
+#include "protocol/ModuleData.h"
+
+// One printed field: its name, its JSON value and how the text output shows it.
+struct ReportField {
+    QString name;
+    QJsonValue value;
+    std::string text;
+};
+using ReportFields = std::vector<ReportField>;
+
+// The record's fields in dump order, then what they decode to: sensorType ("insertion",
+// "tee", "wss", "" for a type digit the dialogs do not know), row (-1: none), rowText,
+// unitName (the rate unit as the dialog's unit list names it, "" when it names none) and, for
+// the 612, pulseUnitName. Numbers from the module's floats are given in single precision.
+ReportFields RecordFields(const ModuleData612& data);
+ReportFields RecordFields(const ModuleData640& data);
+
+QJsonObject ToJson(const ReportFields& fields);
+// "name: text" lines.
+std::string ToText(const ReportFields& fields);
+
+// A number the module sent as a 32-bit float, as the double nearest its shortest decimal
+// form: 1.69649994 (the float nearest 1.6965) becomes 1.6965. JSON and text then show what
+// the module holds rather than the float's binary tail.
+double ModuleNumber(double value);
+// Shortest text that reads back as `value` ("120", "1.6965"), C locale.
+std::string NumberText(double value);
+// printf's "%0.<decimals>f", always with a point whatever the locale: the window's
+// "%0.2f" for a rate, "%f" (6) for K and offset.
+std::string Fixed(double value, int decimals);
+
+// A high or low alarm status word ("h", "l" replies) as the alarm status window reads it:
+// byte 1 non-zero: activated (the main window's lamp lit); byte 0 non-zero: a delay runs, the
+// release delay when activated, else the set delay; byte 3: the running delay in ticks of 0.262144
+// s, shown in whole seconds (rounded as "%0.0f" rounds). delaySeconds is 0 while no delay runs.
+struct AlarmStatus {
+    std::uint32_t word = 0;
+    bool activated = false;
+    bool waitingToActivate = false;
+    bool waitingToRelease = false;
+    int delaySeconds = 0;
+
+    bool operator==(const AlarmStatus&) const = default;
+};
+AlarmStatus DecodeAlarmStatus(std::uint32_t word);
+QJsonObject ToJson(const AlarmStatus& status);
+// "activated, waiting to release 3 s (word 0x0B000101)".
+std::string ToText(const AlarmStatus& status);

@@ -1,0 +1,51 @@
+// fernwell-cli: the command-line companion of the Fernwell Setup Tool (see --help).
+//
+// Two variables shorten the program's fixed waits, for tests against the fast simulator
+// only: FERNWELL_OPEN_DELAY_MS (the 500 ms pause before opening a port) and
+// FERNWELL_BYTE_PAUSE_MS (the 50 ms after each uploaded byte; a real module drops bytes that
+// come faster).
+
+#include <QCoreApplication>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <variant>
+
+#include "cli/CliOptions.h"
+#include "cli/CliRun.h"
+#include "protocol/Device.h"
+#include "serial/SerialPort.h"
+
+namespace {
+
+void ApplyTestTiming() {
+    const auto fromEnv = [](const char* name, void (*set)(int)) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            set(std::atoi(value));
+        }
+    };
+    fromEnv("FERNWELL_OPEN_DELAY_MS", CSerialPort::SetOpenDelayMs);
+    fromEnv("FERNWELL_BYTE_PAUSE_MS", CDeviceBase::SetBytePauseMs);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("fernwell-cli");
+    // Qt takes the user's locale at start-up; numbers here are always written with a point.
+    std::setlocale(LC_NUMERIC, "C");
+    ApplyTestTiming();
+
+    const CliParse parsed = ParseCommandLine(QCoreApplication::arguments());
+    if (const auto* help = std::get_if<CliHelp>(&parsed)) {
+        std::fputs(help->text.c_str(), stdout);
+        return kExitOk;
+    }
+    if (const auto* failure = std::get_if<CliFailure>(&parsed)) {
+        std::fprintf(stderr, "%s\n", failure->message.c_str());
+        return failure->exitCode;
+    }
+    return RunCommand(std::get<CliOptions>(parsed), stdout, stderr);
+}

@@ -1,0 +1,627 @@
+// fernwell-cli through the real executable, against fernwell-sim (--fast) on a
+// pseudo-terminal linked into a scratch ports directory.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/RegistryStore.h"
+#include "serial/SerialPort.h"
+#include "tests/cli/CliProcess.h"
+#include "tests/common/PtyPair.h"
+#include "tests/common/SimProcess.h"
+
+// Failing comparisons show the JSON.
+void PrintTo(const QJsonObject& object, std::ostream* os) {
+    *os << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+void PrintTo(const QJsonValue& value, std::ostream* os) {
+    *os << QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).toStdString();
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+using clitest::CliOutcome;
+using clitest::RunCli;
+
+constexpr int kSimPort = 4;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);) {
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+QJsonDocument Json(const CliOutcome& r) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(r.out));
+}
+
+std::string Show(const CliOutcome& r) {
+    return "exit " + std::to_string(r.exitCode) + "\nstdout:\n" + r.out + "stderr:\n" + r.err;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(ports_.Ok());
+        // The program's fixed waits, shortened for the fast simulator.
+        setenv("FERNWELL_OPEN_DELAY_MS", "0", 1);
+        setenv("FERNWELL_BYTE_PAUSE_MS", "5", 1);
+    }
+
+    void StartSim(std::vector<std::string> args) {
+        sim_.emplace(fwtest::SimProcess::Options{
+            .args = std::move(args), .port = kSimPort, .portsDir = ports_.PortsDir()});
+        ASSERT_TRUE(sim_->Ok()) << sim_->Error();
+    }
+
+    // fernwell-cli --model <model> --port kSimPort <args...>
+    static CliOutcome Run(const std::string& model, std::vector<std::string> args) {
+        args.insert(args.begin(), {"--model", model, "--port", std::to_string(kSimPort)});
+        return RunCli(args);
+    }
+
+    static QJsonObject ReadJson(const std::string& model) {
+        const CliOutcome r = Run(model, {"read", "--json"});
+        EXPECT_EQ(r.exitCode, 0) << Show(r);
+        return Json(r).object();
+    }
+
+    fwtest::ScopedPortsDir ports_;
+    std::optional<fwtest::SimProcess> sim_;
+};
+
+// A path whose open for reading and writing fails with EACCES, for root too if possible.
+std::optional<std::string> DeniedPath(const std::string& scratch) {
+    const std::string file = scratch + "/denied";
+    std::ofstream(file).put('x');
+    chmod(file.c_str(), 0);
+    for (const std::string& path : {file, std::string("/sys/kernel/notes")}) {
+        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd >= 0) {
+            close(fd);
+        } else if (errno == EACCES) {
+            return path;
+        }
+    }
+    return std::nullopt;
+}
+
+TEST_F(Cli, PortsListsEveryLinkedDeviceWithItsState) {
+    fwtest::PtyPair freeLine;
+    fwtest::PtyPair busyLine;
+    ASSERT_TRUE(freeLine.Ok() && busyLine.Ok());
+    struct Row {
+        int number;
+        std::string device;
+        std::string state;
+    };
+    std::vector<Row> expected = {{2, freeLine.SlavePath(), "free"},
+                                 {3, busyLine.SlavePath(), "in use"}};
+    const std::optional<std::string> denied = DeniedPath(ports_.Root());
+    if (denied) {
+        expected.push_back({5, fs::canonical(*denied).string(), "no permission"});
+    }
+    for (const Row& row : expected) {
+        ASSERT_TRUE(ports_.Link(row.number, row.device));
+    }
+    ASSERT_TRUE(ports_.Link(7, ports_.Root() + "/gone"));  // dangling: no port
+
+    // The program itself holding COM3.
+    const int savedDelay = CSerialPort::OpenDelayMs();
+    CSerialPort::SetOpenDelayMs(0);
+    CSerialPort holder;
+    ASSERT_EQ(holder.Open(3, 1200, 'N', 8, 1), 0) << holder.LastErrorText();
+    CSerialPort::SetOpenDelayMs(savedDelay);
+
+    const CliOutcome json = RunCli({"--json", "ports"});
+    ASSERT_EQ(json.exitCode, 0) << Show(json);
+    const QJsonArray array = Json(json).array();
+    ASSERT_EQ(array.size(), static_cast<qsizetype>(expected.size())) << json.out;
+    const CliOutcome text = RunCli({"ports"});
+    ASSERT_EQ(text.exitCode, 0) << Show(text);
+    const std::vector<std::string> lines = Lines(text.out);
+    ASSERT_EQ(lines.size(), expected.size()) << text.out;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const Row& row = expected[i];
+        SCOPED_TRACE("COM" + std::to_string(row.number));
+        const QJsonObject port = array[static_cast<qsizetype>(i)].toObject();
+        EXPECT_EQ(port.keys(), (QStringList{"device", "number", "state"}));
+        EXPECT_EQ(port["number"].toInt(), row.number);
+        EXPECT_EQ(port["device"].toString().toStdString(), row.device);
+        EXPECT_EQ(port["state"].toString().toStdString(), row.state);
+        EXPECT_EQ(lines[i],
+                  "COM" + std::to_string(row.number) + "\t" + row.device + "\t" + row.state);
+    }
+}
+
+TEST_F(Cli, ReadJsonGivesEveryFieldOfBothRecords) {
+    struct Case {
+        const char* model;
+        QStringList keys;  // sorted
+        std::vector<std::pair<const char*, QJsonValue>> values;
+    };
+    const std::vector<Case> cases = {
+        {"612",
+         {"PulseUnitCode", "SensorCode", "flowRate",    "kFactor",  "offset",
+          "pulseUnitName", "pulseValue", "pulseWidth",  "row",      "rowText",
+          "sensorType",    "text1",      "text2",       "unitName", "value11",
+          "value13",       "value9",     "variantChar", "word12",   "word3"},
+         {{"text1", "FERNWELL 612"},
+          {"variantChar", "4"},
+          {"kFactor", 1.6965},
+          {"offset", 0.059},
+          {"flowRate", 42.5},
+          {"pulseWidth", 100},
+          {"SensorCode", 0x20},
+          {"PulseUnitCode", 51},
+          {"sensorType", "wss"},
+          {"rowText", ""},
+          {"unitName", "mph"},
+          {"pulseUnitName", "mph"},
+          {"word3", 0x03100612}}},
+        {"640",
+         {"SensorCode",
+          "flowRate",
+          "highAlarmMode",
+          "highReleaseDelay",
+          "highReleasePoint",
+          "highSetDelay",
+          "highSetPoint",
+          "kFactor",
+          "lowAlarmMode",
+          "lowReleaseDelay",
+          "lowReleasePoint",
+          "lowSetDelay",
+          "lowSetPoint",
+          "nValue",
+          "offset",
+          "row",
+          "rowText",
+          "sensorType",
+          "text1",
+          "text2",
+          "unitFactor",
+          "unitName",
+          "value9",
+          "variantChar",
+          "word10",
+          "word3"},
+         {{"text2", "REV 2.20"},
+          {"variantChar", "4"},
+          {"kFactor", 1.6965},
+          {"flowRate", 42.5},
+          {"SensorCode", 0x0120},
+          {"highSetPoint", 120},
+          {"lowReleasePoint", 10},
+          {"highReleaseDelay", 10},
+          {"lowAlarmMode", 1},
+          {"sensorType", "insertion"},
+          {"row", 2},
+          {"rowText", "3\" Class 200\""},
+          {"unitName", "gpm"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        StartSim({"--model", c.model, "--flow", "42.5"});
+        const QJsonObject record = ReadJson(c.model);
+        EXPECT_EQ(record.keys(), c.keys);
+        for (const char* text : {"text1", "text2", "variantChar", "sensorType", "rowText"}) {
+            EXPECT_TRUE(record[text].isString()) << text;
+        }
+        EXPECT_TRUE(record["SensorCode"].isDouble());
+        for (const auto& [key, value] : c.values) {
+            EXPECT_EQ(record[key], value) << key;
+        }
+    }
+}
+
+TEST_F(Cli, SendDryRunPrintsTheUploadAndSendsNothing) {
+    struct Case {
+        const char* model;
+        std::vector<std::string> keys;
+        std::vector<std::string> commands;
+    };
+    const std::vector<Case> cases = {
+        {"612",
+         {},
+         {"d=0051\\r", "o=0.059000\\r", "k=1.696500\\r", "x=2.000000\\r", "w=100.0000\\r",
+          "s=0000\\r", "u=0032\\r"}},
+        // The row sets K and offset and the unit back to gpm; unit= then picks gph.
+        {"612",
+         {"sensor=insertion", "row=2", "unit=gph", "pulseUnit=Gallons", "pulseWidth=250"},
+         {"d=0021\\r", "o=0.076000\\r", "k=4.682000\\r", "x=2.000000\\r", "w=250.0000\\r",
+          "s=0000\\r", "u=0514\\r"}},
+        // Same sensor type: K, offset and the pulse unit stay; km/h is code 0x29.
+        {"612",
+         {"unit=km/h", "pulseValue=0.5"},
+         {"d=0051\\r", "o=0.059000\\r", "k=1.696500\\r", "x=0.500000\\r", "w=100.0000\\r",
+          "s=0000\\r", "u=0041\\r"}},
+        {"640",
+         {"sensor=tee", "row=3", "unit=l/min", "highAlarm=latched", "lowSetDelay=7"},
+         {"o=0.227000\\r", "k=8.309000\\r", "u=1431\\r", "s=0002\\r", "n=1.000000\\r",
+          "m=3.785412\\r", "e=120.0000\\r", "g=110.0000\\r", "j=5.000000\\r", "d=10.00000\\r",
+          "p=0002\\r", "q=0001\\r", "$=0005\\r", "#=0010\\r", "%=0007\\r", "&=0010\\r"}},
+        // Given K and offset win over the row's.
+        {"640",
+         {"kFactor=2.5", "offset=-0.059", "row=4"},
+         {"o=-0.05900\\r", "k=2.500000\\r", "u=0141\\r", "s=0002\\r", "n=1.000000\\r",
+          "m=1.000000\\r", "e=120.0000\\r", "g=110.0000\\r", "j=5.000000\\r", "d=10.00000\\r",
+          "p=0001\\r", "q=0001\\r", "$=0005\\r", "#=0010\\r", "%=0005\\r", "&=0010\\r"}},
+        // The wind constants, and unitFactor following the unit.
+        {"640",
+         {"unit=km/h", "sensor=wss"},
+         {"o=0.059000\\r", "k=1.696500\\r", "u=2d01\\r", "s=0002\\r", "n=1.000000\\r",
+          "m=1.609344\\r", "e=120.0000\\r", "g=110.0000\\r", "j=5.000000\\r", "d=10.00000\\r",
+          "p=0001\\r", "q=0001\\r", "$=0005\\r", "#=0010\\r", "%=0005\\r", "&=0010\\r"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + " " + ::testing::PrintToString(c.keys));
+        StartSim({"--model", c.model});
+        std::vector<std::string> args = {"send", "--dry-run"};
+        args.insert(args.end(), c.keys.begin(), c.keys.end());
+        const CliOutcome text = Run(c.model, args);
+        ASSERT_EQ(text.exitCode, 0) << Show(text);
+        EXPECT_EQ(Lines(text.out), c.commands);
+
+        args.push_back("--json");
+        const CliOutcome json = Run(c.model, args);
+        ASSERT_EQ(json.exitCode, 0) << Show(json);
+        QStringList sent;
+        for (const QJsonValue& v : Json(json).object()["sent"].toArray()) {
+            sent << v.toString();
+        }
+        EXPECT_EQ(sent.join("\n").toStdString() + "\n", text.out);
+    }
+}
+
+TEST_F(Cli, DryRunLeavesTheModuleAsItWas) {
+    StartSim({"--model", "640"});
+    const CliOutcome r = Run("640", {"send", "--dry-run", "kFactor=7", "highSetPoint=150"});
+    ASSERT_EQ(r.exitCode, 0) << Show(r);
+    const QJsonObject record = ReadJson("640");
+    EXPECT_EQ(record["kFactor"], 1.6965);
+    EXPECT_EQ(record["highSetPoint"], 120);
+}
+
+TEST_F(Cli, SendThenReadRoundTrips) {
+    struct Case {
+        const char* model;
+        std::vector<std::string> keys;
+        std::vector<std::pair<const char*, QJsonValue>> readBack;
+    };
+    const std::vector<Case> cases = {
+        {"612",
+         {"sensor=tee", "row=4", "unit=l/min", "pulseUnit=Liters", "pulseWidth=500",
+          "pulseValue=12.5"},
+         {{"sensorType", "tee"},
+          {"row", 4},
+          {"rowText", "KV400-4\""},
+          {"unitName", "l/min"},
+          {"kFactor", 13.74283},
+          {"offset", 0.23707},
+          {"PulseUnitCode", 31},
+          {"pulseUnitName", "Liters"},
+          {"pulseWidth", 500},
+          {"pulseValue", 12.5}}},
+        {"640",
+         {"sensor=insertion", "row=5", "unit=gph", "highSetPoint=99.5", "highReleasePoint=90",
+          "lowSetPoint=3", "lowReleasePoint=8", "highAlarm=off", "lowAlarm=latched",
+          "highSetDelay=12"},
+         {{"sensorType", "insertion"},
+          {"rowText", "6\" Class 160\""},
+          {"unitName", "gph"},
+          {"SensorCode", 0x0251},
+          {"unitFactor", 60},
+          {"kFactor", 21.968},
+          {"highSetPoint", 99.5},
+          {"highReleasePoint", 90},
+          {"lowSetPoint", 3},
+          {"lowReleasePoint", 8},
+          {"highAlarmMode", 0},
+          {"lowAlarmMode", 2},
+          {"highSetDelay", 12},
+          {"lowSetDelay", 5}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        StartSim({"--model", c.model, "--flow", "10"});
+        std::vector<std::string> args = {"send"};
+        args.insert(args.end(), c.keys.begin(), c.keys.end());
+        const CliOutcome sent = Run(c.model, args);
+        ASSERT_EQ(sent.exitCode, 0) << Show(sent);
+        QJsonObject first = ReadJson(c.model);
+        for (const auto& [key, value] : c.readBack) {
+            EXPECT_EQ(first[key], value) << key;
+        }
+        // A send without keys gives the module back what it holds (the 612's pulse unit
+        // converted from its read-back form). Only the simulator's count of "s=" commands
+        // (word12, word10) moves.
+        const CliOutcome again = Run(c.model, {"send"});
+        ASSERT_EQ(again.exitCode, 0) << Show(again);
+        QJsonObject second = ReadJson(c.model);
+        for (const char* counter : {"word10", "word12"}) {
+            first.remove(counter);
+            second.remove(counter);
+        }
+        EXPECT_EQ(second, first);
+    }
+}
+
+TEST_F(Cli, ExitStatusAndOneErrorLine) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> sim;  // empty: no simulator
+        std::vector<std::string> args;
+        int exitCode;
+        const char* error;
+    };
+    const std::string port = std::to_string(kSimPort);
+    const std::vector<Case> cases = {
+        {"unknown command", {}, {"frobnicate"}, 1, "unknown command \"frobnicate\""},
+        {"unknown key", {}, {"--port", port, "send", "colour=red"}, 1, "unknown key \"colour\""},
+        {"640 key on a 612", {}, {"--port", port, "send", "highAlarm=on"}, 1, "unknown key"},
+        {"bad value", {}, {"--port", port, "send", "pulseWidth=75"}, 1, "50 to 5000"},
+        {"bad model", {}, {"--model", "700", "poll"}, 1, "--model wants 612 or 640"},
+        {"unit of another sensor type",
+         {"--model", "612"},
+         {"--port", port, "send", "unit=gph"},
+         1,
+         "not a unit of a wss sensor"},
+        {"key given twice", {}, {"send", "kFactor=1", "kFactor=2"}, 1, "kFactor is given twice"},
+        {"pulse unit of another sensor family",
+         {"--model", "612"},
+         {"--port", port, "send", "sensor=tee"},
+         1,
+         "give pulseUnit="},
+        {"row of a wind sensor",
+         {"--model", "612"},
+         {"--port", port, "send", "row=1"},
+         1,
+         "row applies to insertion and tee sensors"},
+        {"row beyond the table",
+         {"--model", "640"},
+         {"--model", "640", "--port", port, "send", "row=13"},
+         1,
+         "(0 to 12)"},
+        {"no link for the port", {}, {"--json", "--port", "9", "poll"}, 2, "Error Opening COM9: "},
+        {"missing device",
+         {},
+         {"--device", "/nonexistent/tty", "read"},
+         2,
+         "Error Opening /nonexistent/tty: No such file or directory"},
+        {"silent module",
+         {"--model", "612", "--silent"},
+         {"--port", port, "read"},
+         3,
+         "Error Communicating to Module"},
+        {"silent 640 poll",
+         {"--model", "640", "--silent"},
+         {"--model", "640", "--port", port, "--json", "poll"},
+         3,
+         "Error Communicating to Module"},
+        {"silent module while watching",
+         {"--model", "612", "--silent"},
+         {"--port", port, "watch", "--count", "1"},
+         3,
+         "Error Communicating to Module"},
+        {"calculator range", {}, {"calc", "2"}, 4, "Please use a Tee-Type sensor"},
+        {"alarm pair",
+         {"--model", "640"},
+         {"--model", "640", "--port", port, "send", "highSetPoint=90", "highReleasePoint=100"},
+         4,
+         "For High Alarms, Activation Value Should Be Greater Than The Release Value. Invalid"},
+        {"low alarm pair",
+         {"--model", "640"},
+         {"--model", "640", "--port", port, "send", "lowSetPoint=20"},
+         4,
+         "For Low Alarms"},
+        {"value that cannot be sent",
+         {"--model", "612"},
+         {"--port", port, "send", "kFactor=123456789"},
+         4,
+         "K cannot be sent"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.sim.empty()) {
+            StartSim(c.sim);
+        }
+        const CliOutcome r = RunCli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << Show(r);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+        EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+        sim_.reset();
+    }
+}
+
+TEST_F(Cli, RejectedSendSendsNothing) {
+    StartSim({"--model", "640"});
+    const CliOutcome r =
+        Run("640", {"send", "kFactor=3", "highSetPoint=90", "highReleasePoint=100"});
+    ASSERT_EQ(r.exitCode, 4) << Show(r);
+    EXPECT_EQ(ReadJson("640")["kFactor"], 1.6965);
+}
+
+TEST_F(Cli, PortComesFromOptionOrTheStoredSetting) {
+    StartSim({"--model", "612"});
+    // No stored "CommPort": COM1, which has no link here.
+    CliOutcome r = RunCli({"poll"});
+    EXPECT_EQ(r.exitCode, 2) << Show(r);
+    EXPECT_NE(r.err.find("Error Opening COM1: "), std::string::npos) << r.err;
+
+    CRegistryStore store;
+    ASSERT_EQ(store.SetKey("Software\\Fernwell\\", 1), 1);
+    ASSERT_EQ(store.WriteInt("CommPort", kSimPort), 1);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"poll"}, {"--device", sim_->DevicePath(), "poll"}}) {
+        r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 0) << Show(r);
+        EXPECT_EQ(r.out.rfind("Flow rate: ", 0), 0u) << r.out;
+    }
+}
+
+TEST_F(Cli, PollAndStatusDecodeTheAlarmWords) {
+    // High: activated, release delay running, 5 ticks (1.3 s). Low: set delay, 40 ticks.
+    StartSim({"--model", "640", "--flow", "42.5", "--high-status", "05000101", "--low-status",
+              "28000001"});
+    CliOutcome r = Run("640", {"--json", "poll"});
+    ASSERT_EQ(r.exitCode, 0) << Show(r);
+    EXPECT_EQ(Json(r).object(), (QJsonObject{{"flowRate", 42.5},
+                                             {"unit", "gpm"},
+                                             {"highActivated", true},
+                                             {"lowActivated", false}}));
+    r = Run("640", {"--json", "status"});
+    ASSERT_EQ(r.exitCode, 0) << Show(r);
+    const QJsonObject expected{
+        {"flowRate", 42.5},
+        {"high", QJsonObject{{"word", 0x05000101},
+                             {"activated", true},
+                             {"waitingToActivate", false},
+                             {"waitingToRelease", true},
+                             {"delaySeconds", 1}}},
+        {"low", QJsonObject{{"word", 0x28000001},
+                            {"activated", false},
+                            {"waitingToActivate", true},
+                            {"waitingToRelease", false},
+                            {"delaySeconds", 10}}},
+    };
+    EXPECT_EQ(Json(r).object(), expected);
+}
+
+TEST_F(Cli, WatchWritesCsvRowsWithIsoTimestamps) {
+    const std::regex iso(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d+)?(Z|[+-]\d\d:\d\d))");
+    struct Case {
+        const char* model;
+        std::string header;
+        std::vector<std::string> rest;  // the fields after the timestamp
+    };
+    const std::vector<Case> cases = {
+        {"612", "time,flowRate,unit", {"42.5", "mph"}},
+        {"640", "time,flowRate,unit,highActivated,lowActivated", {"42.5", "gpm", "1", "0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        StartSim({"--model", c.model, "--flow", "42.5", "--high-status", "00000100"});
+        const CliOutcome r =
+            Run(c.model, {"watch", "--count", "3", "--csv", "-", "--interval", "0.05"});
+        ASSERT_EQ(r.exitCode, 0) << Show(r);
+        const std::vector<std::string> lines = Lines(r.out);
+        ASSERT_EQ(lines.size(), 4u) << r.out;
+        EXPECT_EQ(lines[0], c.header);
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            std::vector<std::string> fields = Split(lines[i], ',');
+            ASSERT_FALSE(fields.empty());
+            EXPECT_TRUE(std::regex_match(fields[0], iso)) << fields[0];
+            fields.erase(fields.begin());
+            EXPECT_EQ(fields, c.rest);
+        }
+    }
+}
+
+TEST_F(Cli, WatchEndsCleanlyOnCtrlC) {
+    StartSim({"--model", "612", "--flow", "7.25"});
+    const std::string file = ports_.Root() + "/flow.csv";
+    clitest::CliProcess watch(
+        {"--port", std::to_string(kSimPort), "watch", "--interval", "0.05", "--csv", file});
+    ASSERT_GT(watch.Pid(), 0);
+    // Wait for a few readings on standard output, then interrupt.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Lines(watch.ReadOut(100)).size() < 3 && std::chrono::steady_clock::now() < deadline) {
+    }
+    ASSERT_GE(Lines(watch.ReadOut(0)).size(), 3u);
+    kill(watch.Pid(), SIGINT);
+    const CliOutcome r = watch.Finish(5000);
+    EXPECT_EQ(r.exitCode, 0) << Show(r);
+
+    std::ifstream in(file);
+    const std::string csv((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(csv.empty());
+    EXPECT_EQ(csv.back(), '\n');
+    const std::vector<std::string> rows = Lines(csv);
+    EXPECT_EQ(rows.front(), "time,flowRate,unit");
+    EXPECT_GE(rows.size(), 4u);
+    EXPECT_EQ(rows.size(), Lines(r.out).size() + 1) << "a row for every reading shown";
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_EQ(Split(rows[i], ',').size(), 3u) << rows[i];
+        EXPECT_NE(rows[i].find(",7.25,mph"), std::string::npos) << rows[i];
+    }
+}
+
+TEST_F(Cli, CalcGivesTheCalculatorsResults) {
+    struct Case {
+        std::string diameter;
+        bool mm;
+        double k;  // 0: rejected with `message`
+        double offset;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"4", false, 8.207, 0.2232319, nullptr},
+        {"8", false, 40.291, 0.28158703, nullptr},
+        {"20", false, 266.334, 0.58222422, nullptr},
+        {"59", false, 2471.51, 2.1834872, nullptr},
+        {"78", true, 4.371075, 0.063274, nullptr},
+        {"100", true, 7.891122, 0.210060, nullptr},
+        {"1498", true, 2469.5313, 2.182063, nullptr},
+        {"3", false, 0, 0, "Pipe Error: This Pipe ID is incorrect please consult manual."},
+        {"60", false, 0, 0, "Error: K and offset values can not be calculated for this size pipe."},
+        {"100", false, 0, 0,
+         "Error: K and offset values can not be calculated for this size pipe."},
+        {"76", true, 0, 0, "Error: Please use a Tee-Type sensor for this size pipe."},
+        {"1499", true, 0, 0,
+         "Error: K and offset values can not be calculated for this size pipe."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.diameter + (c.mm ? " mm" : " in"));
+        std::vector<std::string> args = {"--json", "calc", c.diameter};
+        if (c.mm) {
+            args.push_back("--mm");
+        }
+        const CliOutcome r = RunCli(args);
+        if (c.message != nullptr) {
+            EXPECT_EQ(r.exitCode, 4) << Show(r);
+            EXPECT_EQ(r.err, std::string(c.message) + "\n");
+            continue;
+        }
+        ASSERT_EQ(r.exitCode, 0) << Show(r);
+        const QJsonObject result = Json(r).object();
+        EXPECT_EQ(result.keys(), (QStringList{"kFactor", "offset"}));
+        EXPECT_NEAR(result["kFactor"].toDouble(), c.k, 5e-4);
+        EXPECT_NEAR(result["offset"].toDouble(), c.offset, 5e-6);
+    }
+}
+
+}  // namespace
