@@ -35,12 +35,18 @@ constexpr const char* kLowAlarmOrder =
     "For Low Alarms, Activation Value Should Be Less Than The Release Value.\n"
     "Invalid Values Have Been Set To Defaults, And No Settings Have Been Sent";
 constexpr const char* kInvalidEntryCaption = "Invalid Entry";
+// Configuration dialogs: shown above the progress bar while an upload runs.
+constexpr const char* kUploadProgress = "Sending...";
 constexpr const char* kUseTeeSensor = "Please use a Tee-Type sensor for this size pipe.";
 constexpr const char* kPipeTooLarge =
     "K and offset values can not be calculated for this size pipe.";
 constexpr const char* kCalculatorCaption = "Error";
 constexpr const char* kPipeIdIncorrect = "This Pipe ID is incorrect please consult manual.";
 constexpr const char* kPipeErrorCaption = "Pipe Error";
+
+// Alarm status window: the latch boxes 1060 and 1061.
+constexpr const char* kLatchYes = "YES";
+constexpr const char* kLatchNo = "NO";
 
 // Support pages of the maker, opened with the system's handler for the address.
 constexpr const char* kWwwSupportUrl = "https://support.fernwell.example/";

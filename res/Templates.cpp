@@ -85,11 +85,26 @@ const std::array kMenus = {
 
 }  // namespace
 
+// Template 139 (alarm status window) is in Templates139.cpp.
+const DialogTemplate& AlarmStatusTemplate();
+// Templates 131 (612 configuration) and 138 (calculator) are in Templates612.cpp.
+const DialogTemplate& Config612Template();
+const DialogTemplate& CalculateTemplate();
+
 const DialogTemplate* FindDialogTemplate(int id) {
     for (const auto& t : kDialogs) {
         if (t.id == id) {
             return &t;
         }
+    }
+    if (id == IDD_ALARM_STATUS) {
+        return &AlarmStatusTemplate();
+    }
+    if (id == IDD_CONFIG_612) {
+        return &Config612Template();
+    }
+    if (id == IDD_CALCULATE) {
+        return &CalculateTemplate();
     }
     return nullptr;
 }

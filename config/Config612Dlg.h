@@ -1,0 +1,37 @@
+#pragma once
+// The 612 configuration dialog (template 131, "Fern Well 612 Configuration"): sensor type,
+// pipe or tee sensor, K, offset, the rate unit, and the scaled pulse output ("1 Pulse =" so
+// much of a unit, with a pulse width). It reads the module when it opens and on "Refresh",
+// loads the defaults on "Defaults" and uploads on "Send"; "OK" closes it and sends nothing.
+//
+// The main window runs it from "Parameters" with model 612:
+//     busy = 1; CConfig612Dlg dlg; dlg.mainWindow = this; dlg.DoModal(); busy = 0;
+
+#include "config/ConfigDlgCommon.h"
+#include "protocol/ModuleData.h"
+
+class CConfig612Dlg : public CConfigDlgBase {
+    Q_OBJECT
+
+public:
+    explicit CConfig612Dlg(QWidget* parent = nullptr);
+
+    // The settings the dialog holds: the defaults, then what Refresh read, Defaults loaded,
+    // a row, radio or calculator choice changed, or Send took from the controls.
+    const ModuleData612& settings() const { return data_; }
+
+protected:
+    bool OnInitDialog() override;
+    void ShowSettings() override;
+    void FillUnitLists(bool speedUnits) override;
+    SensorSettings HeldSensor() const override;
+    void SetHeldSensor(const SensorSettings& settings) override;
+
+private:
+    void OnSend();
+    void OnRefresh();
+    void OnDefaults();
+    void ReadUnitSelection();
+
+    ModuleData612 data_;
+};

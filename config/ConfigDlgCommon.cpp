@@ -1,0 +1,414 @@
+#include "config/ConfigDlgCommon.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <algorithm>
+
+#include "app/FernwellDlg.h"
+#include "res/Resource.h"
+#include "res/Strings.h"
+#include "ui/Colours.h"
+#include "ui/KeyFilter.h"
+#include "ui/MessageBox.h"
+#include "windows/CalculateDlg.h"
+#include "windows/CalculateFormulas.h"
+
+namespace {
+
+// The filter reads an edit into a buffer of 32 characters.
+constexpr int kKeyTextChars = 31;
+
+bool Contains(const std::vector<int>& ids, int id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+bool IsDecimalPoint(int key, Qt::KeyboardModifiers modifiers) {
+    // The keypad's decimal key reports a comma on layouts that write one.
+    return key == Qt::Key_Period || (key == Qt::Key_Comma && (modifiers & Qt::KeypadModifier));
+}
+
+}  // namespace
+
+// ---- Numeric key filter -------------------------------------------------------------------
+
+KeyOutcome JudgeNumericKey(int key, Qt::KeyboardModifiers modifiers, int controlId, bool isEdit,
+                           const EditState& state, const NumericKeyRules& rules) {
+    if (modifiers & Qt::AltModifier) {
+        return {};
+    }
+    switch (key) {
+        case Qt::Key_0:
+        case Qt::Key_1:
+        case Qt::Key_2:
+        case Qt::Key_3:
+        case Qt::Key_4:
+        case Qt::Key_5:
+        case Qt::Key_6:
+        case Qt::Key_7:
+        case Qt::Key_8:
+        case Qt::Key_9:
+        case Qt::Key_Delete:
+        case Qt::Key_Backspace:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:  // Shift+Tab: still the Tab key
+        case Qt::Key_End:
+        case Qt::Key_Home:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            return {};
+        default:
+            break;
+    }
+
+    const QString& text = state.text;
+    const int start = state.start;
+    const int end = state.end;
+
+    if (IsDecimalPoint(key, modifiers)) {
+        if (text.mid(start, end - start).contains(QLatin1Char('.'))) {
+            return {};  // typing over the selected point keeps a single one
+        }
+        if (Contains(rules.onePointEdits, controlId) && text.contains(QLatin1Char('.'))) {
+            return {true, std::nullopt};
+        }
+        return {};
+    }
+
+    if (key == Qt::Key_Minus) {
+        if (!isEdit) {
+            return {true, std::nullopt};
+        }
+        if (start == 0 && end == text.size()) {
+            return {true, EditState{QStringLiteral("-"), 1, 1}};
+        }
+        if (Contains(rules.signToggleEdits, controlId)) {
+            const double value = TextToDouble(text.toStdString(), kKeyTextChars);
+            const QString negated = QString::asprintf("%0.6f", -value);
+            // The selection follows the sign: one character right when a "-" appeared, one
+            // left when it went.
+            const int newEnd = negated.contains(QLatin1Char('-')) ? end + 1 : end - 1;
+            return {true, EditState{negated, newEnd - (end - start), newEnd}};
+        }
+        return {true, std::nullopt};  // the text and its selection stay as they are
+    }
+
+    return {true, std::nullopt};
+}
+
+bool NumericKeyFilter(QWidget* receiver, const QKeyEvent& key, bool apply,
+                      const NumericKeyRules& rules) {
+    auto* edit = qobject_cast<QLineEdit*>(receiver);
+    EditState state;
+    if (edit) {
+        state.text = edit->text().left(kKeyTextChars);
+        if (edit->hasSelectedText()) {
+            state.start = edit->selectionStart();
+            state.end = edit->selectionEnd();
+        } else {
+            state.start = state.end = edit->cursorPosition();
+        }
+    }
+    const KeyOutcome outcome = JudgeNumericKey(key.key(), key.modifiers(), ui::ControlId(receiver),
+                                               edit != nullptr, state, rules);
+    if (apply && edit && outcome.edit) {
+        const EditState& now = *outcome.edit;
+        if (edit->text() != now.text) {
+            edit->setText(now.text);
+        }
+        const int length = static_cast<int>(now.text.size());
+        const int end = std::clamp(now.end, 0, length);
+        // A start before the text deselects, leaving the caret where setting the text put it.
+        const int start = now.start < 0 ? end : std::clamp(now.start, 0, end);
+        if (start == end) {
+            edit->setCursorPosition(now.start < 0 ? 0 : end);
+        } else {
+            edit->setSelection(start, end - start);  // the caret ends at `end`
+        }
+    }
+    return outcome.swallow;
+}
+
+// ---- Uploads ------------------------------------------------------------------------------
+
+class UploadInputBlock::Filter : public QObject {
+public:
+    int swallowed = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::Close:
+                // Accepted, a close request would go on and close the window.
+                event->ignore();
+                ++swallowed;
+                return true;
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::Shortcut:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+            case QEvent::NonClientAreaMouseButtonPress:
+            case QEvent::NonClientAreaMouseButtonRelease:
+            case QEvent::NonClientAreaMouseButtonDblClick:
+            case QEvent::Wheel:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+            case QEvent::TouchCancel:
+            case QEvent::TabletPress:
+            case QEvent::TabletRelease:
+            case QEvent::TabletMove:
+            case QEvent::ContextMenu:
+            case QEvent::InputMethod:
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+            case QEvent::Drop:
+                ++swallowed;
+                return true;
+            default:
+                return false;
+        }
+    }
+};
+
+UploadInputBlock::UploadInputBlock() : filter_(new Filter) {
+    qApp->installEventFilter(filter_);
+}
+
+UploadInputBlock::~UploadInputBlock() {
+    if (qApp) {
+        qApp->removeEventFilter(filter_);
+    }
+    delete filter_;
+}
+
+void UploadInputBlock::Flush() {
+    // Input the window system held back while events were processed without user input
+    // comes out now and ends here, instead of acting once the buttons are enabled again.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+int UploadInputBlock::swallowed() const {
+    return filter_->swallowed;
+}
+
+// ---- The shared dialog base ---------------------------------------------------------------
+
+CConfigDlgBase::CConfigDlgBase(int templateId, Traits traits, QWidget* parent)
+    : CDialog(templateId, parent), traits_(std::move(traits)) {
+    // PreTranslateMessage: the numeric key filter sees every key of the dialog first.
+    new ui::KeyFilter(this, [this](QWidget* receiver, const QKeyEvent& key, bool apply) {
+        return NumericKeyFilter(receiver, key, apply, traits_.keys);
+    });
+}
+
+void CConfigDlgBase::MapSensorControls() {
+    mapCommand(IDC_SENSOR_WSS, [this] { OnSensorType(SensorType::Wind); });
+    mapCommand(IDC_SENSOR_TEE, [this] { OnSensorType(SensorType::Tee); });
+    mapCommand(IDC_SENSOR_INSERTION, [this] { OnSensorType(SensorType::Insertion); });
+    mapSelChange(IDC_PIPE_LIST, [this] { OnRowChosen(SensorType::Insertion); });
+    mapSelChange(IDC_TEE_LIST, [this] { OnRowChosen(SensorType::Tee); });
+    mapCommand(IDC_CALCULATE, [this] { OnCalculate(); });
+}
+
+void CConfigDlgBase::FillList(int id, const std::vector<QString>& texts) {
+    auto* list = itemAs<QComboBox>(id);
+    if (!list) {
+        return;
+    }
+    list->clear();
+    for (const QString& text : texts) {
+        list->addItem(text);
+    }
+}
+
+int CConfigDlgBase::ListIndex(int id) const {
+    const auto* list = itemAs<QComboBox>(id);
+    return list ? list->currentIndex() : -1;
+}
+
+void CConfigDlgBase::SelectListIndex(int id, int index) {
+    if (auto* list = itemAs<QComboBox>(id)) {
+        list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+    }
+}
+
+void CConfigDlgBase::FillRowLists() {
+    for (const auto& [id, type] : {std::pair{IDC_TEE_LIST, SensorType::Tee},
+                                   std::pair{IDC_PIPE_LIST, SensorType::Insertion}}) {
+        std::vector<QString> rows;
+        for (const SensorRow& row : RowTable(type)) {
+            rows.push_back(QString::fromUtf8(row.text));
+        }
+        FillList(id, rows);
+        SelectListIndex(id, 0);
+    }
+}
+
+void CConfigDlgBase::FillUnitLists(bool speedUnits) {
+    std::vector<QString> names;
+    for (const std::string& name :
+         UnitListNames(family(), speedUnits ? SensorType::Wind : SensorType::Insertion)) {
+        names.push_back(QString::fromStdString(name));
+    }
+    FillList(IDC_UNIT_OF_MEASURE, names);
+    SelectListIndex(IDC_UNIT_OF_MEASURE, 0);
+}
+
+std::optional<SensorChoice> CConfigDlgBase::ShowSensorCode(int code) {
+    const std::optional<SensorChoice> choice = DecodeSensorCode(family(), code);
+    if (!choice) {
+        return std::nullopt;
+    }
+    const SensorType type = choice->type;
+    CheckDlgButton(IDC_SENSOR_WSS, type == SensorType::Wind);
+    CheckDlgButton(IDC_SENSOR_TEE, type == SensorType::Tee);
+    CheckDlgButton(IDC_SENSOR_INSERTION, type == SensorType::Insertion);
+    FillUnitLists(UsesSpeedUnits(type));
+    ShowItem(IDC_TEE_LIST, TeeListShown(type));
+    ShowItem(IDC_PIPE_LIST, PipeListShown(type));
+    ShowItem(IDC_CALCULATE, CalculateShown(type));
+    SelectListIndex(IDC_UNIT_OF_MEASURE, choice->unit);
+    if (type == SensorType::Insertion) {
+        SelectListIndex(IDC_PIPE_LIST, choice->row);
+    } else if (type == SensorType::Tee) {
+        SelectListIndex(IDC_TEE_LIST, choice->row);
+    }
+    return choice;
+}
+
+SensorChoice CConfigDlgBase::ReadSensorChoice() const {
+    SensorChoice choice;
+    choice.type =
+        TypeFromRadios(IsDlgButtonChecked(IDC_SENSOR_WSS), IsDlgButtonChecked(IDC_SENSOR_TEE));
+    if (choice.type == SensorType::Tee) {
+        choice.row = ListIndex(IDC_TEE_LIST);
+    } else if (choice.type == SensorType::Insertion) {
+        choice.row = ListIndex(IDC_PIPE_LIST);
+    }
+    choice.unit = ListIndex(IDC_UNIT_OF_MEASURE);
+    return choice;
+}
+
+int CConfigDlgBase::SensorCodeFromControls() const {
+    return BuildSensorCode(family(), ReadSensorChoice());
+}
+
+void CConfigDlgBase::OnSensorType(SensorType type) {
+    SetHeldSensor(ClickSensorType(family(), type, HeldSensor()));
+    ShowSettings();
+}
+
+void CConfigDlgBase::OnRowChosen(SensorType list) {
+    const int row = ListIndex(list == SensorType::Tee ? IDC_TEE_LIST : IDC_PIPE_LIST);
+    SetHeldSensor(ChooseRow(family(), list, row, HeldSensor()));
+    ShowSettings();
+}
+
+void CConfigDlgBase::OnCalculate() {
+    CCalculateDlg calculator;
+    if (calculator.DoModal() != IDOK) {
+        return;
+    }
+    // Only K and offset: SensorCode, and so the pipe row shown, stays as it is.
+    SensorSettings held = HeldSensor();
+    held.kFactor = calculator.K;
+    held.offset = calculator.offset;
+    SetHeldSensor(held);
+    ShowSettings();
+}
+
+void CConfigDlgBase::ReportCommError() {
+    ui::ShowMessageBox(this, QString::fromUtf8(res::kErrorCommunicating),
+                       QString::fromUtf8(res::kErrorCommunicatingCaption), ui::kMbOk);
+}
+
+bool CConfigDlgBase::RefuseUnsendable(const std::optional<RuleMessage>& problem) {
+    if (!problem) {
+        return false;
+    }
+    ui::ShowMessageBox(this, QString::fromStdString(problem->text),
+                       QString::fromStdString(problem->caption),
+                       ui::kMbOk | ui::kMbIconExclamation);
+    return true;
+}
+
+void CConfigDlgBase::RunUpload(const std::function<void(const UploadObserver&)>& send) {
+    static constexpr int kButtons[] = {IDC_SEND, IDC_REFRESH, IDC_DEFAULTS, IDOK};
+    for (int id : kButtons) {
+        if (QWidget* button = item(id)) {
+            button->setEnabled(false);
+        }
+    }
+
+    if (!progressBar_) {
+        const QRect area = MapDialogRect(traits_.progressArea);
+        const int labelHeight = fontMetrics().height();
+        progressLabel_ = new QLabel(QString::fromUtf8(res::kUploadProgress), this);
+        progressLabel_->setObjectName(QStringLiteral("uploadProgressLabel"));
+        progressLabel_->setGeometry(area.x(), area.y(), area.width(), labelHeight);
+        progressBar_ = new QProgressBar(this);
+        progressBar_->setObjectName(QStringLiteral("uploadProgress"));
+        progressBar_->setTextVisible(false);
+        progressBar_->setGeometry(area.x(), area.y() + labelHeight + 2, area.width(),
+                                  area.height() - labelHeight - 2);
+        ui::SetSystemColours(progressBar_);
+    }
+    progressBar_->setRange(0, 1);
+    progressBar_->setValue(0);
+    progressLabel_->show();
+    progressBar_->show();
+
+    // The main window's poll stays silent while its busy flag is set; keep it set through the
+    // upload whatever the caller did, since the observer lets timers run.
+    int busyBefore = 0;
+    if (mainWindow) {
+        busyBefore = mainWindow->busy;
+        mainWindow->busy = 1;
+    }
+    {
+        UploadInputBlock block;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        send([this](int sent, int total) {
+            progressBar_->setRange(0, total);
+            progressBar_->setValue(sent);
+            // Each byte takes its 50 ms pause, several seconds in all: let the window system
+            // repaint and see that the program answers, but let no input through.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+        block.Flush();
+    }
+    if (mainWindow) {
+        mainWindow->busy = busyBefore;
+    }
+
+    progressLabel_->hide();
+    progressBar_->hide();
+    for (int id : kButtons) {
+        if (QWidget* button = item(id)) {
+            button->setEnabled(true);
+        }
+    }
+}
+
+void CConfigDlgBase::OnCtlColor() {
+    if (!mainWindow) {
+        return;  // no brushes to borrow
+    }
+    ui::SetWindowColours(this, mainWindow->backgroundColour(), QColor(Qt::white));
+    for (int id : traits_.displayControls) {
+        if (QWidget* control = item(id)) {
+            ui::SetDisplayColours(control, mainWindow->displayColour(), QColor(Qt::black));
+        }
+    }
+}

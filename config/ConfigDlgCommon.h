@@ -1,0 +1,178 @@
+#pragma once
+// What the two configuration dialogs (612 on template 131, 640 on template 133) share: the
+// sensor controls with their rules (SensorRules.h), the Calculate button, the numeric key
+// filter, the control colours, the "Comm Error" report, the refusal of values a command
+// cannot carry, and the upload with its progress display and input blocking.
+//
+// A dialog derives from CConfigDlgBase, holds its own module record, and tells the base
+// where K, offset and SensorCode live in it (HeldSensor / SetHeldSensor) and how it shows
+// its settings (ShowSettings).
+
+#include <QRect>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "config/ConfigChecks.h"
+#include "config/SensorRules.h"
+#include "protocol/Device.h"
+#include "ui/Dialog.h"
+
+class CFernwellDlg;
+class QKeyEvent;
+class QLabel;
+class QProgressBar;
+
+// ---- Numeric key filter -------------------------------------------------------------------
+// The dialogs filter every key pressed in them before the focused control sees it: digits and
+// the editing keys pass, "." and "-" follow the rules below, everything else is swallowed
+// (letters, Space, Enter, Escape, function keys), so Enter never presses "OK" and Escape
+// never closes the dialog.
+
+// Which edits take part in the "." and "-" rules.
+struct NumericKeyRules {
+    // A second "." is swallowed here, unless the selection holds the first one.
+    std::vector<int> onePointEdits;
+    // "-" with anything less than the whole text selected negates the value here.
+    std::vector<int> signToggleEdits;
+};
+
+// An edit's text as the filter reads it (the first 31 characters) and its selection
+// [start, end).
+struct EditState {
+    QString text;
+    int start = 0;
+    int end = 0;
+
+    bool operator==(const EditState&) const = default;
+};
+
+struct KeyOutcome {
+    bool swallow = false;
+    // The text and selection the edit gets (only with the key swallowed).
+    std::optional<EditState> edit;
+};
+
+// The filter's verdict on one key press in control `controlId` (`isEdit` false for buttons,
+// lists and the dialog itself, which have no text to change).
+//  - digits (main keys and keypad), Delete, Backspace, Tab, Home, End, arrows: pass;
+//  - "." (main or keypad): pass when the selection holds a "."; swallowed in a one-point
+//    edit whose text has one; else pass;
+//  - "-" (main or keypad), always swallowed: with the whole text selected (or the field
+//    empty) the text becomes "-" with the caret after it; else in a sign-toggle edit the
+//    value, negated, is written back with "%0.6f" and the selection moves one character to
+//    the right if the new text has a "-", to the left if not; else nothing changes;
+//  - any other key: swallowed.
+// Keys held with Alt pass untouched: the system sends them as WM_SYSKEYDOWN, which the
+// filter never looks at. Keys are judged by what Qt reports, so a shifted digit arrives as
+// its punctuation mark and is swallowed.
+KeyOutcome JudgeNumericKey(int key, Qt::KeyboardModifiers modifiers, int controlId, bool isEdit,
+                           const EditState& state, const NumericKeyRules& rules);
+
+// The filter for one key at `receiver` (see ui::KeyFilter): judges it and, with `apply`,
+// writes the outcome into the edit. Returns whether the key is swallowed.
+bool NumericKeyFilter(QWidget* receiver, const QKeyEvent& key, bool apply,
+                      const NumericKeyRules& rules);
+
+// ---- Uploads ------------------------------------------------------------------------------
+
+// For its lifetime, keeps every user input event (keys, mouse, wheel, touch, context menus,
+// close requests) away from every window of the application. Input the window system held
+// back meanwhile must be delivered (and so swallowed) before it ends: see Flush.
+class UploadInputBlock {
+public:
+    UploadInputBlock();
+    ~UploadInputBlock();
+    UploadInputBlock(const UploadInputBlock&) = delete;
+    UploadInputBlock& operator=(const UploadInputBlock&) = delete;
+
+    // Delivers whatever input is still queued, into the block.
+    void Flush();
+    // Input events swallowed so far.
+    int swallowed() const;
+
+private:
+    class Filter;
+    Filter* filter_;
+};
+
+// ---- The shared dialog base ---------------------------------------------------------------
+
+class CConfigDlgBase : public CDialog {
+    Q_OBJECT
+
+public:
+    // The main window, not owned; set before the modal run. Every exchange with the module
+    // goes through its port and online flag, and its two colours are the dialog's. Without it
+    // the dialog reads nothing (the read reports "Comm Error"), sends nothing and keeps the
+    // system's colours.
+    CFernwellDlg* mainWindow = nullptr;
+
+    struct Traits {
+        Family family;
+        NumericKeyRules keys;
+        // Controls painted as input fields (black on the display white); everything else gets
+        // white text on the window green.
+        std::vector<int> displayControls;
+        // Where the upload's progress appears, in dialog units.
+        QRect progressArea;
+    };
+
+    // The progress display of an upload (created at the first upload).
+    QProgressBar* uploadProgress() const { return progressBar_; }
+
+protected:
+    CConfigDlgBase(int templateId, Traits traits, QWidget* parent);
+
+    Family family() const { return traits_.family; }
+
+    // K, offset and SensorCode of the dialog's record.
+    virtual SensorSettings HeldSensor() const = 0;
+    virtual void SetHeldSensor(const SensorSettings& settings) = 0;
+    // Writes the held settings into the controls.
+    virtual void ShowSettings() = 0;
+    // Empties list 1037 and fills it with the speed units or the family's flow units, then
+    // selects row 0. The 612 refills its pulse-unit list here too.
+    virtual void FillUnitLists(bool speedUnits);
+
+    // Message-map entries of the sensor controls: the three radios, the two row lists and
+    // Calculate. (List 1037 is each dialog's own: its ReadUnitSelection differs.)
+    void MapSensorControls();
+    // OnInitDialog: the tee and pipe rows into lists 1044 and 1038, row 0 selected.
+    void FillRowLists();
+    // ShowSettings: decodes `code` into the radios, lists and their visibility. Returns the
+    // choice shown, or nullopt for a type digit other than 0-2 (nothing changed then).
+    std::optional<SensorChoice> ShowSensorCode(int code);
+    // The sensor controls as they stand.
+    SensorChoice ReadSensorChoice() const;
+    // SensorCode built from the controls (Send, ReadUnitSelection).
+    int SensorCodeFromControls() const;
+
+    // Selection of a drop-down list (-1: none), and selecting an entry; an index the list
+    // does not hold leaves it without a selection.
+    int ListIndex(int id) const;
+    void SelectListIndex(int id, int index);
+    void FillList(int id, const std::vector<QString>& texts);
+
+    // "Error Communicating to Module, Check Serial and Power Cables", caption "Comm Error".
+    void ReportCommError();
+    // Shows `problem` (when there is one) and returns true: the Send is refused.
+    bool RefuseUnsendable(const std::optional<RuleMessage>& problem);
+    // Runs `send` (which calls SendConfig with the observer it is given) with "Send",
+    // "Refresh", "Defaults" and "OK" disabled and the progress shown. The observer repaints
+    // the dialog after each byte without letting any input through, and the main window's
+    // poll stays silent: nothing but the upload talks to the module meanwhile.
+    void RunUpload(const std::function<void(const UploadObserver&)>& send);
+
+    void OnCtlColor() override;
+
+private:
+    void OnSensorType(SensorType type);
+    void OnRowChosen(SensorType list);
+    void OnCalculate();
+
+    Traits traits_;
+    QLabel* progressLabel_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+};

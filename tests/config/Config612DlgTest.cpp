@@ -1,0 +1,545 @@
+// The 612 configuration dialog, offscreen, against fernwell-sim (fast mode) on COM1 or with
+// no module at all. The dialog runs modeless here so the test can act on it; "Parameters"
+// runs the same code modally.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "app/FernwellDlg.h"
+#include "config/Config612Dlg.h"
+#include "protocol/Commands.h"
+#include "res/Resource.h"
+#include "tests/common/GuiTest.h"
+#include "tests/common/PtyPair.h"
+#include "tests/config/SimLog.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// The defaults as the module receives them.
+const Strings kDefaultUpload = {"d=0051",     "o=0.059000", "k=1.696500", "x=2.000000",
+                                "w=100.0000", "s=0000",     "u=0032"};
+
+class Config612Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedOpenDelay_ = CSerialPort::OpenDelayMs();
+        savedPause_ = CDeviceBase::BytePauseMs();
+        CSerialPort::SetOpenDelayMs(0);
+        // The simulator must read each byte before the purge of the next write.
+        CDeviceBase::SetBytePauseMs(20);
+        ASSERT_TRUE(ports_.Ok());
+    }
+    void TearDown() override {
+        Stop();
+        CSerialPort::SetOpenDelayMs(savedOpenDelay_);
+        CDeviceBase::SetBytePauseMs(savedPause_);
+    }
+    void Stop() {
+        dlg.reset();
+        main.reset();
+        sim.reset();
+    }
+
+    // The main window with the simulator on COM1 (`simArgs` given) or no module, as
+    // "Parameters" leaves it: busy, its poll stopped.
+    void StartMain(std::optional<Strings> simArgs) {
+        Stop();
+        if (simArgs) {
+            simArgs->insert(simArgs->end(), {"--model", "612"});
+            sim.emplace(ports_.PortsDir(), *simArgs);
+            ASSERT_TRUE(sim->Ok()) << sim->Error();
+        }
+        main = std::make_unique<CFernwellDlg>();
+        {
+            guitest::MessageBoxRecorder portSelection;  // not under test here
+            ASSERT_TRUE(main->Create());
+        }
+        main->KillTimer(ID_TIMER_POLL);
+        main->busy = 1;
+        if (!sim) {
+            main->port().Close();
+            main->online = 0;
+        } else if (!main->online) {
+            ASSERT_EQ(main->port().Open(1, 1200, 'N', 8, 1), 0) << main->port().LastErrorText();
+            main->online = 1;
+        }
+    }
+    // Opens the dialog; returns the boxes its first read showed.
+    std::vector<guitest::RecordedBox> Open() {
+        guitest::MessageBoxRecorder boxes;
+        dlg = std::make_unique<CConfig612Dlg>();
+        dlg->mainWindow = main.get();
+        EXPECT_TRUE(dlg->Create(main.get()));
+        EXPECT_TRUE(guitest::ShowActive(dlg.get()));
+        return boxes.boxes;
+    }
+
+    QString Text(int id) const { return dlg->GetDlgItemText(id); }
+    QComboBox* List(int id) const { return dlg->itemAs<QComboBox>(id); }
+    QStringList Items(int id) const {
+        QStringList items;
+        for (int i = 0; i < List(id)->count(); ++i) {
+            items << List(id)->itemText(i);
+        }
+        return items;
+    }
+    bool Shown(int id) const { return dlg->item(id)->isVisible(); }
+    // A choice in a list, as the user makes it.
+    void Choose(int id, int index) {
+        List(id)->setCurrentIndex(index);
+        emit List(id)->activated(index);
+    }
+    void Click(int id) { dlg->itemAs<QAbstractButton>(id)->click(); }
+    QLineEdit* Edit(int id) const { return dlg->itemAs<QLineEdit>(id); }
+
+    fwtest::ScopedPortsDir ports_;
+    std::optional<fwtest::LoggedSim> sim;
+    std::unique_ptr<CFernwellDlg> main;
+    std::unique_ptr<CConfig612Dlg> dlg;
+    int savedOpenDelay_ = 0;
+    int savedPause_ = 0;
+};
+
+TEST_F(Config612Test, OpeningWithoutAModuleShowsTheDefaultsAndOneCommError) {
+    for (const bool silentModule : {false, true}) {
+        SCOPED_TRACE(silentModule ? "silent module" : "no port");
+        StartMain(silentModule ? std::optional<Strings>({"--silent"}) : std::nullopt);
+        const auto boxes = Open();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "Error Communicating to Module, Check Serial and Power Cables");
+        EXPECT_EQ(boxes[0].caption, "Comm Error");
+        EXPECT_EQ(boxes[0].type, ui::kMbOk);
+
+        EXPECT_EQ(dlg->windowTitle(), "Fern Well 612 Configuration");
+        EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_WSS));
+        EXPECT_FALSE(dlg->IsDlgButtonChecked(IDC_SENSOR_TEE));
+        EXPECT_FALSE(dlg->IsDlgButtonChecked(IDC_SENSOR_INSERTION));
+        EXPECT_FALSE(Shown(IDC_PIPE_LIST) || Shown(IDC_TEE_LIST) || Shown(IDC_CALCULATE));
+        EXPECT_EQ(Items(IDC_UNIT_OF_MEASURE), QStringList({"mph", "km/h"}));
+        EXPECT_EQ(Text(IDC_UNIT_OF_MEASURE), "mph");
+        EXPECT_EQ(Items(IDC_PULSE_UNITS), QStringList({"km/h", "mph"}));
+        EXPECT_EQ(Text(IDC_PULSE_UNITS), "mph");
+        EXPECT_EQ(Text(IDC_K_FACTOR), "1.696500");
+        EXPECT_EQ(Text(IDC_OFFSET), "0.059000");
+        EXPECT_EQ(Text(IDC_PULSE_VALUE), "2.000000");
+        EXPECT_EQ(Text(IDC_PULSE_WIDTH), "100");
+        EXPECT_EQ(List(IDC_PULSE_WIDTH)->count(), 100);
+        EXPECT_EQ(List(IDC_PULSE_WIDTH)->itemText(99), "5000");
+        EXPECT_EQ(List(IDC_PIPE_LIST)->count(), 13);
+        EXPECT_EQ(List(IDC_TEE_LIST)->count(), 5);
+        guitest::ExpectTidyLayout(dlg.get());
+    }
+    // The main window's colours: white labels on green, input fields black on white.
+    const QColor green(0, 155, 89);
+    EXPECT_EQ(dlg->palette().color(QPalette::Window), green);
+    EXPECT_EQ(dlg->item(IDC_SENSOR_TEE)->palette().color(QPalette::WindowText), Qt::white);
+    for (int id : {IDC_K_FACTOR, IDC_PULSE_VALUE, IDC_PULSE_WIDTH, IDC_TEE_LIST}) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(dlg->item(id)->palette().color(QPalette::Base), Qt::white);
+        EXPECT_EQ(dlg->item(id)->palette().color(QPalette::Text), Qt::black);
+    }
+}
+
+// "OK" ends the modal run and sends nothing.
+TEST_F(Config612Test, OkEndsTheModalRunAndSendsNothing) {
+    StartMain(Strings{});
+    CConfig612Dlg modal;
+    modal.mainWindow = main.get();
+    guitest::NextModal pressOk([&](QWidget*) {
+        EXPECT_EQ(modal.GetDlgItemText(IDC_K_FACTOR), "1.696500");
+        modal.itemAs<QPushButton>(IDOK)->click();
+    });
+    EXPECT_EQ(modal.DoModal(), IDOK);
+    QTest::qWait(100);
+    EXPECT_TRUE(sim->Settings().empty());
+}
+
+// What another program stored in the module is what the dialog shows when it opens, and again
+// on "Refresh" after the controls changed.
+TEST_F(Config612Test, RefreshShowsWhatTheModuleHolds) {
+    struct Row {
+        int line;
+        int sensorCode, pulseUnitSent;
+        double width;
+        int radio;
+        const char* rowText;  // in the row list shown, "" for none
+        const char* unit;
+        const char* widthText;
+        const char* pulseUnit;
+    } rows[] = {
+        {__LINE__, 0x0214, 0x31, 175.0, IDC_SENSOR_TEE, "KV200-2\"", "l/min", "150", "Liters"},
+        {__LINE__, 0x0C01, 0x21, 20.0, IDC_SENSOR_INSERTION, "12\" Class 200\"", "gpm", "",
+         "Gallons"},
+        {__LINE__, 0x0029, 0x41, 5000.0, IDC_SENSOR_WSS, "", "km/h", "5000", "km/h"},
+        // Type digit 3: the sensor controls and the pulse unit stay as the defaults left them.
+        {__LINE__, 0x0030, 0x01, 100.0, IDC_SENSOR_WSS, "", "mph", "100", "mph"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        StartMain(Strings{});
+        ModuleData612 stored = Defaults612();
+        stored.SensorCode = row.sensorCode;
+        stored.PulseUnitCode = row.pulseUnitSent;
+        stored.pulseWidth = row.width;
+        stored.kFactor = 2.725;
+        stored.pulseValue = 12.5;
+        CDevice612(main->port(), main->online).SendConfig(stored);
+
+        for (const bool button : {false, true}) {
+            SCOPED_TRACE(button ? "Refresh" : "opening");
+            if (button) {
+                Click(IDC_DEFAULTS);
+                guitest::MessageBoxRecorder none;
+                Click(IDC_REFRESH);
+                EXPECT_TRUE(none.boxes.empty());
+            } else {
+                EXPECT_TRUE(Open().empty());
+            }
+            EXPECT_TRUE(dlg->IsDlgButtonChecked(row.radio));
+            const int rowList = row.radio == IDC_SENSOR_TEE         ? IDC_TEE_LIST
+                                : row.radio == IDC_SENSOR_INSERTION ? IDC_PIPE_LIST
+                                                                    : 0;
+            if (rowList) {
+                EXPECT_EQ(Text(rowList), row.rowText);
+            }
+            EXPECT_EQ(Shown(IDC_CALCULATE), row.radio == IDC_SENSOR_INSERTION);
+            EXPECT_EQ(Text(IDC_UNIT_OF_MEASURE), row.unit);
+            EXPECT_EQ(Text(IDC_PULSE_WIDTH), row.widthText);
+            EXPECT_EQ(Text(IDC_PULSE_UNITS), row.pulseUnit);
+            EXPECT_EQ(Text(IDC_K_FACTOR), "2.725000");
+            EXPECT_EQ(Text(IDC_PULSE_VALUE), "12.500000");
+        }
+    }
+}
+
+TEST_F(Config612Test, SendThenRefreshRoundTripsWithTheExactCommands) {
+    StartMain(Strings{});
+    ASSERT_TRUE(Open().empty());
+    Click(IDC_SENSOR_INSERTION);
+    Choose(IDC_PIPE_LIST, 7);
+    Choose(IDC_UNIT_OF_MEASURE, 3);  // "l/min"
+    dlg->SetDlgItemText(IDC_K_FACTOR, "40.5");
+    dlg->SetDlgItemText(IDC_OFFSET, "-0.25");
+    dlg->SetDlgItemText(IDC_PULSE_VALUE, "250.5");
+    Choose(IDC_PULSE_UNITS, 2);  // "Gallons"
+    Choose(IDC_PULSE_WIDTH, 4);  // "250"
+    Click(IDC_SEND);
+
+    // Pulse unit 2 as hex digits "0021"; row 7, Insertion, "l/min" = 0x0704 sent as 1796.
+    EXPECT_EQ(sim->WaitSettings(7), Strings({"d=0021", "o=-0.25000", "k=40.50000", "x=250.5000",
+                                             "w=250.0000", "s=0000", "u=1796"}));
+    EXPECT_EQ(dlg->settings().PulseUnitCode, 21);
+    EXPECT_EQ(dlg->settings().pulseWidth, 250.0);
+    EXPECT_EQ(dlg->settings().SensorCode, 0x0704);
+    EXPECT_EQ(Text(IDC_K_FACTOR), "40.5") << "Send keeps what was typed";
+
+    Click(IDC_DEFAULTS);
+    guitest::MessageBoxRecorder none;
+    Click(IDC_REFRESH);
+    EXPECT_TRUE(none.boxes.empty());
+    EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_INSERTION));
+    EXPECT_EQ(Text(IDC_PIPE_LIST), "8\" Class 160\"");
+    EXPECT_EQ(Text(IDC_UNIT_OF_MEASURE), "l/min");
+    EXPECT_EQ(Text(IDC_K_FACTOR), "40.500000");
+    EXPECT_EQ(Text(IDC_OFFSET), "-0.250000");
+    EXPECT_EQ(Text(IDC_PULSE_VALUE), "250.500000");
+    EXPECT_EQ(Text(IDC_PULSE_UNITS), "Gallons");
+    EXPECT_EQ(Text(IDC_PULSE_WIDTH), "250");
+    EXPECT_EQ(dlg->settings().PulseUnitCode, 21);
+}
+
+// After a Send and before the next read, a row or radio choice shows the settings again: the
+// pulse unit that was sent must still be the one selected.
+TEST_F(Config612Test, PulseUnitSentStaysSelectedUntilTheNextRead) {
+    StartMain(std::nullopt);  // an upload offline sends nothing and reports nothing
+    Open();
+    struct Row {
+        int radio;
+        int position;
+        const char* unit;
+        int held;
+    } rows[] = {
+        {IDC_SENSOR_INSERTION, 0, "Cubic Feet", 1},
+        {IDC_SENSOR_INSERTION, 1, "Cubic Meters", 11},
+        {IDC_SENSOR_INSERTION, 2, "Gallons", 21},
+        {IDC_SENSOR_INSERTION, 3, "Liters", 31},
+        {IDC_SENSOR_WSS, 0, "km/h", 41},
+        {IDC_SENSOR_WSS, 1, "mph", 51},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.unit);
+        Click(row.radio);
+        Choose(IDC_PULSE_UNITS, row.position);
+        Click(IDC_SEND);
+        EXPECT_EQ(dlg->settings().PulseUnitCode, row.held);
+        if (row.radio == IDC_SENSOR_INSERTION) {
+            Choose(IDC_PIPE_LIST, 3);
+        } else {
+            Click(IDC_SENSOR_WSS);
+        }
+        EXPECT_EQ(Text(IDC_PULSE_UNITS), row.unit);
+    }
+}
+
+TEST_F(Config612Test, SensorControlsApplyTheRowAndRadioRules) {
+    StartMain(std::nullopt);
+    Open();
+    struct Step {
+        int line;
+        std::function<void()> act;
+        const char* k;
+        int sensorCode;
+        const char* unit;
+        int rowList;  // the row list shown, 0 for none
+    } steps[] = {
+        {__LINE__, [&] { Click(IDC_SENSOR_TEE); }, "0.414470", 0x0011, "gpm", IDC_TEE_LIST},
+        {__LINE__, [&] { Choose(IDC_UNIT_OF_MEASURE, 6); }, "0.414470", 0x0017, "m3/sec",
+         IDC_TEE_LIST},
+        {__LINE__, [&] { Click(IDC_SENSOR_INSERTION); }, "1.000000", 0x0001, "gpm", IDC_PIPE_LIST},
+        {__LINE__, [&] { Choose(IDC_UNIT_OF_MEASURE, 6); }, "1.000000", 0x0007, "m3/sec",
+         IDC_PIPE_LIST},
+        // A typed K is discarded by the row choice.
+        {__LINE__,
+         [&] {
+             dlg->SetDlgItemText(IDC_K_FACTOR, "5");
+             Choose(IDC_PIPE_LIST, 12);
+         },
+         "88.842000", 0x0C01, "gpm", IDC_PIPE_LIST},
+        {__LINE__, [&] { Click(IDC_SENSOR_WSS); }, "1.696500", 0x0C20, "mph", 0},
+        {__LINE__, [&] { Choose(IDC_UNIT_OF_MEASURE, 1); }, "1.696500", 0x0029, "km/h", 0},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.line);
+        step.act();
+        EXPECT_EQ(Text(IDC_K_FACTOR), step.k);
+        EXPECT_EQ(dlg->settings().SensorCode, step.sensorCode);
+        EXPECT_EQ(Text(IDC_UNIT_OF_MEASURE), step.unit);
+        EXPECT_EQ(Shown(IDC_PIPE_LIST), step.rowList == IDC_PIPE_LIST);
+        EXPECT_EQ(Shown(IDC_TEE_LIST), step.rowList == IDC_TEE_LIST);
+        EXPECT_EQ(Shown(IDC_CALCULATE), step.rowList == IDC_PIPE_LIST);
+        EXPECT_EQ(Items(IDC_PULSE_UNITS).size(), step.rowList ? 4 : 2);
+        guitest::ExpectTidyLayout(dlg.get());
+        guitest::SaveScreenshot(dlg.get(), "sensor");
+    }
+}
+
+TEST_F(Config612Test, CalculateTakesKAndOffsetAndKeepsThePipeRow) {
+    StartMain(std::nullopt);
+    Open();
+    Click(IDC_SENSOR_INSERTION);
+    Choose(IDC_PIPE_LIST, 5);
+    struct Row {
+        const char* diameter;
+        int press;
+        const char* k;
+        const char* offset;
+    } rows[] = {
+        {"8", IDOK, "40.291000", "0.281587"},
+        {"20", IDCANCEL, "40.291000", "0.281587"},
+        {"2", IDOK, "40.291000", "0.281587"},  // the calculator's own message, then Cancel
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.diameter);
+        guitest::MessageBoxRecorder boxes;
+        guitest::NextModal calculator([&](QWidget* modal) {
+            auto* calc = static_cast<CDialog*>(modal);
+            // The calculator keeps the system's colours inside the green dialog.
+            EXPECT_NE(calc->palette().color(QPalette::Window), QColor(0, 155, 89));
+            calc->SetDlgItemText(IDC_PIPE_DIAMETER, row.diameter);
+            calc->itemAs<QPushButton>(row.press)->click();
+        });
+        Click(IDC_CALCULATE);
+        EXPECT_EQ(Text(IDC_K_FACTOR), row.k);
+        EXPECT_EQ(Text(IDC_OFFSET), row.offset);
+        EXPECT_EQ(Text(IDC_PIPE_LIST), "6\" Class 160\"");
+        EXPECT_EQ(dlg->settings().SensorCode, 0x0501);
+    }
+}
+
+TEST_F(Config612Test, KeyFilterThroughTheWindowHandle) {
+    StartMain(std::nullopt);
+    Open();
+    const auto minus = Qt::Key_Minus;
+    const auto point = Qt::Key_Period;
+    const auto keypad = Qt::KeypadModifier;
+    struct Row {
+        int line;
+        int id;
+        const char* before;
+        int start, end;  // selection; start == end is the caret
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* after;
+        int afterStart, afterEnd;
+    } rows[] = {
+        {__LINE__, IDC_K_FACTOR, "1.500000", 0, 8, minus, {}, "-", 1, 1},
+        {__LINE__, IDC_K_FACTOR, "", 0, 0, minus, keypad, "-", 1, 1},
+        {__LINE__, IDC_K_FACTOR, "1.500000", 2, 2, minus, {}, "-1.500000", 3, 3},
+        {__LINE__, IDC_K_FACTOR, "-1.500000", 3, 3, minus, keypad, "1.500000", 2, 2},
+        {__LINE__, IDC_OFFSET, "0.5", 1, 3, minus, {}, "-0.500000", 2, 4},
+        {__LINE__, IDC_PULSE_VALUE, "2.000000", 3, 3, minus, {}, "2.000000", 3, 3},
+        {__LINE__, IDC_PULSE_VALUE, "2.000000", 0, 8, minus, {}, "-", 1, 1},
+        // Only 31 characters are read: a longer text is never "all selected", and is kept.
+        {__LINE__,
+         IDC_PULSE_VALUE,
+         "1234567890123456789012345678901234",
+         0,
+         34,
+         minus,
+         {},
+         "1234567890123456789012345678901234",
+         0,
+         34},
+        {__LINE__, IDC_K_FACTOR, "1.5", 3, 3, point, {}, "1.5", 3, 3},
+        {__LINE__, IDC_OFFSET, "1.5", 3, 3, point, keypad, "1.5", 3, 3},
+        {__LINE__, IDC_K_FACTOR, "1.5", 0, 3, point, {}, ".", 1, 1},  // the point selected
+        {__LINE__, IDC_K_FACTOR, "15", 2, 2, point, {}, "15.", 3, 3},
+        {__LINE__, IDC_PULSE_VALUE, "2.5", 3, 3, point, {}, "2.5.", 4, 4},
+        {__LINE__, IDC_K_FACTOR, "1", 1, 1, Qt::Key_7, {}, "17", 2, 2},
+        {__LINE__, IDC_K_FACTOR, "1", 1, 1, Qt::Key_7, keypad, "17", 2, 2},
+        {__LINE__, IDC_K_FACTOR, "17", 2, 2, Qt::Key_Backspace, {}, "1", 1, 1},
+        {__LINE__, IDC_K_FACTOR, "17", 2, 2, Qt::Key_Home, {}, "17", 0, 0},
+        {__LINE__, IDC_K_FACTOR, "1", 1, 1, Qt::Key_A, {}, "1", 1, 1},
+        {__LINE__, IDC_PULSE_VALUE, "1", 1, 1, Qt::Key_E, {}, "1", 1, 1},
+        {__LINE__, IDC_OFFSET, "1", 1, 1, Qt::Key_Space, {}, "1", 1, 1},
+        {__LINE__, IDC_OFFSET, "1", 1, 1, Qt::Key_Plus, {}, "1", 1, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        QLineEdit* edit = Edit(row.id);
+        edit->setFocus();
+        edit->setText(row.before);
+        edit->setSelection(row.start, row.end - row.start);
+        QTest::keyClick(dlg->windowHandle(), row.key, row.modifiers);
+        EXPECT_EQ(edit->text(), row.after);
+        const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+        const int end = edit->hasSelectedText() ? edit->selectionEnd() : edit->cursorPosition();
+        EXPECT_EQ(start, row.afterStart);
+        EXPECT_EQ(end, row.afterEnd);
+    }
+
+    // Enter and Escape do nothing, whatever has the focus; nor does Space on a button.
+    guitest::MessageBoxRecorder none;
+    for (int focus : {IDC_K_FACTOR, IDOK, IDC_PULSE_WIDTH}) {
+        SCOPED_TRACE(focus);
+        dlg->item(focus)->setFocus();
+        for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Space}) {
+            QTest::keyClick(dlg->windowHandle(), key);
+        }
+        EXPECT_TRUE(dlg->isVisible());
+        EXPECT_EQ(dlg->result(), 0);
+    }
+}
+
+TEST_F(Config612Test, NoInputReachesAnyWindowWhileAnUploadRuns) {
+    StartMain(Strings{});
+    ASSERT_TRUE(Open().empty());
+    main->busy = 0;  // the dialog keeps the poll silent during the upload itself
+    Edit(IDC_K_FACTOR)->setFocus();
+    Edit(IDC_K_FACTOR)->end(false);
+
+    struct Seen {
+        bool fired = false;
+        bool anyButtonEnabled = true;
+        int busy = 0;
+        int value = 0, maximum = 0;
+    } seen;
+    QTimer during;
+    QObject::connect(&during, &QTimer::timeout, [&] {
+        QProgressBar* bar = dlg->uploadProgress();
+        if (seen.fired || !bar || !bar->isVisible() || bar->value() < 10) {
+            return;
+        }
+        seen.fired = true;
+        seen.anyButtonEnabled = false;
+        for (int id : {IDOK, IDC_SEND, IDC_REFRESH, IDC_DEFAULTS}) {
+            seen.anyButtonEnabled |= dlg->item(id)->isEnabled();
+        }
+        seen.busy = main->busy;
+        seen.value = bar->value();
+        seen.maximum = bar->maximum();
+        guitest::SaveScreenshot(dlg.get(), "uploading");
+        // A click and a key as the window system delivers them, the same posted, and a close.
+        QTest::mouseClick(dlg->item(IDC_SENSOR_TEE), Qt::LeftButton);
+        QTest::keyClick(dlg->windowHandle(), Qt::Key_7);
+        QWidget* insertion = dlg->item(IDC_SENSOR_INSERTION);
+        const QPointF centre = QRectF(insertion->rect()).center();
+        for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QCoreApplication::postEvent(
+                insertion, new QMouseEvent(type, centre, insertion->mapToGlobal(centre),
+                                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        }
+        QCoreApplication::postEvent(Edit(IDC_K_FACTOR),
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_8, {}, "8"));
+        dlg->close();
+    });
+    during.start(2);
+    Click(IDC_SEND);
+    during.stop();
+
+    ASSERT_TRUE(seen.fired) << "the upload ended before the test could act";
+    EXPECT_FALSE(seen.anyButtonEnabled);
+    EXPECT_EQ(seen.busy, 1);
+    EXPECT_GT(seen.maximum, seen.value);
+    QTest::qWait(100);  // anything held back would act now
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_WSS));
+    EXPECT_EQ(Text(IDC_K_FACTOR), "1.696500");
+    EXPECT_FALSE(dlg->uploadProgress()->isVisible());
+    for (int id : {IDOK, IDC_SEND, IDC_REFRESH, IDC_DEFAULTS}) {
+        EXPECT_TRUE(dlg->item(id)->isEnabled()) << id;
+    }
+    EXPECT_EQ(main->busy, 0);
+    EXPECT_EQ(sim->WaitSettings(7), kDefaultUpload);
+    QTest::qWait(300);
+    EXPECT_EQ(sim->Settings().size(), kDefaultUpload.size()) << "one upload, nothing after it";
+    // The dialog takes input again.
+    QTest::mouseClick(dlg->item(IDC_SENSOR_TEE), Qt::LeftButton);
+    EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_TEE));
+}
+
+TEST_F(Config612Test, RefusesValuesThatWouldArriveAsAnotherNumber) {
+    StartMain(Strings{});
+    ASSERT_TRUE(Open().empty());
+    struct Row {
+        int id;
+        const char* typed;
+        const char* field;
+    } rows[] = {
+        {IDC_K_FACTOR, "123456789", "K"},
+        {IDC_OFFSET, "-10000000", "Offset"},
+        {IDC_PULSE_VALUE, "100000000.5", "Pulse Value"},
+    };
+    Click(IDC_DEFAULTS);
+    const ModuleData612 held = dlg->settings();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.field);
+        Click(IDC_DEFAULTS);
+        dlg->SetDlgItemText(row.id, row.typed);
+        guitest::MessageBoxRecorder boxes;
+        Click(IDC_SEND);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].caption, "Invalid Entry");
+        EXPECT_TRUE(boxes.boxes[0].text.startsWith(QString(row.field) + " cannot be sent"));
+        EXPECT_TRUE(boxes.boxes[0].text.contains("99999999.999999"));
+        EXPECT_EQ(Text(row.id), row.typed);
+        EXPECT_EQ(dlg->settings(), held);
+        EXPECT_TRUE(dlg->item(IDC_SEND)->isEnabled());
+    }
+    QTest::qWait(200);
+    EXPECT_TRUE(sim->Settings().empty());
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#include "windows/CalculateDlg.h"
+
+#include <QComboBox>
+
+#include "res/Resource.h"
+#include "res/Strings.h"
+#include "ui/MessageBox.h"
+#include "windows/CalculateFormulas.h"
+
+CCalculateDlg::CCalculateDlg(QWidget* parent) : CDialog(IDD_CALCULATE, parent) {
+    // Message map: the OK command ("Calculate"); the control colours and the unit list's
+    // selection change have nothing to do here.
+    mapCommand(IDOK, [this] { OnOK(); });
+}
+
+bool CCalculateDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // Inserted at fixed positions, so the list reads Inches, Millimeters even though it has
+    // the sorted style.
+    if (auto* units = itemAs<QComboBox>(IDC_DIAMETER_UNITS)) {
+        units->insertItem(kDiameterInches, QStringLiteral("Inches"));
+        units->insertItem(kDiameterMillimeters, QStringLiteral("Millimeters"));
+        units->setCurrentIndex(kDiameterInches);
+    }
+    SetDlgItemText(IDC_PIPE_DIAMETER, QString());
+    return true;  // the first tab stop, "Calculate", gets the focus
+}
+
+void CCalculateDlg::OnOK() {
+    const auto* units = itemAs<QComboBox>(IDC_DIAMETER_UNITS);
+    const int unit = units ? units->currentIndex() : -1;
+    const double inches = DiameterInches(GetDlgItemText(IDC_PIPE_DIAMETER).toStdString(), unit);
+
+    // The two range checks are independent of each other; only one can hold.
+    if (inches < 3.0) {
+        ui::ShowMessageBox(this, QString::fromUtf8(res::kUseTeeSensor),
+                           QString::fromUtf8(res::kCalculatorCaption), ui::kMbOk);
+    }
+    if (inches > 59.0) {
+        ui::ShowMessageBox(this, QString::fromUtf8(res::kPipeTooLarge),
+                           QString::fromUtf8(res::kCalculatorCaption), ui::kMbOk);
+    }
+    if (inches >= 3.0 && inches <= 59.0 && ComputeKAndOffset(inches) == 0) {
+        CDialog::OnOK();
+    } else {
+        EndDialog(IDCANCEL);
+    }
+}
+
+int CCalculateDlg::ComputeKAndOffset(double inches) {
+    const CalcResult result = ::ComputeKAndOffset(inches);
+    if (!result.ok) {
+        if (!result.message.empty()) {
+            ui::ShowMessageBox(this, QString::fromStdString(result.message),
+                               QString::fromStdString(result.caption), ui::kMbOk);
+        }
+        return 1;
+    }
+    K = result.k;
+    offset = result.offset;
+    return 0;
+}
