@@ -1,0 +1,180 @@
+#include "windows/Alarm640Dlg.h"
+
+#include <QLabel>
+#include <QTimer>
+
+#include "app/FernwellDlg.h"
+#include "protocol/Device.h"
+#include "res/Resource.h"
+#include "ui/Bitmaps.h"
+#include "ui/Colours.h"
+#include "windows/AlarmStatus.h"
+
+namespace {
+
+// The controls of one alarm half.
+struct AlarmControls {
+    int enabledLamp;
+    int activatedLamp;
+    int waitActivateLamp;
+    int waitReleaseLamp;
+    int waitActivateTime;
+    int waitReleaseTime;
+    int latch;
+    int setPoint;
+    int setDelay;
+    int releasePoint;
+    int releaseDelay;
+};
+
+constexpr AlarmControls kHigh{
+    IDC_HIGH_ENABLED_LAMP,        IDC_HIGH_ACTIVATED_LAMP,      IDC_HIGH_WAIT_ACTIVATE_LAMP,
+    IDC_HIGH_WAIT_RELEASE_LAMP,   IDC_HIGH_WAIT_ACTIVATE_TIME,  IDC_HIGH_WAIT_RELEASE_TIME,
+    IDC_HIGH_LATCH_VALUE,         IDC_HIGH_SET_POINT_VALUE,     IDC_HIGH_SET_DELAY_VALUE,
+    IDC_HIGH_RELEASE_POINT_VALUE, IDC_HIGH_RELEASE_DELAY_VALUE,
+};
+
+constexpr AlarmControls kLow{
+    IDC_LOW_ENABLED_LAMP,        IDC_LOW_ACTIVATED_LAMP,      IDC_LOW_WAIT_ACTIVATE_LAMP,
+    IDC_LOW_WAIT_RELEASE_LAMP,   IDC_LOW_WAIT_ACTIVATE_TIME,  IDC_LOW_WAIT_RELEASE_TIME,
+    IDC_LOW_LATCH_VALUE,         IDC_LOW_SET_POINT_VALUE,     IDC_LOW_SET_DELAY_VALUE,
+    IDC_LOW_RELEASE_POINT_VALUE, IDC_LOW_RELEASE_DELAY_VALUE,
+};
+
+QString Text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+}  // namespace
+
+CAlarm640Dlg::CAlarm640Dlg(QWidget* parent) : CDialog(IDD_ALARM_STATUS, parent) {
+    // Message map: WM_CTLCOLOR (OnCtlColor), WM_TIMER (OnTimer), and IDOK ("E&xit"), which is
+    // left to the framework's own OK handling: it ends the run.
+}
+
+bool CAlarm640Dlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    referenceLoaded = 0;
+    // Every lamp grey but Comm Error, which stays empty until the first read sets it.
+    for (int lamp :
+         {IDC_RETRIEVING_LAMP, IDC_HIGH_ENABLED_LAMP, IDC_HIGH_ACTIVATED_LAMP,
+          IDC_HIGH_WAIT_ACTIVATE_LAMP, IDC_HIGH_WAIT_RELEASE_LAMP, IDC_LOW_ENABLED_LAMP,
+          IDC_LOW_ACTIVATED_LAMP, IDC_LOW_WAIT_ACTIVATE_LAMP, IDC_LOW_WAIT_RELEASE_LAMP}) {
+        SetLamp(lamp, IDB_LAMP_GREY);
+    }
+    ReadAlarmReference();
+    SetTimer(ID_TIMER_ALARM_STATUS, kAlarmStatusIntervalMs, QStringLiteral("alarmStatusTimer"));
+    return true;
+}
+
+void CAlarm640Dlg::OnTimer(int id) {
+    if (id == ID_TIMER_ALARM_STATUS) {
+        if (!referenceLoaded) {
+            ReadAlarmReference();
+        }
+        RefreshAlarmStatus();
+    }
+    CDialog::OnTimer(id);
+}
+
+void CAlarm640Dlg::done(int result) {
+    KillTimer(ID_TIMER_ALARM_STATUS);
+    CDialog::done(result);
+}
+
+void CAlarm640Dlg::SetLamp(int control, int bitmap) {
+    if (auto* lamp = itemAs<QLabel>(control)) {
+        ui::SetBitmap(lamp, bitmap);
+    }
+}
+
+void CAlarm640Dlg::ShowCommError() {
+    SetLamp(IDC_COMM_ERROR_LAMP, IDB_LAMP_RED);
+}
+
+void CAlarm640Dlg::ReadAlarmReference() {
+    if (!mainWindow) {
+        ShowCommError();
+        return;
+    }
+    ModuleData640 data;
+    {
+        CDevice640 device(mainWindow->port(), mainWindow->online, this);
+        if (device.ReadAll(data) != kLinkOk) {
+            ShowCommError();
+            return;
+        }
+    }
+    SetDlgItemText(IDC_STATUS_FLOW_RATE, Text(FlowRateText(data.flowRate)));
+    const struct {
+        const AlarmControls& controls;
+        AlarmReferenceView view;
+    } halves[] = {
+        {kHigh, InterpretAlarmReference(data.highAlarmMode, data.highSetPoint, data.highSetDelay,
+                                        data.highReleasePoint, data.highReleaseDelay)},
+        {kLow, InterpretAlarmReference(data.lowAlarmMode, data.lowSetPoint, data.lowSetDelay,
+                                       data.lowReleasePoint, data.lowReleaseDelay)},
+    };
+    for (const auto& half : halves) {
+        SetLamp(half.controls.enabledLamp, half.view.enabledLamp);
+        SetDlgItemText(half.controls.latch, Text(half.view.latch));
+        SetDlgItemText(half.controls.setPoint, Text(half.view.setPoint));
+        SetDlgItemText(half.controls.setDelay, Text(half.view.setDelay));
+        SetDlgItemText(half.controls.releasePoint, Text(half.view.releasePoint));
+        SetDlgItemText(half.controls.releaseDelay, Text(half.view.releaseDelay));
+    }
+    SetLamp(IDC_COMM_ERROR_LAMP, IDB_LAMP_GREY);
+    referenceLoaded = 1;
+}
+
+void CAlarm640Dlg::ShowAlarmStatus(bool high, std::uint32_t status) {
+    const AlarmControls& c = high ? kHigh : kLow;
+    const AlarmStatusView view = InterpretAlarmStatus(status);
+    SetLamp(c.activatedLamp, view.activatedLamp);
+    SetLamp(c.waitActivateLamp, view.waitActivateLamp);
+    SetLamp(c.waitReleaseLamp, view.waitReleaseLamp);
+    SetDlgItemText(c.waitActivateTime, Text(view.waitActivateTime));
+    SetDlgItemText(c.waitReleaseTime, Text(view.waitReleaseTime));
+}
+
+void CAlarm640Dlg::RefreshAlarmStatus() {
+    // Blue while the queries run. A failed query leaves it blue (and everything not yet
+    // updated as it was) until a later refresh gets through.
+    SetLamp(IDC_RETRIEVING_LAMP, IDB_LAMP_BLUE);
+    if (!mainWindow) {
+        ShowCommError();
+        return;
+    }
+    CDevice640 device(mainWindow->port(), mainWindow->online, this);
+    std::uint32_t status = 0;
+    if (device.ReadHighStatus(status) != kLinkOk) {
+        ShowCommError();
+        return;
+    }
+    ShowAlarmStatus(true, status);
+    if (device.ReadLowStatus(status) != kLinkOk) {
+        ShowCommError();
+        return;
+    }
+    ShowAlarmStatus(false, status);
+    double flow = 0;
+    if (device.ReadFlow(flow) != kLinkOk) {
+        ShowCommError();
+        return;
+    }
+    SetDlgItemText(IDC_STATUS_FLOW_RATE, Text(FlowRateText(flow)));
+    SetLamp(IDC_RETRIEVING_LAMP, IDB_LAMP_GREY);
+    SetLamp(IDC_COMM_ERROR_LAMP, IDB_LAMP_GREY);
+}
+
+void CAlarm640Dlg::OnCtlColor() {
+    if (!mainWindow) {
+        return;
+    }
+    // White text on the main window's green for the window and every control, the value boxes
+    // included; only the flow rate box is black on the main window's white.
+    ui::SetWindowColours(this, mainWindow->backgroundColour(), QColor(Qt::white));
+    if (QWidget* flow = item(IDC_STATUS_FLOW_RATE)) {
+        ui::SetDisplayColours(flow, mainWindow->displayColour(), QColor(Qt::black));
+    }
+}
