@@ -265,7 +265,7 @@ int RunPoll(const CliOptions& options, const Streams& io) {
         PrintJson(io.out, QJsonDocument(ToJson(r)));
         return kExitOk;
     }
-    std::string text = "Flow rate: " + Fixed(r.flowRate, 2) + " " + r.unit + "\n";
+    std::string text = "Flow rate: " + FormatFixed(r.flowRate, 2) + " " + r.unit + "\n";
     if (r.alarms) {
         text += std::string("High alarm: ") + LampWord(r.highActivated) + "\n";
         text += std::string("Low alarm: ") + LampWord(r.lowActivated) + "\n";
@@ -289,7 +289,7 @@ std::string CsvRow(const std::string& time, const Reading& r) {
 }
 
 std::string TextLine(const std::string& time, const Reading& r) {
-    std::string line = time + " " + Fixed(r.flowRate, 2) + " " + r.unit;
+    std::string line = time + " " + FormatFixed(r.flowRate, 2) + " " + r.unit;
     if (r.alarms) {
         line += std::string(" high:") + (r.highActivated ? "on" : "off") +
                 " low:" + (r.lowActivated ? "on" : "off");
@@ -406,7 +406,7 @@ int RunStatus(const CliOptions& options, const Streams& io) {
                               {"low", ToJson(l)},
                           }));
     } else {
-        Print(io.out, "Flow rate: " + Fixed(flow, 2) + "\nHigh alarm: " + ToText(h) +
+        Print(io.out, "Flow rate: " + FormatFixed(flow, 2) + "\nHigh alarm: " + ToText(h) +
                           "\nLow alarm: " + ToText(l) + "\n");
     }
     return kExitOk;
@@ -536,7 +536,8 @@ int RunCalc(const CliOptions& options, const Streams& io) {
         PrintJson(io.out, QJsonDocument(QJsonObject{{"kFactor", r.k}, {"offset", r.offset}}));
     } else {
         // As the configuration dialogs show them ("%f").
-        Print(io.out, "kFactor: " + Fixed(r.k, 6) + "\noffset: " + Fixed(r.offset, 6) + "\n");
+        Print(io.out,
+              "kFactor: " + FormatFixed(r.k, 6) + "\noffset: " + FormatFixed(r.offset, 6) + "\n");
     }
     return kExitOk;
 }

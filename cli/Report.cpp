@@ -7,10 +7,9 @@
 
 #include "cli/SendSettings.h"
 #include "config/SensorRules.h"
+#include "windows/AlarmStatus.h"
 
 namespace {
-
-constexpr double kDelayTickSeconds = 0.262144;
 
 ReportField Text(const char* name, const std::string& text) {
     return {name, QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), text};
@@ -74,16 +73,6 @@ double ModuleNumber(double value) {
 std::string NumberText(double value) {
     char text[400];
     const auto written = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, written.ptr);
-}
-
-std::string Fixed(double value, int decimals) {
-    char text[400];
-    const auto written =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    if (written.ec != std::errc()) {
-        return NumberText(value);
-    }
     return std::string(text, written.ptr);
 }
 
@@ -168,12 +157,12 @@ std::string ToText(const ReportFields& fields) {
 AlarmStatus DecodeAlarmStatus(std::uint32_t word) {
     AlarmStatus s;
     s.word = word;
-    s.activated = (word & 0x0000FF00u) != 0;
-    const bool delaying = (word & 0x000000FFu) != 0;
-    s.waitingToActivate = delaying && !s.activated;
-    s.waitingToRelease = delaying && s.activated;
-    if (delaying) {
-        s.delaySeconds = static_cast<int>(std::nearbyint((word >> 24) * kDelayTickSeconds));
+    const AlarmStatusBits bits = DecodeAlarmStatusWord(word);
+    s.activated = bits.activated;
+    s.waitingToActivate = bits.waitingToActivate;
+    s.waitingToRelease = bits.waitingToRelease;
+    if (bits.waitingToActivate || bits.waitingToRelease) {
+        s.delaySeconds = std::stoi(DelaySecondsText(word));
     }
     return s;
 }

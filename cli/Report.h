@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/SensorTables.h"
+#include "protocol/Commands.h"  // FormatFixed
 #include "protocol/ModuleData.h"
 
 // One printed field: its name, its JSON value and how the text output shows it.
@@ -37,9 +38,6 @@ std::string ToText(const ReportFields& fields);
 double ModuleNumber(double value);
 // Shortest text that reads back as `value` ("120", "1.6965"), C locale.
 std::string NumberText(double value);
-// printf's "%0.<decimals>f", always with a point whatever the locale: the window's
-// "%0.2f" for a rate, "%f" (6) for K and offset.
-std::string Fixed(double value, int decimals);
 
 // A high or low alarm status word ("h", "l" replies) as the alarm status window reads it:
 // byte 1 non-zero: activated (the main window's lamp lit); byte 0 non-zero: a delay runs, the

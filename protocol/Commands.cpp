@@ -7,19 +7,18 @@ namespace {
 
 constexpr std::size_t kNumberCommandChars = 10;  // letter, "=", 8 characters of the number
 
-// "%0.6f" in the C locale. Qt sets the user's locale at start-up, under which printf would
-// write "1,696500"; the module wants a point.
-std::string FixedSix(double value) {
+}  // namespace
+
+std::string FormatFixed(double value, int decimals) {
     char text[400];  // DBL_MAX has 309 integer digits
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
     return std::string(text, result.ptr);
 }
 
-}  // namespace
-
 std::string NumberCommand(char letter, double value) {
     std::string command{letter, '='};
-    command += FixedSix(value);
+    command += FormatFixed(value, 6);
     if (command.size() > kNumberCommandChars) {
         command.resize(kNumberCommandChars);
     }
@@ -99,7 +98,7 @@ int CommandBytes(const std::vector<std::string>& commands) {
 }
 
 bool FitsNumberCommand(double value) {
-    const std::string text = FixedSix(value);
+    const std::string text = FormatFixed(value, 6);
     const std::size_t point = text.find('.');
     return point != std::string::npos && point <= kNumberCommandChars - 2;
 }

@@ -13,6 +13,10 @@
 
 #include "protocol/ModuleData.h"
 
+// printf's "%0.<decimals>f" with a "." whatever the locale: Qt switches the C library to the
+// user's locale at start-up, under which printf would write "1,696500".
+std::string FormatFixed(double value, int decimals);
+
 // "<letter>=%0.6f" cut to 10 characters, plus CR.
 std::string NumberCommand(char letter, double value);
 // "<letter>=%0.4d\r" and "<letter>=%0.4x\r".

@@ -260,3 +260,13 @@ std::string Encode16Bit(int value) {
 std::string EncodeTopByte(int value) {
     return EncodeHexWord((static_cast<std::uint32_t>(value) & 0xFFu) << 24);
 }
+
+AlarmStatusBits DecodeAlarmStatusWord(std::uint32_t status) {
+    AlarmStatusBits bits;
+    bits.activated = (status & 0x0000FF00u) != 0;
+    const bool delaying = (status & 0x000000FFu) != 0;
+    bits.waitingToActivate = delaying && !bits.activated;
+    bits.waitingToRelease = delaying && bits.activated;
+    bits.delayTicks = status >> 24;
+    return bits;
+}

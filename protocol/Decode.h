@@ -81,6 +81,21 @@ LinkResult DecodeFlowReply(std::string_view reply, double& flow);
 // "h=05000101" -> 0x05000101 (ParseRadix(8, 16)); `letter` is 'h' or 'l'.
 LinkResult DecodeStatusReply(std::string_view reply, char letter, std::uint32_t& status);
 
+// What an "h" or "l" status word says, byte 0 the least significant:
+//   byte 0  nonzero while a set or release delay runs
+//   byte 1  nonzero while the alarm is activated
+//   byte 3  how long the running delay has run, in ticks of 0.262144 s
+// The module runs one delay at a time: the release delay once the alarm is activated, the set
+// delay before that. "h=28000001" is a set delay 40 ticks (10 s) into its run.
+inline constexpr double kAlarmTickSeconds = 0.262144;  // 2^18 microseconds
+struct AlarmStatusBits {
+    bool activated = false;
+    bool waitingToActivate = false;
+    bool waitingToRelease = false;
+    unsigned delayTicks = 0;  // byte 3, whether or not a delay runs
+};
+AlarmStatusBits DecodeAlarmStatusWord(std::uint32_t status);
+
 // The "v" dump, lines ended by CR LF; line 0 (before the first CR LF) is ignored:
 //   "v\r\n"             line 0, e.g. the echo
 //   "> FERNWELL 612\r\n"  1 text1 ("FERNWELL 612", its first two characters dropped)

@@ -6,23 +6,8 @@
 #include "res/Resource.h"
 #include "res/Strings.h"
 
-namespace {
-
-unsigned Byte(std::uint32_t status, int n) {
-    return (status >> (8 * n)) & 0xFFu;
-}
-
-}  // namespace
-
-std::string FormatFixed(double value, int decimals) {
-    char text[400];  // DBL_MAX has 309 integer digits
-    const auto result =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    return std::string(text, result.ptr);
-}
-
 std::string DelaySecondsText(std::uint32_t status) {
-    return FormatFixed(Byte(status, 3) * kAlarmTickSeconds, 0);
+    return FormatFixed(DecodeAlarmStatusWord(status).delayTicks * kAlarmTickSeconds, 0);
 }
 
 std::string FlowRateText(double flow) {
@@ -30,22 +15,16 @@ std::string FlowRateText(double flow) {
 }
 
 AlarmStatusView InterpretAlarmStatus(std::uint32_t status) {
-    const bool activated = Byte(status, 1) != 0;
-    const bool delaying = Byte(status, 0) != 0;
+    const AlarmStatusBits bits = DecodeAlarmStatusWord(status);
     AlarmStatusView v;
-    v.activatedLamp = activated ? IDB_LAMP_RED : IDB_LAMP_GREY;
-    v.waitActivateLamp = IDB_LAMP_GREY;
-    v.waitReleaseLamp = IDB_LAMP_GREY;
-    if (delaying) {
-        // The module runs one delay at a time: the release delay once the alarm is activated,
-        // the set delay before that.
-        if (activated) {
-            v.waitReleaseLamp = IDB_LAMP_ORANGE;
-            v.waitReleaseTime = DelaySecondsText(status);
-        } else {
-            v.waitActivateLamp = IDB_LAMP_ORANGE;
-            v.waitActivateTime = DelaySecondsText(status);
-        }
+    v.activatedLamp = bits.activated ? IDB_LAMP_RED : IDB_LAMP_GREY;
+    v.waitActivateLamp = bits.waitingToActivate ? IDB_LAMP_ORANGE : IDB_LAMP_GREY;
+    v.waitReleaseLamp = bits.waitingToRelease ? IDB_LAMP_ORANGE : IDB_LAMP_GREY;
+    if (bits.waitingToActivate) {
+        v.waitActivateTime = DelaySecondsText(status);
+    }
+    if (bits.waitingToRelease) {
+        v.waitReleaseTime = DelaySecondsText(status);
     }
     return v;
 }

@@ -14,8 +14,8 @@
 #include <iosfwd>
 #include <string>
 
-// The length of the module's delay tick in seconds (2^18 microseconds).
-inline constexpr double kAlarmTickSeconds = 0.262144;
+#include "protocol/Commands.h"  // FormatFixed
+#include "protocol/Decode.h"    // the status word
 
 // The status lamps of one alarm (bitmap identifiers) and its two delay boxes.
 struct AlarmStatusView {
@@ -46,10 +46,6 @@ struct AlarmReferenceView {
 // unsigned number, so any value above 1 counts as latched.
 AlarmReferenceView InterpretAlarmReference(int mode, double setPoint, int setDelay,
                                            double releasePoint, int releaseDelay);
-
-// printf's "%0.<decimals>f" in the C locale. Qt switches the C library to the user's locale at
-// start-up, under which printf would write "12,50" for 12.5.
-std::string FormatFixed(double value, int decimals);
 
 // Byte 3 of a status word in whole seconds: ticks * 0.262144 with "%0.0f" (40 -> "10").
 std::string DelaySecondsText(std::uint32_t status);
