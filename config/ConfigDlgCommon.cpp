@@ -6,8 +6,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QProgressBar>
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <string>
 
 #include "app/FernwellDlg.h"
 #include "res/Resource.h"
@@ -133,6 +139,21 @@ bool NumericKeyFilter(QWidget* receiver, const QKeyEvent& key, bool apply,
         }
     }
     return outcome.swallow;
+}
+
+// ---- Reading edits ------------------------------------------------------------------------
+
+int DlgTextToInt(const QString& text) {
+    const std::string bytes = text.toStdString();
+    const char* begin = bytes.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(begin, &end, 10);
+    if (end == begin || errno == ERANGE || value < std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max()) {
+        return 0;
+    }
+    return static_cast<int>(value);
 }
 
 // ---- Uploads ------------------------------------------------------------------------------
@@ -409,6 +430,13 @@ void CConfigDlgBase::OnCtlColor() {
     for (int id : traits_.displayControls) {
         if (QWidget* control = item(id)) {
             ui::SetDisplayColours(control, mainWindow->displayColour(), QColor(Qt::black));
+            // A disabled edit keeps the white brush, but the system draws its text grey
+            // whatever colour the handler chose, so it still looks disabled (the 640's
+            // release edits of a latched alarm).
+            QPalette palette = control->palette();
+            palette.setColor(QPalette::Disabled, QPalette::Text,
+                             QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+            control->setPalette(palette);
         }
     }
 }

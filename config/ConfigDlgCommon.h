@@ -75,6 +75,14 @@ KeyOutcome JudgeNumericKey(int key, Qt::KeyboardModifiers modifiers, int control
 bool NumericKeyFilter(QWidget* receiver, const QKeyEvent& key, bool apply,
                       const NumericKeyRules& rules);
 
+// ---- Reading edits ------------------------------------------------------------------------
+
+// The framework's signed integer read of an edit (GetDlgItemInt with bSigned TRUE): leading
+// white space skipped, an optional sign, then decimal digits up to the first other character,
+// which ends the number ("12 s" reads 12). Text without a number, and a number outside the
+// 32-bit range, read as 0.
+int DlgTextToInt(const QString& text);
+
 // ---- Uploads ------------------------------------------------------------------------------
 
 // For its lifetime, keeps every user input event (keys, mouse, wheel, touch, context menus,
@@ -154,6 +162,8 @@ protected:
     int ListIndex(int id) const;
     void SelectListIndex(int id, int index);
     void FillList(int id, const std::vector<QString>& texts);
+    // The edit's text read as a signed integer (DlgTextToInt).
+    int GetDlgItemInt(int id) const { return DlgTextToInt(GetDlgItemText(id)); }
 
     // "Error Communicating to Module, Check Serial and Power Cables", caption "Comm Error".
     void ReportCommError();

@@ -90,6 +90,8 @@ const DialogTemplate& AlarmStatusTemplate();
 // Templates 131 (612 configuration) and 138 (calculator) are in Templates612.cpp.
 const DialogTemplate& Config612Template();
 const DialogTemplate& CalculateTemplate();
+// Template 133 (640 configuration) is in Templates640.cpp.
+const DialogTemplate& Config640Template();
 
 const DialogTemplate* FindDialogTemplate(int id) {
     for (const auto& t : kDialogs) {
@@ -105,6 +107,9 @@ const DialogTemplate* FindDialogTemplate(int id) {
     }
     if (id == IDD_CALCULATE) {
         return &CalculateTemplate();
+    }
+    if (id == IDD_CONFIG_640) {
+        return &Config640Template();
     }
     return nullptr;
 }
