@@ -5,10 +5,11 @@
 #include <utility>
 
 #include "protocol/Commands.h"
+#include "res/Strings.h"
 
 namespace {
 
-constexpr const char* kInvalidEntry = "Invalid Entry";
+constexpr const char* kInvalidEntry = res::kInvalidEntryCaption;
 
 std::optional<RuleMessage> FirstUnsendable(
     std::initializer_list<std::pair<const char*, double>> fields) {
@@ -42,20 +43,16 @@ AlarmSwitches SwitchesForMode(int mode) {
 
 std::optional<RuleMessage> CheckAlarmPairs(ModuleData640& data) {
     if (data.highSetPoint < data.highReleasePoint) {
-        data.highSetPoint = 120.0;
-        data.highReleasePoint = 110.0;
-        return RuleMessage{
-            "For High Alarms, Activation Value Should Be Greater Than The Release Value.\n"
-            "Invalid Values Have Been Set To Defaults, And No Settings Have Been Sent",
-            kInvalidEntry};
+        const ModuleData640 defaults = Defaults640();
+        data.highSetPoint = defaults.highSetPoint;
+        data.highReleasePoint = defaults.highReleasePoint;
+        return RuleMessage{res::kHighAlarmOrder, kInvalidEntry};
     }
     if (data.lowReleasePoint < data.lowSetPoint) {
-        data.lowSetPoint = 5.0;
-        data.lowReleasePoint = 10.0;
-        return RuleMessage{
-            "For Low Alarms, Activation Value Should Be Less Than The Release Value.\n"
-            "Invalid Values Have Been Set To Defaults, And No Settings Have Been Sent",
-            kInvalidEntry};
+        const ModuleData640 defaults = Defaults640();
+        data.lowSetPoint = defaults.lowSetPoint;
+        data.lowReleasePoint = defaults.lowReleasePoint;
+        return RuleMessage{res::kLowAlarmOrder, kInvalidEntry};
     }
     return std::nullopt;
 }

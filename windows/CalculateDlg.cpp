@@ -31,16 +31,9 @@ void CCalculateDlg::OnOK() {
     const int unit = units ? units->currentIndex() : -1;
     const double inches = DiameterInches(GetDlgItemText(IDC_PIPE_DIAMETER).toStdString(), unit);
 
-    // The two range checks are independent of each other; only one can hold.
-    if (inches < 3.0) {
-        ui::ShowMessageBox(this, QString::fromUtf8(res::kUseTeeSensor),
-                           QString::fromUtf8(res::kCalculatorCaption), ui::kMbOk);
-    }
-    if (inches > 59.0) {
-        ui::ShowMessageBox(this, QString::fromUtf8(res::kPipeTooLarge),
-                           QString::fromUtf8(res::kCalculatorCaption), ui::kMbOk);
-    }
-    if (inches >= 3.0 && inches <= 59.0 && ComputeKAndOffset(inches) == 0) {
+    // Out of range, an unusable K or no number at all: the formulas say why (if there is
+    // anything to say) and the dialog closes either way.
+    if (ComputeKAndOffset(inches) == 0) {
         CDialog::OnOK();
     } else {
         EndDialog(IDCANCEL);

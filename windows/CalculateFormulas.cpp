@@ -1,5 +1,7 @@
 #include "windows/CalculateFormulas.h"
 
+#include "res/Strings.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -105,13 +107,13 @@ CalcResult ComputeKAndOffset(double d) {
     CalcResult result;
     // The two range checks are independent in the dialog; a diameter can only fail one.
     if (d < 3.0) {
-        result.message = "Please use a Tee-Type sensor for this size pipe.";
-        result.caption = "Error";
+        result.message = res::kUseTeeSensor;
+        result.caption = res::kCalculatorCaption;
         return result;
     }
     if (d > 59.0) {
-        result.message = "K and offset values can not be calculated for this size pipe.";
-        result.caption = "Error";
+        result.message = res::kPipeTooLarge;
+        result.caption = res::kCalculatorCaption;
         return result;
     }
     if (!(d >= 3.0 && d <= 59.0)) {
@@ -136,8 +138,8 @@ CalcResult ComputeKAndOffset(double d) {
 
     // Only the first piece goes below 4.3, for diameters from 3.0 to about 3.048 inches.
     if (k < 4.3) {
-        result.message = "This Pipe ID is incorrect please consult manual.";
-        result.caption = "Pipe Error";
+        result.message = res::kPipeIdIncorrect;
+        result.caption = res::kPipeErrorCaption;
         return result;
     }
 
