@@ -430,13 +430,6 @@ void CConfigDlgBase::OnCtlColor() {
     for (int id : traits_.displayControls) {
         if (QWidget* control = item(id)) {
             ui::SetDisplayColours(control, mainWindow->displayColour(), QColor(Qt::black));
-            // A disabled edit keeps the white brush, but the system draws its text grey
-            // whatever colour the handler chose, so it still looks disabled (the 640's
-            // release edits of a latched alarm).
-            QPalette palette = control->palette();
-            palette.setColor(QPalette::Disabled, QPalette::Text,
-                             QApplication::palette().color(QPalette::Disabled, QPalette::Text));
-            control->setPalette(palette);
         }
     }
 }

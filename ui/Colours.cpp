@@ -67,8 +67,10 @@ void SetDisplayColours(QWidget* control, const QColor& background, const QColor&
     for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) {
         SetRole(palette, role, background);
     }
+    // A disabled field keeps the white background, but the system draws its text grey
+    // whatever colour the handler chose, so it still looks disabled.
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        SetRole(palette, role, text);
+        SetTextRole(palette, role, text);
     }
     control->setPalette(palette);
     control->setAutoFillBackground(true);

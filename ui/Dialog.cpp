@@ -14,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QTimer>
 #include <set>
 
@@ -25,6 +24,25 @@
 
 namespace ui {
 namespace {
+
+// A digits-only edit (ES_NUMBER) refuses each typed character that is not a digit. It judges
+// the keystroke, not the resulting text: text set by the program or pasted is left alone, so
+// a key filter that puts "-" into the field can still be followed by digits ("-5").
+class DigitsOnlyFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const QString text = static_cast<QKeyEvent*>(event)->text();
+            if (!text.isEmpty() && text.at(0).isPrint() && !text.at(0).isDigit()) {
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 constexpr const char* kIdProperty = "controlId";
 constexpr const char* kCommandProperty = "commandId";
@@ -301,8 +319,7 @@ void CDialog::BuildControls() {
                     edit->setAlignment(HorizontalAlignment(c.style) | Qt::AlignVCenter);
                     edit->setFrame(c.style & (res::kBorder | res::kClientEdge | res::kStaticEdge));
                     if (c.style & res::kNumber) {
-                        edit->setValidator(new QRegularExpressionValidator(
-                            QRegularExpression(QStringLiteral("[0-9]*")), edit));
+                        edit->installEventFilter(new DigitsOnlyFilter(edit));
                     }
                     widget = edit;
                 }

@@ -119,6 +119,10 @@ TEST(Dialog, ControlStyles) {
     number->setFocus();
     QTest::keyClicks(number, "1a2-3");
     EXPECT_EQ(number->text(), "123");
+    // Each keystroke is judged alone: digits typed after a "-" the program put there stay.
+    number->setText("-");
+    QTest::keyClicks(number, "5x");
+    EXPECT_EQ(number->text(), "-5");
 }
 
 TEST(Dialog, RadioGroupsFollowTheGroupStyle) {
