@@ -2,19 +2,55 @@
 
 #include <QDesktopServices>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QUrl>
+#include <algorithm>
+#include <vector>
 
 #include "app/AboutDlg.h"
+#include "app/NoPortMessage.h"
+#include "app/SystemMenu.h"
+#include "config/Config612Dlg.h"
+#include "config/Config640Dlg.h"
+#include "config/SensorRules.h"
+#include "protocol/Device.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
+#include "serial/RegistryStore.h"
 #include "ui/Bitmaps.h"
 #include "ui/Colours.h"
 #include "ui/MessageBox.h"
+#include "windows/Alarm640Dlg.h"
+#include "windows/CommDialog.h"
 
 namespace {
 
 // Pane 0 leaves this many pixels of the client width to pane 1.
 constexpr int kConnectionPaneWidth = 160;
+
+// The one setting of the program: the COM port, under HKEY_CURRENT_USER.
+constexpr const char* kSettingsKey = "Software\\Fernwell\\";
+constexpr const char* kCommPortValue = "CommPort";
+constexpr int kDefaultPort = 1;
+
+// The module's line: 8 data bits, no parity, 1 stop bit; the rate follows the model.
+constexpr char kParity = 'N';
+constexpr int kDataBits = 8;
+constexpr int kStopBits = 1;
+constexpr int BaudRateOf(int model) {
+    return model == 640 ? 4800 : 1200;
+}
+
+// Bits 15 to 8 of a status word: the alarm is activated. Bits 7 to 0 only say a delay is
+// running, which does not light the main window's lamp.
+constexpr std::uint32_t kActivatedBits = 0xFF00;
+
+// Mended: the write of the chosen port failed, so OpenPort is about to read back the stored
+// port (or 1) and the choice is lost. Said before that happens.
+constexpr const char* kPortNotSaved =
+    "The port setting could not be saved, so the choice of COM%1: is lost.\n"
+    "The port stored before (or COM1:) is opened instead.";
 
 }  // namespace
 
@@ -24,8 +60,8 @@ CFernwellDlg::CFernwellDlg(QWidget* parent)
     // the window system draws the window icon of a minimized window itself.
     mapCommand(ID_SET_COMM_PORT, [this] { OnSetCommPort(); });
     mapCommand(ID_PARAMETERS, [this] { OnParameters(); });
-    mapCommand(ID_DEVICE_642, [this] { OnDevice642(); });
-    mapCommand(ID_DEVICE_612, [this] { OnDevice612(); });
+    mapCommand(ID_DEVICE_642, [this] { SelectModel642(); });
+    mapCommand(ID_DEVICE_612, [this] { SelectModel612(); });
     mapCommand(ID_WWW_SUPPORT, [this] { OnWwwSupport(); });
     mapCommand(ID_EMAIL_SUPPORT, [this] { OnEmailSupport(); });
     mapCommand(ID_SHOW_TERMINAL, [this] { OnShowTerminal(); });
@@ -72,9 +108,9 @@ bool CFernwellDlg::OnInitDialog() {
         ui::ShowMessageBox(this, QString::fromUtf8(res::kErrorCreatingTerminal));
     }
 
-    // Select model 612 as the Device menu item does (port and model selection is not built
-    // yet: for now this opens no port).
-    OnDevice612();
+    // Model 612 as the Device menu item selects it; this opens the stored port, before the
+    // poll timer starts, so the first tick finds the port online or offline, never half-open.
+    SelectModel612();
 
     CheckDlgButton(IDC_AUTO_UPDATE, true);
     SetTimer(ID_TIMER_POLL, kPollIntervalMs, QStringLiteral("pollTimer"));
@@ -110,21 +146,239 @@ void CFernwellDlg::OnShowTerminal() {
     }
 }
 
-// --- Not built yet: port and device selection, polling, the configuration and alarm status
-// windows. These handlers are connected to their commands and do nothing for now. ---
+bool CFernwellDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    int command = 0;
+    if (NativeSystemCommand(message, &command) && (command & 0xFFF0) == IDM_ABOUTBOX) {
+        OnSysCommand(command);
+        *result = 0;
+        return true;
+    }
+    return CDialog::nativeEvent(eventType, message, result);
+}
 
-void CFernwellDlg::OnSetCommPort() {}
+void CFernwellDlg::AppendSystemMenuItem(int id, const QString& text) {
+    if (AppendNativeSystemMenuItem(static_cast<std::uintptr_t>(winId()), id, text.toStdWString())) {
+        return;
+    }
+    // No system menu here: the item closes the "Help" menu, after a separator, and sends the
+    // same system command.
+    QMenuBar* bar = menuBar();
+    if (!bar || bar->actions().isEmpty()) {
+        return;
+    }
+    QMenu* help = bar->actions().last()->menu();
+    if (!help) {
+        return;
+    }
+    help->addSeparator();
+    QAction* about = help->addAction(text);
+    about->setObjectName(QStringLiteral("systemCommand%1").arg(id));
+    connect(about, &QAction::triggered, this, [this, id] { OnSysCommand(id); });
+}
 
-void CFernwellDlg::OnParameters() {}
+// --- Port and device selection ---------------------------------------------------------------
 
-void CFernwellDlg::OnDevice642() {}
+void CFernwellDlg::OpenPort() {
+    port_.Close();
+    setStatusText(1, QString::fromUtf8(res::kStatusOffline));
 
-void CFernwellDlg::OnDevice612() {}
+    // The stored port; 1 when the key cannot be made or the value is missing.
+    CRegistryStore store;
+    store.SetRootKey(HKEY_CURRENT_USER);
+    store.SetKey(kSettingsKey, 1);
+    portNumber = kDefaultPort;
+    if (store.ValueExists(kCommPortValue)) {
+        portNumber = store.ReadInt(kCommPortValue, portNumber);
+    }
 
-void CFernwellDlg::OnPollNow() {}
+    std::vector<unsigned> ports;
+    EnumerateComPorts(ports);
+    if (ports.empty()) {
+        // Nothing to fall back to: say where the program looked and stay offline.
+        ui::ShowMessageBox(this, QString::fromStdString(NoPortMessage()),
+                           QString::fromUtf8(res::kErrorOpeningPortCaption),
+                           ui::kMbOk | ui::kMbIconExclamation);
+        online = 0;
+        return;
+    }
+    if (std::find(ports.begin(), ports.end(), static_cast<unsigned>(portNumber)) == ports.end()) {
+        // The stored setting stays as it is: the first port stands in until the next open.
+        const int first = static_cast<int>(ports.front());
+        ui::ShowMessageBox(this, QString::asprintf(res::kPortMissing, portNumber, first));
+        portNumber = first;
+    }
 
-void CFernwellDlg::OnAutoUpdate() {}
+    const int baud = BaudRateOf(model);
+    if (port_.Open(portNumber, baud, kParity, kDataBits, kStopBits) == CSerialPort::kOpenOk) {
+        setStatusText(1, QString::asprintf(res::kStatusOnline, portNumber, baud));
+        online = 1;
+        return;
+    }
+    setStatusText(1, QString::fromUtf8(res::kStatusOffline));
+    ui::ShowMessageBox(
+        this, QString::asprintf(res::kErrorOpeningPort, portNumber, port_.LastErrorText().c_str()),
+        QString::fromUtf8(res::kErrorOpeningPortCaption), ui::kMbOk | ui::kMbIconExclamation);
+    online = 0;
+}
 
-void CFernwellDlg::OnAlarmStatus() {}
+void CFernwellDlg::OnSetCommPort() {
+    CCommDialog dlg;
+    dlg.mainWindow = this;
+    if (dlg.DoModal() != IDOK) {
+        return;
+    }
+    CRegistryStore store;
+    store.SetRootKey(HKEY_CURRENT_USER);
+    store.SetKey(kSettingsKey, 1);
+    if (!store.WriteInt(kCommPortValue, portNumber)) {
+        ui::ShowMessageBox(this, QString::fromUtf8(kPortNotSaved).arg(portNumber), QString(),
+                           ui::kMbOk | ui::kMbIconExclamation);
+    }
+    // Reads the port back from the settings: after a failed write the stored one is used.
+    OpenPort();
+}
 
-void CFernwellDlg::OnTimer(int /*id*/) {}
+void CFernwellDlg::SelectModel612() {
+    CheckMenuItem(ID_DEVICE_612, true);
+    CheckMenuItem(ID_DEVICE_642, false);
+    EnableMenuItem(ID_ALARM_STATUS, false);
+    for (int id :
+         {IDC_HIGH_ALARM_LABEL, IDC_HIGH_ALARM_LAMP, IDC_LOW_ALARM_LABEL, IDC_LOW_ALARM_LAMP}) {
+        ShowItem(id, false);
+    }
+    model = 612;
+    // Always reopened, also for the model already selected: the rate follows the model.
+    OpenPort();
+}
+
+void CFernwellDlg::SelectModel642() {
+    CheckMenuItem(ID_DEVICE_612, false);
+    CheckMenuItem(ID_DEVICE_642, true);
+    EnableMenuItem(ID_ALARM_STATUS, true);
+    for (int id :
+         {IDC_HIGH_ALARM_LABEL, IDC_HIGH_ALARM_LAMP, IDC_LOW_ALARM_LABEL, IDC_LOW_ALARM_LAMP}) {
+        ShowItem(id, true);
+    }
+    ui::SetBitmap(itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_GREY);
+    ui::SetBitmap(itemAs<QLabel>(IDC_LOW_ALARM_LAMP), IDB_LAMP_GREY);
+    model = 640;
+    OpenPort();
+}
+
+// --- Polling ---------------------------------------------------------------------------------
+
+void CFernwellDlg::OnPollNow() {
+    Poll();
+}
+
+void CFernwellDlg::OnAutoUpdate() {
+    if (IsDlgButtonChecked(IDC_AUTO_UPDATE)) {
+        // Starting it again restarts the period from now.
+        SetTimer(ID_TIMER_POLL, kPollIntervalMs, QStringLiteral("pollTimer"));
+    } else {
+        KillTimer(ID_TIMER_POLL);
+    }
+}
+
+void CFernwellDlg::OnTimer(int id) {
+    // While a configuration dialog or the alarm status window talks to the module, the tick
+    // sends nothing.
+    if (id == ID_TIMER_POLL && !busy) {
+        Poll();
+    }
+    CDialog::OnTimer(id);
+}
+
+void CFernwellDlg::SetActivity(const char* text) {
+    setStatusText(0, QString::fromUtf8(text));
+}
+
+void CFernwellDlg::Poll() {
+    SetActivity(res::kStatusRetrieving);
+    // The exchanges below block the window; paint the pane now, or nobody would see it.
+    if (QWidget* pane = statusBar_.pane(0)) {
+        pane->repaint();
+    }
+    if (model == 612) {
+        Poll612();
+    } else if (model == 640) {
+        Poll640();
+    } else {
+        SetActivity(res::kStatusIdle);
+    }
+}
+
+// Each step stops the poll at the first failed query; what is already shown stays.
+void CFernwellDlg::Poll612() {
+    CDevice612 device(port_, online, this);
+    ModuleData612 data;
+    if (device.ReadAll(data) != kLinkOk) {
+        SetActivity(res::kStatusCommError);
+        return;
+    }
+    SetDlgItemText(IDC_FLOW_RATE, QString::asprintf("%0.2f", data.flowRate));
+    // No entry for the code (a type digit beyond 2, a unit the table lacks): the label keeps
+    // what it shows.
+    if (const auto label = RateUnitLabel(Family::k612, data.SensorCode)) {
+        SetDlgItemText(IDC_FLOW_UNITS, QString::fromStdString(*label));
+    }
+    SetActivity(res::kStatusIdle);
+}
+
+void CFernwellDlg::Poll640() {
+    CDevice640 device(port_, online, this);
+    ModuleData640 data;
+    if (device.ReadAll(data) != kLinkOk) {
+        SetActivity(res::kStatusCommError);
+        return;
+    }
+    SetDlgItemText(IDC_FLOW_RATE, QString::asprintf("%0.2f", data.flowRate));
+    std::uint32_t status = 0;
+    if (device.ReadHighStatus(status) != kLinkOk) {
+        SetActivity(res::kStatusCommError);
+        return;
+    }
+    SetAlarmLamp(IDC_HIGH_ALARM_LAMP, status);
+    if (device.ReadLowStatus(status) != kLinkOk) {
+        SetActivity(res::kStatusCommError);
+        return;
+    }
+    SetAlarmLamp(IDC_LOW_ALARM_LAMP, status);
+    // The 640's label is emptied for a code it has no entry for.
+    SetDlgItemText(IDC_FLOW_UNITS, QString::fromStdString(
+                                       RateUnitLabel(Family::k640, data.SensorCode).value_or("")));
+    SetActivity(res::kStatusIdle);
+}
+
+void CFernwellDlg::SetAlarmLamp(int id, std::uint32_t status) {
+    // Setting the image a lamp already shows costs nothing, so every poll may set both.
+    ui::SetBitmap(itemAs<QLabel>(id), (status & kActivatedBits) ? IDB_LAMP_RED : IDB_LAMP_GREY);
+}
+
+// --- The modal windows that talk to the module ----------------------------------------------
+// While one runs, `busy` keeps the poll timer's ticks off the line.
+
+void CFernwellDlg::OnParameters() {
+    busy = 1;
+    if (model == 640) {
+        CConfig640Dlg dlg;
+        dlg.mainWindow = this;
+        dlg.DoModal();
+    } else {
+        CConfig612Dlg dlg;
+        dlg.mainWindow = this;
+        dlg.DoModal();
+    }
+    busy = 0;
+}
+
+void CFernwellDlg::OnAlarmStatus() {
+    busy = 1;
+    // The menu item is grayed for the 612; the command itself checks again.
+    if (model == 640) {
+        CAlarm640Dlg dlg;
+        dlg.mainWindow = this;
+        dlg.DoModal();
+    }
+    busy = 0;
+}

@@ -7,9 +7,11 @@
 // The dialogs of config/ and windows/ are linked before app/, so what they use of this
 // class is public data or inline.
 
+#include <QByteArray>
 #include <QColor>
 #include <QIcon>
 #include <QString>
+#include <cstdint>
 
 #include "serial/SerialPort.h"
 #include "ui/Dialog.h"
@@ -51,25 +53,38 @@ public:
 
     // WM_SYSCOMMAND: the About item; other system commands are the window system's.
     void OnSysCommand(int id);
+    // WM_TIMER. Public so tests can tick the poll timer without waiting 3 s for it.
+    void OnTimer(int id) override;
 
 protected:
     bool OnInitDialog() override;
-    void OnTimer(int id) override;
     void OnCtlColor() override;
+    // Where the window system has a system menu, its commands arrive here as native messages.
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     // The About item: on the system menu where there is one, else at the end of "Help".
     void AppendSystemMenuItem(int id, const QString& text);
 
+    // Port and model selection.
+    void OpenPort();
     void OnSetCommPort();
+    void SelectModel612();
+    void SelectModel642();
+
+    // Polling: one reading of the rate, its unit and (640) the alarm lamps.
+    void Poll();
+    void Poll612();
+    void Poll640();
+    void SetActivity(const char* text);
+    void SetAlarmLamp(int id, std::uint32_t status);
+    void OnPollNow();
+    void OnAutoUpdate();
+
     void OnParameters();
-    void OnDevice642();
-    void OnDevice612();
     void OnWwwSupport();
     void OnEmailSupport();
     void OnShowTerminal();
-    void OnPollNow();
-    void OnAutoUpdate();
     void OnAlarmStatus();
 
     bool terminalCreated_ = false;

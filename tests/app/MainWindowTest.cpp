@@ -5,8 +5,11 @@
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 
@@ -14,6 +17,7 @@
 #include "app/FernwellApp.h"
 #include "app/FernwellDlg.h"
 #include "res/Resource.h"
+#include "tests/app/MainWindowRig.h"
 #include "tests/common/GuiTest.h"
 #include "ui/Bitmaps.h"
 
@@ -21,11 +25,12 @@ namespace {
 
 const QColor kGreen(0, 155, 89);
 
+// The main window as the program starts it, with a simulated module as COM1.
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dlg.Create());
-        ASSERT_TRUE(guitest::ShowActive(&dlg));
+    static CFernwellDlg& StartOnSimulator(apptest::MainWindowRig& rig) {
+        rig.AddSim(1);
+        return rig.Start(/*keepPollTimer=*/true);
     }
     QAction* HelpItem(const QString& text) {
         for (QAction* a : dlg.menuBar()->actions().last()->menu()->actions()) {
@@ -35,14 +40,19 @@ protected:
         }
         return nullptr;
     }
-    CFernwellDlg dlg;
+    apptest::MainWindowRig rig;
+    CFernwellDlg& dlg = StartOnSimulator(rig);
 };
 
-TEST_F(MainWindowTest, StatusBarStartsIdleAndOffline) {
+TEST_F(MainWindowTest, StatusBarStartsIdleAndOnline) {
     EXPECT_EQ(dlg.statusText(0), "Idle");
-    EXPECT_EQ(dlg.statusText(1), "Offline");
+    EXPECT_EQ(dlg.statusText(1), "Online - COM1: @ 1200bps");
     ui::StatusBar& bar = dlg.statusBar();
     EXPECT_EQ(bar.property("controlId").toInt(), AFX_IDW_STATUS_BAR);
+    // The pane widths with a short connection text. (The online text is a few pixels wider
+    // than the 160 pixels in the dialog font; how a long text fits is the bar's business.)
+    dlg.setStatusText(1, "Offline");
+    bar.layout()->activate();
     // Pane 0's text area is the client width less 160 pixels; pane 1 has the rest.
     QLabel* pane0 = bar.pane(0);
     EXPECT_EQ(pane0->contentsRect().width() - 2 * pane0->margin(), dlg.clientRect().width() - 160);
@@ -114,16 +124,19 @@ TEST_F(MainWindowTest, ControlsStartAsTheTemplateAndStartUpLeaveThem) {
     EXPECT_EQ(dlg.windowIcon().availableSizes().size(), 3);
 }
 
-// Start-up opens no port yet: the port is chosen by work that is not built.
-TEST_F(MainWindowTest, PollTimerRunsEveryThreeSecondsAndNoPortIsOpen) {
+// Start-up opens the port (model 612, 1200 baud) and then starts the poll timer.
+TEST_F(MainWindowTest, PollTimerRunsEveryThreeSecondsWithThePortOpen) {
     QTimer* poll = dlg.findChild<QTimer*>("pollTimer");
     ASSERT_NE(poll, nullptr);
     EXPECT_EQ(poll, dlg.timer(ID_TIMER_POLL));
     EXPECT_TRUE(poll->isActive());
     EXPECT_EQ(poll->interval(), 3000);
     EXPECT_FALSE(poll->isSingleShot());
-    EXPECT_FALSE(dlg.port().IsOpen());
-    EXPECT_EQ(dlg.online, 0);
+    EXPECT_TRUE(dlg.port().IsOpen());
+    EXPECT_EQ(dlg.port().PortNumber(), 1);
+    EXPECT_EQ(dlg.portNumber, 1);
+    EXPECT_EQ(dlg.online, 1);
+    EXPECT_EQ(dlg.model, 612);
     EXPECT_EQ(dlg.busy, 0);
 }
 
@@ -219,6 +232,51 @@ TEST_F(MainWindowTest, AboutBoxFromTheSystemCommand) {
     dlg.OnSysCommand(IDM_ABOUTBOX | 0x3);
 }
 
+// "Parameters" runs the configuration dialog of the selected model and "Alarm Status" (640
+// only) the alarm status window, each with `busy` set: a poll timer tick meanwhile does
+// nothing.
+TEST_F(MainWindowTest, ModuleWindowsRunWhileTheMainWindowIsBusy) {
+    struct Row {
+        int device;
+        int command;
+        const char* window;
+    };
+    const Row rows[] = {
+        {ID_DEVICE_612, ID_PARAMETERS, "CConfig612Dlg"},
+        {ID_DEVICE_642, ID_PARAMETERS, "CConfig640Dlg"},
+        {ID_DEVICE_642, ID_ALARM_STATUS, "CAlarm640Dlg"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.window);
+        dlg.onCommand(r.device);
+        dlg.SetDlgItemText(IDC_FLOW_RATE, "---");
+        bool ran = false;
+        guitest::NextModal next([&](QWidget* modal) {
+            ran = true;
+            EXPECT_STREQ(modal->metaObject()->className(), r.window);
+            EXPECT_EQ(dlg.busy, 1);
+            dlg.OnTimer(ID_TIMER_POLL);
+            EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_RATE), "---") << "the tick polled";
+            static_cast<QDialog*>(modal)->done(IDCANCEL);
+        });
+        dlg.onCommand(r.command);
+        EXPECT_TRUE(ran);
+        EXPECT_EQ(dlg.busy, 0);
+    }
+    // With the 612 "Alarm Status" opens nothing.
+    dlg.onCommand(ID_DEVICE_612);
+    QPointer<QWidget> opened;
+    QTimer::singleShot(500, [&] {
+        if ((opened = QApplication::activeModalWidget())) {
+            opened->close();
+        }
+    });
+    dlg.onCommand(ID_ALARM_STATUS);
+    EXPECT_EQ(dlg.busy, 0);
+    QTest::qWait(600);
+    EXPECT_TRUE(opened.isNull());
+}
+
 class UrlCatcher : public QObject {
     Q_OBJECT
 public:
@@ -252,6 +310,8 @@ TEST_F(MainWindowTest, SupportCommandsOpenTheMakersPages) {
 
 // The application runs the main window modally; "Exit" ends the run and the program.
 TEST(FernwellApp, ExitEndsTheRun) {
+    apptest::MainWindowRig rig;
+    rig.AddSim(1);
     CFernwellApp app;
     bool sawMain = false;
     guitest::NextModal next([&](QWidget* modal) {
@@ -260,6 +320,7 @@ TEST(FernwellApp, ExitEndsTheRun) {
         sawMain = true;
         EXPECT_EQ(app.mainWindow(), main);
         EXPECT_EQ(main->statusText(0), "Idle");
+        EXPECT_EQ(main->statusText(1), "Online - COM1: @ 1200bps");
         main->menuItem(ID_EXIT)->trigger();
     });
     EXPECT_FALSE(app.InitInstance());
