@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <algorithm>
 
 #include "res/Strings.h"
 #include "ui/Colours.h"
@@ -43,6 +44,7 @@ bool StatusBar::SetIndicators(const int* ids, int count) {
         pane.label->setTextFormat(Qt::PlainText);
         panes_.push_back(pane);
     }
+    nominal_.assign(panes_.size(), 0);
     Relayout();
     return true;
 }
@@ -54,20 +56,15 @@ void StatusBar::SetPaneInfo(int index, int id, PaneStyle style, int width) {
     Pane& pane = panes_[index];
     pane.id = id;
     pane.style = style;
-    if (style & kPaneStretch) {
-        pane.label->setMinimumWidth(0);
-        pane.label->setMaximumWidth(QWIDGETSIZE_MAX);
-    } else {
-        // The width given is the text area's; the sunken frame and margin come on top.
-        const int chrome = 2 * (pane.label->frameWidth() + pane.label->margin());
-        pane.label->setFixedWidth(width + chrome);
-    }
+    // The width given is the text area's; the sunken frame and margin come on top.
+    nominal_[index] = (style & kPaneStretch) ? 0 : width + Chrome(pane);
     Relayout();
 }
 
 void StatusBar::SetPaneText(int index, const QString& text) {
     if (index >= 0 && index < GetCount()) {
         panes_[index].label->setText(text);
+        FitPanes();
     }
 }
 
@@ -86,6 +83,44 @@ void StatusBar::Relayout() {
     }
     for (const Pane& pane : panes_) {
         box->addWidget(pane.label, (pane.style & kPaneStretch) ? 1 : 0);
+    }
+    FitPanes();
+}
+
+void StatusBar::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    FitPanes();
+}
+
+int StatusBar::Chrome(const Pane& pane) const {
+    return 2 * (pane.label->frameWidth() + pane.label->margin());
+}
+
+void StatusBar::FitPanes() {
+    const QMargins margins = layout()->contentsMargins();
+    const int count = GetCount();
+    int room = width() - margins.left() - margins.right() -
+               layout()->spacing() * std::max(0, count - 1);
+    // What the stretching panes need to show their texts whole.
+    int need = 0;
+    for (int i = 0; i < count; ++i) {
+        room -= nominal_[i];
+        if (panes_[i].style & kPaneStretch) {
+            need += panes_[i].label->sizeHint().width();
+        }
+    }
+    int deficit = std::max(0, need - room);
+    for (int i = count - 1; i >= 0; --i) {
+        const Pane& pane = panes_[i];
+        if (pane.style & kPaneStretch) {
+            pane.label->setMinimumWidth(0);
+            pane.label->setMaximumWidth(QWIDGETSIZE_MAX);
+            continue;
+        }
+        const int floor = std::min(nominal_[i], pane.label->sizeHint().width());
+        const int give = std::min(deficit, nominal_[i] - floor);
+        deficit -= give;
+        pane.label->setFixedWidth(nominal_[i] - give);
     }
 }
 

@@ -2,6 +2,11 @@
 // A status bar of panes along the bottom of a window, as the framework's control bar: each
 // pane is given an indicator (a string identifier whose text it shows at first), a style
 // and a width in pixels; a stretching pane takes the rest of the bar.
+//
+// Unlike the framework's bar, a stretching pane is never narrower than its text: when the
+// text would be cut (the connection text in a wider font than the one the widths were chosen
+// for), the fixed panes give up the pixels it needs, the one nearest to it first, but none
+// below its own text.
 
 #include <QFrame>
 #include <vector>
@@ -38,8 +43,13 @@ private:
         int id = 0;
         PaneStyle style = kPaneNormal;
     };
+    void resizeEvent(QResizeEvent* event) override;
     void Relayout();
+    // Sets each pane's width from its nominal width, the bar's width and the texts.
+    void FitPanes();
+    int Chrome(const Pane& pane) const;
     std::vector<Pane> panes_;
+    std::vector<int> nominal_;  // the fixed panes' widths as set, frame included
 };
 
 }  // namespace ui

@@ -49,8 +49,7 @@ TEST_F(MainWindowTest, StatusBarStartsIdleAndOnline) {
     EXPECT_EQ(dlg.statusText(1), "Online - COM1: @ 1200bps");
     ui::StatusBar& bar = dlg.statusBar();
     EXPECT_EQ(bar.property("controlId").toInt(), AFX_IDW_STATUS_BAR);
-    // The pane widths with a short connection text. (The online text is a few pixels wider
-    // than the 160 pixels in the dialog font; how a long text fits is the bar's business.)
+    // The pane widths with a short connection text.
     dlg.setStatusText(1, "Offline");
     bar.layout()->activate();
     // Pane 0's text area is the client width less 160 pixels; pane 1 has the rest.
@@ -58,6 +57,21 @@ TEST_F(MainWindowTest, StatusBarStartsIdleAndOnline) {
     EXPECT_EQ(pane0->contentsRect().width() - 2 * pane0->margin(), dlg.clientRect().width() - 160);
     EXPECT_GT(bar.pane(1)->x(), pane0->x() + pane0->width() - 1);
     EXPECT_GE(bar.pane(1)->geometry().right(), bar.width() - 8) << "pane 1 stretches to the end";
+    // The longest connection text is a few pixels wider than the 160 pixels left in this
+    // font: pane 0 gives them up rather than the text being cut.
+    for (const char* text : {"Online - COM1: @ 4800bps", "Online - COM255: @ 4800bps"}) {
+        SCOPED_TRACE(text);
+        dlg.setStatusText(1, text);
+        bar.layout()->activate();
+        QLabel* pane1 = bar.pane(1);
+        EXPECT_GE(pane1->contentsRect().width(), pane1->fontMetrics().horizontalAdvance(text));
+        EXPECT_LE(pane1->geometry().right(), bar.width() - 1);
+        EXPECT_GE(pane0->width(), pane0->sizeHint().width()) << "pane 0 keeps its own text";
+    }
+    dlg.setStatusText(1, "Offline");
+    bar.layout()->activate();
+    EXPECT_EQ(pane0->contentsRect().width() - 2 * pane0->margin(), dlg.clientRect().width() - 160)
+        << "pane 0 takes its width back";
     // Along the bottom, below the client area; the window grew by its height.
     EXPECT_EQ(bar.geometry().bottom(), dlg.height() - 1);
     EXPECT_EQ(bar.y(), dlg.clientRect().bottom() + 1);

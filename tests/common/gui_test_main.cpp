@@ -1,8 +1,9 @@
 // main of the GUI test suites: a QApplication on the offscreen platform unless the caller
 // chose one, a message-box function that fails the test on any box nobody expected (tests
 // that expect boxes install a guitest::MessageBoxRecorder), a screenshot of every window
-// shown when FERNWELL_SCREENSHOT_DIR is set, and a configuration directory of its own so
-// the program under test never reads or writes the user's settings and port links.
+// shown when FERNWELL_SCREENSHOT_DIR is set, a configuration directory of its own so the
+// program under test never reads or writes the user's settings and port links, and empty
+// device roots so it never opens a real serial port of the machine (only the links tests make).
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,11 @@ int main(int argc, char** argv) {
     QTemporaryDir config;
     if (config.isValid()) {
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    }
+    QTemporaryDir devices;
+    if (devices.isValid() && qEnvironmentVariableIsEmpty("FERNWELL_DEV_ROOT")) {
+        qputenv("FERNWELL_DEV_ROOT", devices.path().toLocal8Bit());
+        qputenv("FERNWELL_SYSFS_ROOT", devices.path().toLocal8Bit());
     }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
