@@ -8,6 +8,8 @@
 #  3. CPU: the real fernwell program (offscreen) with "Auto Update" on against a paced
 #     simulator; the CPU time it uses during BENCH_CPU_SECONDS (default 30) read from
 #     /proc/<pid>/stat.
+#  4. Alarm window: BENCH_ALARM_CYCLES (default 100000) lamp refreshes of the alarm status
+#     window and a few hundred real ones, with resident memory and descriptors (alarm_refresh).
 #
 # Everything runs in a scratch settings home (XDG_CONFIG_HOME) whose ports directory holds the
 # simulator as COM1; the user's own ports and settings are never touched.
@@ -18,9 +20,11 @@ set -euo pipefail
 build=${1:-build}
 polls=${BENCH_POLLS:-20000}
 cpu_seconds=${BENCH_CPU_SECONDS:-30}
+alarm_cycles=${BENCH_ALARM_CYCLES:-100000}
+alarm_real=${BENCH_ALARM_REAL:-300}
 bin="$build/bin"
 
-cmake --build "$build" --target fernwell-bench fernwell fernwell-sim
+cmake --build "$build" --target fernwell-bench alarm_refresh fernwell fernwell-sim
 
 home=$(mktemp -d "${TMPDIR:-/tmp}/fernwell-bench-XXXXXX")
 sim_pid=
@@ -110,3 +114,8 @@ awk -v t=$((after - before)) -v hz="$tck" -v s="$cpu_seconds" 'BEGIN {
   printf "fernwell: %.0f ms of CPU in %d s (%.2f %% of one CPU, %.0f ms per 3 s poll period)\n",
          ms, s, ms / (s * 10), ms * 3 / s
 }'
+
+echo
+echo "== 4. Alarm status window: $alarm_cycles lamp refreshes, then real ones over the line"
+stop_sim
+"$bin/alarm_refresh" --cycles "$alarm_cycles" --real "$alarm_real"

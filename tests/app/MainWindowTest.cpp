@@ -269,7 +269,10 @@ TEST_F(MainWindowTest, ModuleWindowsRunWhileTheMainWindowIsBusy) {
             ran = true;
             EXPECT_STREQ(modal->metaObject()->className(), r.window);
             EXPECT_EQ(dlg.busy, 1);
+            dlg.setStatusText(0, "before the tick");
             dlg.OnTimer(ID_TIMER_POLL);
+            // A poll, even one that fails at once, leaves its mark in pane 0.
+            EXPECT_EQ(dlg.statusText(0), "before the tick") << "the tick polled";
             EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_RATE), "---") << "the tick polled";
             static_cast<QDialog*>(modal)->done(IDCANCEL);
         });
