@@ -21,73 +21,18 @@
 #include "res/Resource.h"
 #include "tests/common/GuiTest.h"
 #include "tests/common/PtyPair.h"
-#include "tests/config/SimLog.h"
+#include "tests/config/ConfigDlgRig.h"
 
 namespace {
 
-using Strings = std::vector<std::string>;
+using fwtest::Strings;
 
 // The defaults as the module receives them.
 const Strings kDefaultUpload = {"d=0051",     "o=0.059000", "k=1.696500", "x=2.000000",
                                 "w=100.0000", "s=0000",     "u=0032"};
 
-class Config612Test : public ::testing::Test {
+class Config612Test : public fwtest::ConfigDlgRig<CConfig612Dlg, 612, 1200> {
 protected:
-    void SetUp() override {
-        savedOpenDelay_ = CSerialPort::OpenDelayMs();
-        savedPause_ = CDeviceBase::BytePauseMs();
-        CSerialPort::SetOpenDelayMs(0);
-        // The simulator must read each byte before the purge of the next write.
-        CDeviceBase::SetBytePauseMs(20);
-        ASSERT_TRUE(ports_.Ok());
-    }
-    void TearDown() override {
-        Stop();
-        CSerialPort::SetOpenDelayMs(savedOpenDelay_);
-        CDeviceBase::SetBytePauseMs(savedPause_);
-    }
-    void Stop() {
-        dlg.reset();
-        main.reset();
-        sim.reset();
-    }
-
-    // The main window with the simulator on COM1 (`simArgs` given) or no module, as
-    // "Parameters" leaves it: busy, its poll stopped.
-    void StartMain(std::optional<Strings> simArgs) {
-        Stop();
-        if (simArgs) {
-            simArgs->insert(simArgs->end(), {"--model", "612"});
-            sim.emplace(ports_.PortsDir(), *simArgs);
-            ASSERT_TRUE(sim->Ok()) << sim->Error();
-        }
-        main = std::make_unique<CFernwellDlg>();
-        {
-            guitest::MessageBoxRecorder portSelection;  // not under test here
-            ASSERT_TRUE(main->Create());
-        }
-        main->KillTimer(ID_TIMER_POLL);
-        main->busy = 1;
-        if (!sim) {
-            main->port().Close();
-            main->online = 0;
-        } else if (!main->online) {
-            ASSERT_EQ(main->port().Open(1, 1200, 'N', 8, 1), 0) << main->port().LastErrorText();
-            main->online = 1;
-        }
-    }
-    // Opens the dialog; returns the boxes its first read showed.
-    std::vector<guitest::RecordedBox> Open() {
-        guitest::MessageBoxRecorder boxes;
-        dlg = std::make_unique<CConfig612Dlg>();
-        dlg->mainWindow = main.get();
-        EXPECT_TRUE(dlg->Create(main.get()));
-        EXPECT_TRUE(guitest::ShowActive(dlg.get()));
-        return boxes.boxes;
-    }
-
-    QString Text(int id) const { return dlg->GetDlgItemText(id); }
-    QComboBox* List(int id) const { return dlg->itemAs<QComboBox>(id); }
     QStringList Items(int id) const {
         QStringList items;
         for (int i = 0; i < List(id)->count(); ++i) {
@@ -95,21 +40,6 @@ protected:
         }
         return items;
     }
-    bool Shown(int id) const { return dlg->item(id)->isVisible(); }
-    // A choice in a list, as the user makes it.
-    void Choose(int id, int index) {
-        List(id)->setCurrentIndex(index);
-        emit List(id)->activated(index);
-    }
-    void Click(int id) { dlg->itemAs<QAbstractButton>(id)->click(); }
-    QLineEdit* Edit(int id) const { return dlg->itemAs<QLineEdit>(id); }
-
-    fwtest::ScopedPortsDir ports_;
-    std::optional<fwtest::LoggedSim> sim;
-    std::unique_ptr<CFernwellDlg> main;
-    std::unique_ptr<CConfig612Dlg> dlg;
-    int savedOpenDelay_ = 0;
-    int savedPause_ = 0;
 };
 
 TEST_F(Config612Test, OpeningWithoutAModuleShowsTheDefaultsAndOneCommError) {

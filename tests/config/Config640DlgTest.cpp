@@ -21,11 +21,11 @@
 #include "res/Resource.h"
 #include "tests/common/GuiTest.h"
 #include "tests/common/PtyPair.h"
-#include "tests/config/SimLog.h"
+#include "tests/config/ConfigDlgRig.h"
 
 namespace {
 
-using Strings = std::vector<std::string>;
+using fwtest::Strings;
 
 constexpr int kButtons[] = {IDOK, IDC_SEND, IDC_REFRESH, IDC_DEFAULTS};
 constexpr int kUnitLabels[] = {IDC_HIGH_SET_UNITS, IDC_HIGH_RELEASE_UNITS, IDC_LOW_SET_UNITS,
@@ -88,60 +88,8 @@ private:
     ui::MessageBoxHandler previous_;
 };
 
-class Config640Test : public ::testing::Test {
+class Config640Test : public fwtest::ConfigDlgRig<CConfig640Dlg, 640, 4800> {
 protected:
-    void SetUp() override {
-        savedOpenDelay_ = CSerialPort::OpenDelayMs();
-        savedPause_ = CDeviceBase::BytePauseMs();
-        CSerialPort::SetOpenDelayMs(0);
-        // The simulator must read each byte before the purge of the next write.
-        CDeviceBase::SetBytePauseMs(20);
-        ASSERT_TRUE(ports_.Ok());
-    }
-    void TearDown() override {
-        Stop();
-        CSerialPort::SetOpenDelayMs(savedOpenDelay_);
-        CDeviceBase::SetBytePauseMs(savedPause_);
-    }
-    void Stop() {
-        dlg.reset();
-        main.reset();
-        sim.reset();
-    }
-
-    // The main window on model 640 with the simulator on COM1 (`simArgs` given) or no module,
-    // as "Parameters" leaves it: busy, its poll stopped.
-    void StartMain(std::optional<Strings> simArgs) {
-        Stop();
-        if (simArgs) {
-            simArgs->insert(simArgs->end(), {"--model", "640"});
-            sim.emplace(ports_.PortsDir(), *simArgs);
-            ASSERT_TRUE(sim->Ok()) << sim->Error();
-        }
-        main = std::make_unique<CFernwellDlg>();
-        {
-            guitest::MessageBoxRecorder portSelection;  // not under test here
-            ASSERT_TRUE(main->Create());
-        }
-        main->KillTimer(ID_TIMER_POLL);
-        main->busy = 1;
-        main->model = 640;
-        main->port().Close();
-        main->online = 0;
-        if (sim) {
-            ASSERT_EQ(main->port().Open(1, 4800, 'N', 8, 1), 0) << main->port().LastErrorText();
-            main->online = 1;
-        }
-    }
-    // Opens the dialog; returns the boxes its first read showed.
-    std::vector<guitest::RecordedBox> Open() {
-        guitest::MessageBoxRecorder boxes;
-        dlg = std::make_unique<CConfig640Dlg>();
-        dlg->mainWindow = main.get();
-        EXPECT_TRUE(dlg->Create(main.get()));
-        EXPECT_TRUE(guitest::ShowActive(dlg.get()));
-        return boxes.boxes;
-    }
     // Stores settings in the module with only the commands given, as another program would.
     void Store(const Strings& commands) {
         CDevice640 device(main->port(), main->online);
@@ -151,16 +99,8 @@ protected:
         sim->WaitSettings(commands.size());
     }
 
-    QString Text(int id) const { return dlg->GetDlgItemText(id); }
-    QComboBox* List(int id) const { return dlg->itemAs<QComboBox>(id); }
-    bool Shown(int id) const { return dlg->item(id)->isVisible(); }
     bool Enabled(int id) const { return dlg->item(id)->isEnabled(); }
     bool Checked(int id) const { return dlg->IsDlgButtonChecked(id); }
-    void Choose(int id, int index) {
-        List(id)->setCurrentIndex(index);
-        emit List(id)->activated(index);
-    }
-    void Click(int id) { dlg->itemAs<QAbstractButton>(id)->click(); }
     void Type(int id, const char* text) { dlg->SetDlgItemText(id, text); }
     QStringList Labels() const {
         QStringList labels;
@@ -173,13 +113,6 @@ protected:
     QStringList AlarmTexts(const Alarm& a) const {
         return {Text(a.setPoint), Text(a.releasePoint), Text(a.setDelay), Text(a.releaseDelay)};
     }
-
-    fwtest::ScopedPortsDir ports_;
-    std::optional<fwtest::LoggedSim> sim;
-    std::unique_ptr<CFernwellDlg> main;
-    std::unique_ptr<CConfig640Dlg> dlg;
-    int savedOpenDelay_ = 0;
-    int savedPause_ = 0;
 };
 
 TEST_F(Config640Test, OpeningWithoutAModuleShowsTheDefaultsAndOneCommError) {

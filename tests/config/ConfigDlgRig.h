@@ -1,0 +1,107 @@
+#pragma once
+// What the tests of both configuration dialogs stand on: a main window left as "Parameters"
+// leaves it (busy, its poll stopped) with fernwell-sim on COM1 or no module at all, and the
+// dialog opened modeless on it so the test can act on its controls.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/FernwellDlg.h"
+#include "protocol/Device.h"
+#include "res/Resource.h"
+#include "serial/SerialPort.h"
+#include "tests/common/GuiTest.h"
+#include "tests/common/PtyPair.h"
+#include "tests/config/SimLog.h"
+
+namespace fwtest {
+
+using Strings = std::vector<std::string>;
+
+// `Dialog` is CConfig612Dlg or CConfig640Dlg; `kModel` the model the main window polls and
+// `kBaud` the line rate the program uses for it.
+template <class Dialog, int kModel, int kBaud>
+class ConfigDlgRig : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedOpenDelay_ = CSerialPort::OpenDelayMs();
+        savedPause_ = CDeviceBase::BytePauseMs();
+        CSerialPort::SetOpenDelayMs(0);
+        // The simulator must read each byte before the purge of the next write.
+        CDeviceBase::SetBytePauseMs(20);
+        ASSERT_TRUE(ports_.Ok());
+    }
+    void TearDown() override {
+        Stop();
+        CSerialPort::SetOpenDelayMs(savedOpenDelay_);
+        CDeviceBase::SetBytePauseMs(savedPause_);
+    }
+    void Stop() {
+        dlg.reset();
+        main.reset();
+        sim.reset();
+    }
+
+    // The main window on the model with the simulator on COM1 (`simArgs` given, the model
+    // added) or no module.
+    void StartMain(std::optional<Strings> simArgs) {
+        Stop();
+        if (simArgs) {
+            simArgs->insert(simArgs->end(), {"--model", std::to_string(kModel)});
+            sim.emplace(ports_.PortsDir(), *simArgs);
+            ASSERT_TRUE(sim->Ok()) << sim->Error();
+        }
+        main = std::make_unique<CFernwellDlg>();
+        {
+            guitest::MessageBoxRecorder portSelection;  // not under test here
+            ASSERT_TRUE(main->Create());
+        }
+        main->KillTimer(ID_TIMER_POLL);
+        main->busy = 1;
+        main->model = kModel;
+        main->port().Close();
+        main->online = 0;
+        if (sim) {
+            ASSERT_EQ(main->port().Open(1, kBaud, 'N', 8, 1), 0) << main->port().LastErrorText();
+            main->online = 1;
+        }
+    }
+    // Opens the dialog; returns the boxes its first read showed.
+    std::vector<guitest::RecordedBox> Open() {
+        guitest::MessageBoxRecorder boxes;
+        dlg = std::make_unique<Dialog>();
+        dlg->mainWindow = main.get();
+        EXPECT_TRUE(dlg->Create(main.get()));
+        EXPECT_TRUE(guitest::ShowActive(dlg.get()));
+        return boxes.boxes;
+    }
+
+    QString Text(int id) const { return dlg->GetDlgItemText(id); }
+    QComboBox* List(int id) const { return dlg->template itemAs<QComboBox>(id); }
+    bool Shown(int id) const { return dlg->item(id)->isVisible(); }
+    // A choice in a list, as the user makes it.
+    void Choose(int id, int index) {
+        List(id)->setCurrentIndex(index);
+        emit List(id)->activated(index);
+    }
+    void Click(int id) { dlg->template itemAs<QAbstractButton>(id)->click(); }
+    QLineEdit* Edit(int id) const { return dlg->template itemAs<QLineEdit>(id); }
+
+    ScopedPortsDir ports_;
+    std::optional<LoggedSim> sim;
+    std::unique_ptr<CFernwellDlg> main;
+    std::unique_ptr<Dialog> dlg;
+
+private:
+    int savedOpenDelay_ = 0;
+    int savedPause_ = 0;
+};
+
+}  // namespace fwtest
