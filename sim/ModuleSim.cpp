@@ -377,31 +377,54 @@ void CModuleSim::Answer(std::string text, Time now) {
     }
 }
 
+namespace {
+
+// The settings the module takes as a number ("k=1.696500"), by command letter.
+template <class Data>
+struct NumberSetting {
+    char command;
+    double Data::*field;
+};
+constexpr NumberSetting<ModuleData612> k612Numbers[] = {
+    {'k', &ModuleData612::kFactor},
+    {'o', &ModuleData612::offset},
+    {'x', &ModuleData612::pulseValue},
+    {'w', &ModuleData612::pulseWidth},
+};
+constexpr NumberSetting<ModuleData640> k640Numbers[] = {
+    {'k', &ModuleData640::kFactor},
+    {'o', &ModuleData640::offset},
+    {'n', &ModuleData640::nValue},
+    {'m', &ModuleData640::unitFactor},
+    {'e', &ModuleData640::highSetPoint},
+    {'g', &ModuleData640::highReleasePoint},
+    {'j', &ModuleData640::lowSetPoint},
+    {'d', &ModuleData640::lowReleasePoint},  // a number here, unlike the 612's "d="
+};
+
+// Stores a number setting when `c` names one: whether the value read (nullopt: not a number
+// setting). A value that does not read leaves the setting as it was.
+template <class Data, std::size_t N>
+std::optional<bool> StoreNumber(Data& d, const NumberSetting<Data> (&table)[N], char c,
+                                std::string_view value) {
+    for (const NumberSetting<Data>& setting : table) {
+        if (setting.command == c) {
+            const auto v = ReadNumber(value);
+            if (v) {
+                d.*setting.field = *v;
+            }
+            return v.has_value();
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 bool CModuleSim::Store612(char c, std::string_view value) {
     ModuleData612& d = d612_;
-    double* number = nullptr;
-    switch (c) {
-        case 'k':
-            number = &d.kFactor;
-            break;
-        case 'o':
-            number = &d.offset;
-            break;
-        case 'x':
-            number = &d.pulseValue;
-            break;
-        case 'w':
-            number = &d.pulseWidth;
-            break;
-        default:
-            break;
-    }
-    if (number) {
-        const auto v = ReadNumber(value);
-        if (v) {
-            *number = *v;
-        }
-        return v.has_value();
+    if (const auto stored = StoreNumber(d, k612Numbers, c, value)) {
+        return *stored;
     }
     const auto code = ReadDecimal(value);
     if (!code) {
@@ -424,41 +447,8 @@ bool CModuleSim::Store612(char c, std::string_view value) {
 
 bool CModuleSim::Store640(char c, std::string_view value) {
     ModuleData640& d = d640_;
-    double* number = nullptr;
-    switch (c) {
-        case 'k':
-            number = &d.kFactor;
-            break;
-        case 'o':
-            number = &d.offset;
-            break;
-        case 'n':
-            number = &d.nValue;
-            break;
-        case 'm':
-            number = &d.unitFactor;
-            break;
-        case 'e':
-            number = &d.highSetPoint;
-            break;
-        case 'g':
-            number = &d.highReleasePoint;
-            break;
-        case 'j':
-            number = &d.lowSetPoint;
-            break;
-        case 'd':
-            number = &d.lowReleasePoint;
-            break;  // a number here, unlike the 612's "d="
-        default:
-            break;
-    }
-    if (number) {
-        const auto v = ReadNumber(value);
-        if (v) {
-            *number = *v;
-        }
-        return v.has_value();
+    if (const auto stored = StoreNumber(d, k640Numbers, c, value)) {
+        return *stored;
     }
     const auto code = ReadDecimal(value);
     if (!code) {

@@ -304,16 +304,7 @@ TEST_F(Config612Test, KeyFilterThroughTheWindowHandle) {
     const auto minus = Qt::Key_Minus;
     const auto point = Qt::Key_Period;
     const auto keypad = Qt::KeypadModifier;
-    struct Row {
-        int line;
-        int id;
-        const char* before;
-        int start, end;  // selection; start == end is the caret
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        const char* after;
-        int afterStart, afterEnd;
-    } rows[] = {
+    const fwtest::KeyRow rows[] = {
         {__LINE__, IDC_K_FACTOR, "1.500000", 0, 8, minus, {}, "-", 1, 1},
         {__LINE__, IDC_K_FACTOR, "", 0, 0, minus, keypad, "-", 1, 1},
         {__LINE__, IDC_K_FACTOR, "1.500000", 2, 2, minus, {}, "-1.500000", 3, 3},
@@ -346,19 +337,7 @@ TEST_F(Config612Test, KeyFilterThroughTheWindowHandle) {
         {__LINE__, IDC_OFFSET, "1", 1, 1, Qt::Key_Space, {}, "1", 1, 1},
         {__LINE__, IDC_OFFSET, "1", 1, 1, Qt::Key_Plus, {}, "1", 1, 1},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.line);
-        QLineEdit* edit = Edit(row.id);
-        edit->setFocus();
-        edit->setText(row.before);
-        edit->setSelection(row.start, row.end - row.start);
-        QTest::keyClick(dlg->windowHandle(), row.key, row.modifiers);
-        EXPECT_EQ(edit->text(), row.after);
-        const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-        const int end = edit->hasSelectedText() ? edit->selectionEnd() : edit->cursorPosition();
-        EXPECT_EQ(start, row.afterStart);
-        EXPECT_EQ(end, row.afterEnd);
-    }
+    ExpectKeys(rows);
 
     // Enter and Escape do nothing, whatever has the focus; nor does Space on a button.
     guitest::MessageBoxRecorder none;

@@ -544,16 +544,7 @@ TEST_F(Config640Test, KeyFilterThroughTheWindowHandle) {
     const auto minus = Qt::Key_Minus;
     const auto point = Qt::Key_Period;
     const auto keypad = Qt::KeypadModifier;
-    struct Row {
-        int line;
-        int id;
-        const char* before;
-        int start, end;  // selection; start == end is the caret
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        const char* after;
-        int afterStart, afterEnd;
-    } rows[] = {
+    const fwtest::KeyRow rows[] = {
         {__LINE__, IDC_HIGH_SET_POINT, "99.7", 4, 4, point, {}, "99.7", 4, 4},
         {__LINE__, IDC_HIGH_RELEASE_POINT, "99.7", 4, 4, point, keypad, "99.7", 4, 4},
         {__LINE__, IDC_LOW_SET_POINT, "9.5", 1, 1, point, {}, "9.5", 1, 1},
@@ -573,19 +564,7 @@ TEST_F(Config640Test, KeyFilterThroughTheWindowHandle) {
         {__LINE__, IDC_LOW_RELEASE_DELAY, "10", 2, 2, Qt::Key_S, {}, "10", 2, 2},
         {__LINE__, IDC_LOW_SET_DELAY, "10", 0, 2, minus, {}, "-", 1, 1},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.line);
-        auto* edit = dlg->itemAs<QLineEdit>(row.id);
-        edit->setFocus();
-        edit->setText(row.before);
-        edit->setSelection(row.start, row.end - row.start);
-        QTest::keyClick(dlg->windowHandle(), row.key, row.modifiers);
-        EXPECT_EQ(edit->text(), row.after);
-        const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-        const int end = edit->hasSelectedText() ? edit->selectionEnd() : edit->cursorPosition();
-        EXPECT_EQ(start, row.afterStart);
-        EXPECT_EQ(end, row.afterEnd);
-    }
+    ExpectKeys(rows);
 
     // Enter and Escape do nothing, whatever has the focus; nor does Space on a switch.
     for (int focus : {IDC_HIGH_SET_POINT, IDC_LOW_ENABLE, IDOK}) {

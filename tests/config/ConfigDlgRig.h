@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTest>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,18 @@ using Strings = std::vector<std::string>;
 
 // `Dialog` is CConfig612Dlg or CConfig640Dlg; `kModel` the model the main window polls and
 // `kBaud` the line rate the program uses for it.
+// One key through the window handle into an edit: the text and selection before and after.
+struct KeyRow {
+    int line;
+    int id;
+    const char* before;
+    int start, end;  // selection; start == end is the caret
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* after;
+    int afterStart, afterEnd;
+};
+
 template <class Dialog, int kModel, int kBaud>
 class ConfigDlgRig : public ::testing::Test {
 protected:
@@ -93,6 +106,23 @@ protected:
     }
     void Click(int id) { dlg->template itemAs<QAbstractButton>(id)->click(); }
     QLineEdit* Edit(int id) const { return dlg->template itemAs<QLineEdit>(id); }
+
+    // Each key row on the shown dialog, the edit focused with the text and selection given.
+    template <std::size_t N>
+    void ExpectKeys(const KeyRow (&rows)[N]) {
+        for (const KeyRow& row : rows) {
+            SCOPED_TRACE(row.line);
+            QLineEdit* edit = Edit(row.id);
+            edit->setFocus();
+            edit->setText(row.before);
+            edit->setSelection(row.start, row.end - row.start);
+            QTest::keyClick(dlg->windowHandle(), row.key, row.modifiers);
+            EXPECT_EQ(edit->text(), row.after);
+            const bool selected = edit->hasSelectedText();
+            EXPECT_EQ(selected ? edit->selectionStart() : edit->cursorPosition(), row.afterStart);
+            EXPECT_EQ(selected ? edit->selectionEnd() : edit->cursorPosition(), row.afterEnd);
+        }
+    }
 
     ScopedPortsDir ports_;
     std::optional<LoggedSim> sim;
