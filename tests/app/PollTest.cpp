@@ -272,10 +272,13 @@ TEST(Poll, AutoUpdateDrivesThePollTimerAndPollNowAlwaysPolls) {
     ASSERT_NE(poll, nullptr);
     EXPECT_TRUE(poll->isActive());
     EXPECT_EQ(poll->interval(), 3000);
+    QElapsedTimer since;
+    since.start();
     QTest::qWait(500);
     const int left = poll->remainingTime();
+    // A coarse timer may be due up to 5 % of its period late; a loaded machine waits longer.
     EXPECT_GT(left, 2000);
-    EXPECT_LE(left, 2600);
+    EXPECT_LE(left, 3000 - since.elapsed() + 200);
     // Checking once more (off and on) restarts the period.
     QTest::mouseClick(autoUpdate, Qt::LeftButton);
     QTest::mouseClick(autoUpdate, Qt::LeftButton);
