@@ -27,6 +27,7 @@
 #include "serial/SerialPort.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/common/PtyPair.h"
+#include "tests/common/ScopedWaits.h"
 #include "tests/common/SimProcess.h"
 
 // Failing comparisons show the JSON.
@@ -139,11 +140,11 @@ TEST_F(Cli, PortsListsEveryLinkedDeviceWithItsState) {
     ASSERT_TRUE(ports_.Link(7, ports_.Root() + "/gone"));  // dangling: no port
 
     // The program itself holding COM3.
-    const int savedDelay = CSerialPort::OpenDelayMs();
-    CSerialPort::SetOpenDelayMs(0);
     CSerialPort holder;
-    ASSERT_EQ(holder.Open(3, 1200, 'N', 8, 1), 0) << holder.LastErrorText();
-    CSerialPort::SetOpenDelayMs(savedDelay);
+    {
+        const fwtest::ScopedOpenDelay noDelay(0);
+        ASSERT_EQ(holder.Open(3, 1200, 'N', 8, 1), 0) << holder.LastErrorText();
+    }
 
     const CliOutcome json = RunCli({"--json", "ports"});
     ASSERT_EQ(json.exitCode, 0) << Show(json);

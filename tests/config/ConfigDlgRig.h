@@ -20,6 +20,7 @@
 #include "serial/SerialPort.h"
 #include "tests/common/GuiTest.h"
 #include "tests/common/PtyPair.h"
+#include "tests/common/ScopedWaits.h"
 #include "tests/config/SimLog.h"
 
 namespace fwtest {
@@ -43,19 +44,8 @@ struct KeyRow {
 template <class Dialog, int kModel, int kBaud>
 class ConfigDlgRig : public ::testing::Test {
 protected:
-    void SetUp() override {
-        savedOpenDelay_ = CSerialPort::OpenDelayMs();
-        savedPause_ = CDeviceBase::BytePauseMs();
-        CSerialPort::SetOpenDelayMs(0);
-        // The simulator must read each byte before the purge of the next write.
-        CDeviceBase::SetBytePauseMs(20);
-        ASSERT_TRUE(ports_.Ok());
-    }
-    void TearDown() override {
-        Stop();
-        CSerialPort::SetOpenDelayMs(savedOpenDelay_);
-        CDeviceBase::SetBytePauseMs(savedPause_);
-    }
+    void SetUp() override { ASSERT_TRUE(ports_.Ok()); }
+    void TearDown() override { Stop(); }
     void Stop() {
         dlg.reset();
         main.reset();
@@ -130,8 +120,9 @@ protected:
     std::unique_ptr<Dialog> dlg;
 
 private:
-    int savedOpenDelay_ = 0;
-    int savedPause_ = 0;
+    ScopedOpenDelay openDelay_{0};
+    // The simulator must read each byte before the purge of the next write.
+    ScopedBytePause bytePause_{20};
 };
 
 }  // namespace fwtest

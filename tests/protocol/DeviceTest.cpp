@@ -10,6 +10,7 @@
 #include "protocol/Device.h"
 #include "serial/SerialPort.h"
 #include "tests/common/PtyPair.h"
+#include "tests/common/ScopedWaits.h"
 
 namespace {
 
@@ -23,14 +24,9 @@ protected:
         ASSERT_TRUE(pty_.Ok()) << pty_.Error();
         ASSERT_TRUE(ports_.Ok());
         ASSERT_TRUE(ports_.Link(kCom, pty_.SlavePath()));
-        CSerialPort::SetOpenDelayMs(0);
         ASSERT_EQ(port_.Open(kCom, 4800, 'N', 8, 1), 0) << port_.LastErrorText();
-        savedPause_ = CDeviceBase::BytePauseMs();
     }
-    void TearDown() override {
-        CDeviceBase::SetBytePauseMs(savedPause_);
-        port_.Close();
-    }
+    void TearDown() override { port_.Close(); }
 
     // Plays the module: waits for the query, then sends `reply`.
     std::future<std::string> Answer(std::string reply) {
@@ -45,7 +41,9 @@ protected:
     fwtest::ScopedPortsDir ports_;
     CSerialPort port_;
     int online_ = 1;
-    int savedPause_ = 50;
+    // Put back after each test; the tests set the byte pause they need.
+    fwtest::ScopedOpenDelay openDelay_{0};
+    fwtest::ScopedBytePause bytePause_{CDeviceBase::BytePauseMs()};
 };
 
 TEST_F(DeviceTest, OfflineSendsNothing) {

@@ -16,6 +16,7 @@
 #include "serial/PortMap.h"
 #include "serial/SerialPort.h"
 #include "tests/common/PtyPair.h"
+#include "tests/common/ScopedWaits.h"
 
 namespace {
 
@@ -175,11 +176,11 @@ TEST(PortMap, DeviceWithoutRightsIsListedButDoesNotOpen) {
     ASSERT_EQ(chmod(device.c_str(), 0), 0);
 
     EXPECT_TRUE(portmap::PortExists(37));
-    const int savedDelayMs = CSerialPort::OpenDelayMs();
-    CSerialPort::SetOpenDelayMs(0);
     CSerialPort port;
-    EXPECT_EQ(port.Open(37, 1200, 'N', 8, 1), CSerialPort::kOpenDeviceFailed);
-    CSerialPort::SetOpenDelayMs(savedDelayMs);
+    {
+        const fwtest::ScopedOpenDelay noDelay(0);
+        EXPECT_EQ(port.Open(37, 1200, 'N', 8, 1), CSerialPort::kOpenDeviceFailed);
+    }
     EXPECT_EQ(port.LastError(), EACCES);
     EXPECT_TRUE(Contains(port.LastErrorText(), "log in again")) << port.LastErrorText();
 }

@@ -17,6 +17,7 @@
 
 #include "serial/SerialPort.h"
 #include "tests/common/PtyPair.h"
+#include "tests/common/ScopedWaits.h"
 
 namespace {
 
@@ -42,8 +43,6 @@ protected:
     static constexpr int kPort = 5;
 
     void SetUp() override {
-        savedDelayMs_ = CSerialPort::OpenDelayMs();
-        CSerialPort::SetOpenDelayMs(0);
         ASSERT_TRUE(ports_.Ok());
         ASSERT_TRUE(pty_.Ok()) << pty_.Error();
         ASSERT_TRUE(ports_.Link(kPort, pty_.SlavePath()));
@@ -52,7 +51,6 @@ protected:
         if (peer_.joinable()) {
             peer_.join();
         }
-        CSerialPort::SetOpenDelayMs(savedDelayMs_);
     }
 
     int Open(CSerialPort& port, int baud = 1200) { return port.Open(kPort, baud, 'N', 8, 1); }
@@ -93,7 +91,7 @@ protected:
     fwtest::ScopedPortsDir ports_;
     fwtest::PtyPair pty_;
     std::thread peer_;
-    int savedDelayMs_ = 0;
+    fwtest::ScopedOpenDelay openDelay_{0};
 };
 
 TEST_F(SerialPortOnPty, WriteAndReadWithoutUsablePort) {
@@ -364,14 +362,14 @@ TEST_F(SerialPortOnPty, SecondOpenOfHeldPortFailsAsInUse) {
 }
 
 TEST_F(SerialPortOnPty, OpenClosesHeldPortThenWaitsDefaultDelay) {
-    EXPECT_EQ(savedDelayMs_, 500);  // the value before this fixture shortened it
+    EXPECT_EQ(openDelay_.saved(), 500);  // the value before this fixture shortened it
     fwtest::PtyPair next;
     ASSERT_TRUE(next.Ok()) << next.Error();
     ASSERT_TRUE(ports_.Link(kPort + 1, next.SlavePath()));
 
     CSerialPort port;
     ASSERT_EQ(Open(port), 0);
-    CSerialPort::SetOpenDelayMs(savedDelayMs_);
+    CSerialPort::SetOpenDelayMs(openDelay_.saved());
 
     // Half-way through the wait, the port held before must already be free.
     bool freeDuringWait = false;

@@ -21,6 +21,7 @@
 #include "protocol/Device.h"
 #include "serial/SerialPort.h"
 #include "tests/common/PtyPair.h"
+#include "tests/common/ScopedWaits.h"
 #include "tests/common/SimProcess.h"
 #include "tests/sim/SimRecords.h"
 
@@ -36,21 +37,8 @@ class SimOverPty : public ::testing::Test {
 protected:
     static constexpr int kPort = 7;
 
-    void SetUp() override {
-        savedOpenDelay_ = CSerialPort::OpenDelayMs();
-        savedBytePause_ = CDeviceBase::BytePauseMs();
-        CSerialPort::SetOpenDelayMs(10);
-        // Shorter than the module's 50 ms, but long enough for the simulator to read each byte
-        // before the purge of the next write: a pseudo-terminal's purge also discards what the
-        // other side has not read yet.
-        CDeviceBase::SetBytePauseMs(20);
-        ASSERT_TRUE(ports_.Ok());
-    }
-    void TearDown() override {
-        port_.Close();
-        CSerialPort::SetOpenDelayMs(savedOpenDelay_);
-        CDeviceBase::SetBytePauseMs(savedBytePause_);
-    }
+    void SetUp() override { ASSERT_TRUE(ports_.Ok()); }
+    void TearDown() override { port_.Close(); }
 
     // Starts the simulator as COM kPort with `args` and opens the port at `baud`.
     void Start(std::vector<std::string> args, int baud) {
@@ -65,8 +53,10 @@ protected:
     std::optional<fwtest::SimProcess> sim_;
     CSerialPort port_;
     int online_ = 0;
-    int savedOpenDelay_ = 0;
-    int savedBytePause_ = 0;
+    fwtest::ScopedOpenDelay openDelay_{10};
+    // Shorter than the module's 50 ms, but long enough for the simulator to read each byte
+    // before the purge of the next write.
+    fwtest::ScopedBytePause bytePause_{20};
 };
 
 TEST_F(SimOverPty, ReadAllOfBothModels) {

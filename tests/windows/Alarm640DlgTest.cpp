@@ -23,6 +23,7 @@
 #include "res/Templates.h"
 #include "tests/common/GuiTest.h"
 #include "tests/common/PtyPair.h"
+#include "tests/common/ScopedWaits.h"
 #include "tests/common/SimProcess.h"
 #include "ui/Bitmaps.h"
 #include "windows/Alarm640Dlg.h"
@@ -202,9 +203,6 @@ class AlarmWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(ports.Ok());
-        CSerialPort::SetOpenDelayMs(0);
-        savedPause = CDeviceBase::BytePauseMs();
-        CDeviceBase::SetBytePauseMs(1);
         {
             guitest::MessageBoxRecorder startup;  // whatever the start-up says about ports
             ASSERT_TRUE(main.Create());
@@ -213,10 +211,7 @@ protected:
         main.model = 640;
         main.busy = 1;  // as the Alarm Status command has it
     }
-    void TearDown() override {
-        main.port().Close();
-        CDeviceBase::SetBytePauseMs(savedPause);
-    }
+    void TearDown() override { main.port().Close(); }
     void OpenPort() {
         ASSERT_EQ(main.port().Open(kCom, 4800, 'N', 8, 1), 0) << main.port().LastErrorText();
         main.online = 1;
@@ -239,7 +234,8 @@ protected:
 
     fwtest::ScopedPortsDir ports;
     CFernwellDlg main;
-    int savedPause = 50;
+    fwtest::ScopedOpenDelay openDelay{0};
+    fwtest::ScopedBytePause bytePause{1};
 };
 
 TEST_F(AlarmWindowTest, TemplateAndFirstSettingsRead) {
