@@ -312,11 +312,10 @@ void CFernwellDlg::Poll() {
 void CFernwellDlg::Poll612() {
     CDevice612 device(port_, online, this);
     ModuleData612 data;
-    if (device.ReadAll(data) != kLinkOk) {
-        SetActivity(res::kStatusCommError);
+    if (!QueryOk(device.ReadAll(data))) {
         return;
     }
-    SetDlgItemText(IDC_FLOW_RATE, QString::asprintf("%0.2f", data.flowRate));
+    ShowRate(data.flowRate);
     // No entry for the code (a type digit beyond 2, a unit the table lacks): the label keeps
     // what it shows.
     if (const auto label = RateUnitLabel(Family::k612, data.SensorCode)) {
@@ -328,19 +327,16 @@ void CFernwellDlg::Poll612() {
 void CFernwellDlg::Poll640() {
     CDevice640 device(port_, online, this);
     ModuleData640 data;
-    if (device.ReadAll(data) != kLinkOk) {
-        SetActivity(res::kStatusCommError);
+    if (!QueryOk(device.ReadAll(data))) {
         return;
     }
-    SetDlgItemText(IDC_FLOW_RATE, QString::asprintf("%0.2f", data.flowRate));
+    ShowRate(data.flowRate);
     std::uint32_t status = 0;
-    if (device.ReadHighStatus(status) != kLinkOk) {
-        SetActivity(res::kStatusCommError);
+    if (!QueryOk(device.ReadHighStatus(status))) {
         return;
     }
     SetAlarmLamp(IDC_HIGH_ALARM_LAMP, status);
-    if (device.ReadLowStatus(status) != kLinkOk) {
-        SetActivity(res::kStatusCommError);
+    if (!QueryOk(device.ReadLowStatus(status))) {
         return;
     }
     SetAlarmLamp(IDC_LOW_ALARM_LAMP, status);
@@ -348,6 +344,18 @@ void CFernwellDlg::Poll640() {
     SetDlgItemText(IDC_FLOW_UNITS, QString::fromStdString(
                                        RateUnitLabel(Family::k640, data.SensorCode).value_or("")));
     SetActivity(res::kStatusIdle);
+}
+
+bool CFernwellDlg::QueryOk(LinkResult result) {
+    if (result != kLinkOk) {
+        SetActivity(res::kStatusCommError);
+        return false;
+    }
+    return true;
+}
+
+void CFernwellDlg::ShowRate(double flowRate) {
+    SetDlgItemText(IDC_FLOW_RATE, QString::asprintf("%0.2f", flowRate));
 }
 
 void CFernwellDlg::SetAlarmLamp(int id, std::uint32_t status) {

@@ -13,6 +13,7 @@
 #include <QString>
 #include <cstdint>
 
+#include "protocol/Decode.h"  // LinkResult
 #include "serial/SerialPort.h"
 #include "ui/Dialog.h"
 #include "ui/StatusBar.h"
@@ -77,6 +78,9 @@ private:
     void Poll612();
     void Poll640();
     void SetActivity(const char* text);
+    // False, with "Comm Error" in pane 0, when a query of the poll failed.
+    bool QueryOk(LinkResult result);
+    void ShowRate(double flowRate);
     void SetAlarmLamp(int id, std::uint32_t status);
     void OnPollNow();
     void OnAutoUpdate();
