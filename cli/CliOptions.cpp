@@ -27,7 +27,9 @@ constexpr const char* kDescription =
     "  read                   the module's parameter dump, field by field\n"
     "  send KEY=VALUE ...     read the module, apply the settings as the configuration\n"
     "                         dialog does, check them, upload; --dry-run prints the commands\n"
-    "                         (CR shown as \\r) and sends nothing\n"
+    "                         (CR shown as \\r) and sends nothing; after the upload the\n"
+    "                         module is read back and every field compared with what was\n"
+    "                         sent (--no-verify skips that)\n"
     "  calc DIAMETER          K and offset for an insertion sensor in a pipe of that inside\n"
     "                         diameter, in inches (--mm: millimetres)\n"
     "\n"
@@ -98,8 +100,11 @@ CliParse ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption csv("csv", "watch: write CSV rows to FILE, or to standard output (-).",
                                  "FILE");
     const QCommandLineOption dryRun("dry-run", "send: print the commands, send nothing.");
+    const QCommandLineOption noVerify("no-verify",
+                                      "send: do not read the module back after the upload.");
     const QCommandLineOption mm("mm", "calc: the diameter is in millimetres.");
-    parser.addOptions({help, model, port, device, json, interval, count, csv, dryRun, mm});
+    parser.addOptions(
+        {help, model, port, device, json, interval, count, csv, dryRun, noVerify, mm});
     parser.addPositionalArgument("COMMAND", "ports, poll, watch, status, read, send or calc.");
     parser.addPositionalArgument("ARGS", "send: KEY=VALUE ...; calc: DIAMETER.", "[ARGS...]");
 
@@ -171,8 +176,8 @@ CliParse ParseCommandLine(const QStringList& arguments) {
 
     // Switches that belong to one command only.
     const std::pair<const QCommandLineOption*, CliCommand> owners[] = {
-        {&interval, CliCommand::Watch}, {&count, CliCommand::Watch}, {&csv, CliCommand::Watch},
-        {&dryRun, CliCommand::Send},    {&mm, CliCommand::Calc},
+        {&interval, CliCommand::Watch}, {&count, CliCommand::Watch},   {&csv, CliCommand::Watch},
+        {&dryRun, CliCommand::Send},    {&noVerify, CliCommand::Send}, {&mm, CliCommand::Calc},
     };
     for (const auto& [option, owner] : owners) {
         if (parser.isSet(*option) && options.command != owner) {
@@ -182,6 +187,9 @@ CliParse ParseCommandLine(const QStringList& arguments) {
 
     switch (options.command) {
         case CliCommand::Send:
+            if (options.args.empty()) {
+                return Usage("send wants at least one KEY=VALUE (see --help)");
+            }
             break;  // KEY=VALUE pairs, checked by the send command
         case CliCommand::Calc:
             if (options.args.size() != 1) {
@@ -226,6 +234,7 @@ CliParse ParseCommandLine(const QStringList& arguments) {
         }
     }
     options.dryRun = parser.isSet(dryRun);
+    options.verify = !parser.isSet(noVerify);
     options.millimeters = parser.isSet(mm);
     return options;
 }

@@ -17,10 +17,11 @@
 // Exit statuses; scripts rely on them.
 enum CliExit : int {
     kExitOk = 0,
-    kExitUsage = 1,     // unknown command, option, key or value
-    kExitOpen = 2,      // the port could not be opened
-    kExitComm = 3,      // a query failed (any non-zero LinkResult)
-    kExitRejected = 4,  // calculator range or pipe, alarm pair, value that cannot be sent
+    kExitUsage = 1,          // unknown command, option, key or value
+    kExitOpen = 2,           // the port could not be opened
+    kExitComm = 3,           // a query failed (any non-zero LinkResult)
+    kExitRejected = 4,       // calculator range or pipe, alarm pair, value that cannot be sent
+    kExitInterrupted = 130,  // Ctrl-C or SIGTERM ended a command mid-exchange (128 + SIGINT)
 };
 
 // Why a command stopped: its exit status and one line for standard error.
@@ -45,6 +46,7 @@ struct CliOptions {
     std::optional<std::string> csv;  // a file name, or "-" for standard output
     // send
     bool dryRun = false;
+    bool verify = true;  // read the module back after the upload (--no-verify: false)
     // calc
     bool millimeters = false;
 };

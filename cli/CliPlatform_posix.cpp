@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -19,11 +20,13 @@ namespace fs = std::filesystem;
 namespace {
 
 // Set from the signal handler; the pipe wakes a Wait in progress.
-volatile sig_atomic_t gStop = 0;
+// Lock-free, so the signal handler may set it.
+std::atomic<bool> gStop{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 int gWake[2] = {-1, -1};
 
 extern "C" void OnStopSignal(int) {
-    gStop = 1;
+    gStop = true;
     const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = write(gWake[1], &byte, 1);
@@ -71,7 +74,7 @@ bool IsTerminal(std::FILE* stream) {
 }
 
 StopRequest::StopRequest() {
-    gStop = 0;
+    gStop = false;
     if (pipe2(gWake, O_CLOEXEC | O_NONBLOCK) != 0) {
         gWake[0] = gWake[1] = -1;
     }
@@ -94,14 +97,18 @@ StopRequest::~StopRequest() {
     }
 }
 
+const std::atomic<bool>* StopRequest::Flag() const {
+    return &gStop;
+}
+
 bool StopRequest::Requested() const {
-    return gStop != 0;
+    return gStop.load();
 }
 
 bool StopRequest::Wait(int ms) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    while (!gStop) {
+    while (!gStop.load()) {
         const auto left =
             std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
@@ -115,5 +122,5 @@ bool StopRequest::Wait(int ms) {
             }
         }
     }
-    return gStop != 0;
+    return gStop.load();
 }

@@ -8,17 +8,19 @@
 #include <cctype>
 #include <string>
 
+#include <atomic>
+
 #include "cli/CliPlatform.h"
 #include "serial/SerialPort.h"
 
 namespace {
 
-volatile LONG gStop = 0;
+std::atomic<bool> gStop{false};
 HANDLE gWake = nullptr;
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
-        InterlockedExchange(&gStop, 1);
+        gStop = true;
         if (gWake != nullptr) {
             SetEvent(gWake);
         }
@@ -68,7 +70,7 @@ bool IsTerminal(std::FILE* stream) {
 }
 
 StopRequest::StopRequest() {
-    gStop = 0;
+    gStop = false;
     gWake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
@@ -81,17 +83,21 @@ StopRequest::~StopRequest() {
     }
 }
 
+const std::atomic<bool>* StopRequest::Flag() const {
+    return &gStop;
+}
+
 bool StopRequest::Requested() const {
-    return gStop != 0;
+    return gStop.load();
 }
 
 bool StopRequest::Wait(int ms) {
-    if (gStop == 0) {
+    if (!gStop.load()) {
         if (gWake != nullptr) {
             WaitForSingleObject(gWake, static_cast<DWORD>(ms < 0 ? 0 : ms));
         } else {
             Sleep(static_cast<DWORD>(ms < 0 ? 0 : ms));
         }
     }
-    return gStop != 0;
+    return gStop.load();
 }

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "cli/CliPlatform.h"
@@ -34,6 +35,9 @@ struct Streams {
     std::FILE* out;
     std::FILE* err;
     bool json;
+    // The first failed write to standard output (errno), 0 while every write went through.
+    // A full disk or a closed pipe must not pass for a result: RunCommand then exits 3.
+    mutable int outError = 0;
 };
 
 // Message-box texts and system error texts as one line: line breaks become spaces, a CR
@@ -58,19 +62,34 @@ int Fail(const Streams& io, const CliFailure& failure) {
     return failure.exitCode;
 }
 
-void Print(std::FILE* out, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fflush(out);
+// Writes and flushes `text`; the errno of a failure, else 0.
+int Write(std::FILE* file, const std::string& text) {
+    errno = 0;
+    const std::size_t n = std::fwrite(text.data(), 1, text.size(), file);
+    if (n != text.size() || std::fflush(file) != 0) {
+        return errno != 0 ? errno : EIO;
+    }
+    return 0;
 }
 
-void PrintJson(std::FILE* out, const QJsonDocument& document,
-               QJsonDocument::JsonFormat format = QJsonDocument::Indented) {
+void Print(const Streams& io, const std::string& text) {
+    if (io.outError == 0) {
+        io.outError = Write(io.out, text);
+    }
+}
+
+std::string JsonText(const QJsonDocument& document,
+                     QJsonDocument::JsonFormat format = QJsonDocument::Indented) {
     QByteArray bytes = document.toJson(format);
     if (!bytes.endsWith('\n')) {
         bytes.append('\n');
     }
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
-    std::fflush(out);
+    return bytes.toStdString();
+}
+
+void PrintJson(const Streams& io, const QJsonDocument& document,
+               QJsonDocument::JsonFormat format = QJsonDocument::Indented) {
+    Print(io, JsonText(document, format));
 }
 
 // ISO 8601 local time with its offset from UTC: 2024-05-02T14:03:07.250+02:00.
@@ -92,8 +111,13 @@ CliFailure CommFailure(const std::string& portName, LinkResult result) {
             reason = "no reply, or a reply too short or without its marker";
             break;
         case kLinkMissingSeparator:
-            reason = "a reply line without its CR LF";
+            reason = "a garbled reply (a line without its CR LF, a value that is no number)";
             break;
+        case kLinkWriteFailed:
+            reason = "a byte could not be sent";
+            break;
+        case kLinkCancelled:
+            return {kExitInterrupted, "Interrupted (" + portName + ")"};
         default:
             reason = "result " + std::to_string(result);
     }
@@ -105,10 +129,19 @@ CliFailure CommFailure(const std::string& portName, LinkResult result) {
 // "CommPort", else COM1, unless --port or --device names another.
 class ModuleLink {
 public:
+    // `stop` (may be null) ends a running exchange, and an upload after its current byte.
+    explicit ModuleLink(const StopRequest* stop = nullptr) {
+        if (stop != nullptr) {
+            port_.SetCancelFlag(stop->Flag());
+        }
+    }
+
     std::optional<CliFailure> Open(const CliOptions& options) {
+        options_ = &options;
         const int baud = BaudRateOf(options.model);
         int result = 0;
         std::string errorText;
+        online_ = 0;
         if (options.device) {
             name_ = *options.device;
             result = OpenDevicePath(port_, *options.device, baud, errorText);
@@ -124,6 +157,20 @@ public:
         online_ = 1;
         return std::nullopt;
     }
+    // Opens the port again as Open did (after it was found gone).
+    std::optional<CliFailure> Reopen() { return Open(*options_); }
+
+    // Whether the last exchange found the device gone (unplugged, hung up); the port is then
+    // closed and the link offline until a Reopen works.
+    bool Gone() {
+        if (port_.Gone()) {
+            goneReason_ = std::strerror(port_.LastIoError());
+            port_.Close();
+            online_ = 0;
+        }
+        return online_ == 0;
+    }
+    const std::string& GoneReason() const { return goneReason_; }
 
     CDevice612 Device612() { return CDevice612(port_, online_); }
     CDevice640 Device640() { return CDevice640(port_, online_); }
@@ -144,12 +191,15 @@ private:
     CSerialPort port_;
     int online_ = 0;
     std::string name_;
+    const CliOptions* options_ = nullptr;
+    std::string goneReason_;
 };
 
 // ---- ports ------------------------------------------------------------------------------------
 
 // Whether a listed port could be opened now: the program's own Open, without its settle
 // pause, closed again at once.
+// nullptr: the device is no serial terminal (a file, a FIFO, /dev/null behind a link).
 const char* PortState(int number, int baud) {
     const int savedDelay = CSerialPort::OpenDelayMs();
     CSerialPort::SetOpenDelayMs(0);
@@ -167,6 +217,9 @@ const char* PortState(int number, int baud) {
     if (error == EACCES || error == EPERM) {
         return "no permission";
     }
+    if (error == ENOTTY || error == EISDIR) {
+        return nullptr;
+    }
     return "free";  // it exists and nobody holds it; the open failed for another reason
 }
 
@@ -179,14 +232,17 @@ int RunPorts(const CliOptions& options, const Streams& io) {
         const int number = static_cast<int>(n);
         const std::string device = portmap::DevicePath(number);
         const char* state = PortState(number, BaudRateOf(options.model));
+        if (state == nullptr) {
+            continue;
+        }
         array.append(QJsonObject{
             {"number", number}, {"device", QString::fromStdString(device)}, {"state", state}});
         text += "COM" + std::to_string(number) + "\t" + device + "\t" + state + "\n";
     }
     if (io.json) {
-        PrintJson(io.out, QJsonDocument(array));
+        PrintJson(io, QJsonDocument(array));
     } else {
-        Print(io.out, text);
+        Print(io, text);
     }
     return kExitOk;
 }
@@ -253,7 +309,8 @@ const char* LampWord(bool lit) {
 }
 
 int RunPoll(const CliOptions& options, const Streams& io) {
-    ModuleLink link;
+    StopRequest stop;
+    ModuleLink link(&stop);
     if (auto failure = link.Open(options)) {
         return Fail(io, *failure);
     }
@@ -262,7 +319,7 @@ int RunPoll(const CliOptions& options, const Streams& io) {
         return Fail(io, CommFailure(link.Name(), result));
     }
     if (io.json) {
-        PrintJson(io.out, QJsonDocument(ToJson(r)));
+        PrintJson(io, QJsonDocument(ToJson(r)));
         return kExitOk;
     }
     std::string text = "Flow rate: " + FormatFixed(r.flowRate, 2) + " " + r.unit + "\n";
@@ -270,7 +327,7 @@ int RunPoll(const CliOptions& options, const Streams& io) {
         text += std::string("High alarm: ") + LampWord(r.highActivated) + "\n";
         text += std::string("Low alarm: ") + LampWord(r.lowActivated) + "\n";
     }
-    Print(io.out, text);
+    Print(io, text);
     return kExitOk;
 }
 
@@ -297,51 +354,92 @@ std::string TextLine(const std::string& time, const Reading& r) {
     return line + "\n";
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const {
-        if (f != nullptr) {
-            std::fclose(f);
+// The CSV log of `watch`. Opened only once the port is open and the first reading is in,
+// so a watch that cannot start never touches an existing log; an existing log is appended to,
+// with the header only at the top of a new or empty file.
+class CsvLog {
+public:
+    CsvLog(const std::optional<std::string>& target, const Streams& io)
+        : name_(target.value_or("")), io_(io) {}
+    ~CsvLog() {
+        if (file_ != nullptr && file_ != io_.out) {
+            std::fclose(file_);
         }
     }
+    CsvLog(const CsvLog&) = delete;
+    CsvLog& operator=(const CsvLog&) = delete;
+
+    bool Wanted() const { return !name_.empty(); }
+    bool ToStandardOutput() const { return name_ == "-"; }
+
+    // Writes `row`, opening the log first if need be; nullopt, or why it failed.
+    std::optional<CliFailure> Append(const std::string& header, const std::string& row) {
+        if (!Wanted()) {
+            return std::nullopt;
+        }
+        std::string text = row;
+        if (file_ == nullptr) {
+            if (ToStandardOutput()) {
+                file_ = io_.out;
+                text = header + row;
+            } else {
+                file_ = std::fopen(name_.c_str(), "a");
+                if (file_ == nullptr) {
+                    return Failed(errno);
+                }
+                std::fseek(file_, 0, SEEK_END);
+                if (std::ftell(file_) == 0) {
+                    text = header + row;
+                }
+            }
+        }
+        if (const int error = Write(file_, text); error != 0) {
+            return Failed(error);
+        }
+        return std::nullopt;
+    }
+
+private:
+    CliFailure Failed(int error) const {
+        return {kExitComm, "cannot write " + (ToStandardOutput() ? "standard output" : name_) +
+                               ": " + std::strerror(error)};
+    }
+
+    std::string name_;
+    const Streams& io_;
+    std::FILE* file_ = nullptr;
 };
 
+// After a failed poll the next try waits at least this long, however short --interval is:
+// an unplugged adapter fails at once, and must not make the loop spin.
+constexpr std::chrono::seconds kRetryAfterFailure{1};
+// While the port stays gone, it is said again this often.
+constexpr std::chrono::seconds kGoneReminder{60};
+
 // Polls every interval (measured from the start of one poll to the next) until --count polls
-// are made or Ctrl-C / SIGTERM asks to stop. A stop during a poll lets it finish and write its
-// line, so the CSV file always ends with a whole row. A failed poll is reported on standard
-// error and the next one tries again, as the main window's timer does; the exit status is then
-// 3 however the watch ends.
+// are made or Ctrl-C / SIGTERM asks to stop. A stop ends a poll in progress within 100 ms
+// (that poll gives no line), so the CSV file always ends with a whole row. A failed poll is
+// reported on standard error and the next one tries again, as the main window's timer does;
+// the exit status is then 3 however the watch ends. A port that is gone (unplugged, hung up)
+// is said once, then once a minute, and reopened at every try until it is back.
 int RunWatch(const CliOptions& options, const Streams& io) {
-    std::unique_ptr<std::FILE, FileCloser> file;
-    std::FILE* csv = nullptr;
-    if (options.csv) {
-        if (*options.csv == "-") {
-            csv = io.out;
-        } else {
-            file.reset(std::fopen(options.csv->c_str(), "w"));
-            if (!file) {
-                return Fail(
-                    io, {kExitUsage, "cannot write " + *options.csv + ": " + std::strerror(errno)});
-            }
-            csv = file.get();
-        }
-    }
-    ModuleLink link;
+    StopRequest stop;
+    ModuleLink link(&stop);
     if (auto failure = link.Open(options)) {
         return Fail(io, *failure);
     }
-    if (csv != nullptr) {
-        Print(csv, CsvHeader(options.model));
-    }
+    CsvLog csv(options.csv, io);
 
     using Clock = std::chrono::steady_clock;
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(options.intervalSeconds));
-    StopRequest stop;
     bool anyFailed = false;
+    std::optional<Clock::time_point> goneSaid;
     auto due = Clock::now();
+    bool lastFailed = false;
     for (long long n = 0; !options.count || n < *options.count; ++n) {
         if (n > 0) {
-            due += interval;
+            due += lastFailed ? std::max<Clock::duration>(interval, kRetryAfterFailure) : interval;
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
             if (stop.Wait(static_cast<int>(std::max<long long>(left.count(), 0)))) {
                 break;
@@ -351,22 +449,44 @@ int RunWatch(const CliOptions& options, const Streams& io) {
             break;
         }
         const std::string time = Timestamp();
-        Reading r;
-        const LinkResult result = PollOnce(options.model, link, r);
-        if (result != kLinkOk) {
-            anyFailed = true;
-            PrintError(io, time + " " + CommFailure(link.Name(), result).message);
+        if (link.Gone() && link.Reopen()) {
+            lastFailed = anyFailed = true;  // still gone; said below at most once a minute
         } else {
-            if (csv != nullptr) {
-                Print(csv, CsvRow(time, r));
+            Reading r;
+            const LinkResult result = PollOnce(options.model, link, r);
+            if (result == kLinkCancelled) {
+                break;
             }
-            if (io.json) {
-                QJsonObject object = ToJson(r);
-                object.insert("time", QString::fromStdString(time));
-                PrintJson(io.out, QJsonDocument(object), QJsonDocument::Compact);
-            } else if (csv != io.out) {
-                Print(io.out, TextLine(time, r));
+            lastFailed = result != kLinkOk;
+            if (!lastFailed) {
+                if (goneSaid) {
+                    PrintError(io, time + " " + link.Name() + ": the port is back");
+                    goneSaid.reset();
+                }
+                if (auto failure = csv.Append(CsvHeader(options.model), CsvRow(time, r))) {
+                    return Fail(io, *failure);
+                }
+                if (io.json) {
+                    QJsonObject object = ToJson(r);
+                    object.insert("time", QString::fromStdString(time));
+                    PrintJson(io, QJsonDocument(object), QJsonDocument::Compact);
+                } else if (!csv.ToStandardOutput()) {
+                    Print(io, TextLine(time, r));
+                }
+                if (io.outError != 0) {
+                    break;  // RunCommand reports it
+                }
+            } else if (!link.Gone()) {
+                anyFailed = true;
+                PrintError(io, time + " " + CommFailure(link.Name(), result).message);
+            } else {
+                anyFailed = true;
             }
+        }
+        if (link.Gone() && (!goneSaid || Clock::now() - *goneSaid >= kGoneReminder)) {
+            PrintError(io, time + " " + link.Name() + ": the port is gone (" + link.GoneReason() +
+                               "); trying again every second");
+            goneSaid = Clock::now();
         }
         if (stop.Requested()) {
             break;
@@ -379,7 +499,8 @@ int RunWatch(const CliOptions& options, const Streams& io) {
 
 // The alarm status window's live part: high status, low status, flow.
 int RunStatus(const CliOptions& options, const Streams& io) {
-    ModuleLink link;
+    StopRequest stop;
+    ModuleLink link(&stop);
     if (auto failure = link.Open(options)) {
         return Fail(io, *failure);
     }
@@ -400,14 +521,14 @@ int RunStatus(const CliOptions& options, const Streams& io) {
     const AlarmStatus h = DecodeAlarmStatus(high);
     const AlarmStatus l = DecodeAlarmStatus(low);
     if (io.json) {
-        PrintJson(io.out, QJsonDocument(QJsonObject{
-                              {"flowRate", ModuleNumber(flow)},
-                              {"high", ToJson(h)},
-                              {"low", ToJson(l)},
-                          }));
+        PrintJson(io, QJsonDocument(QJsonObject{
+                          {"flowRate", ModuleNumber(flow)},
+                          {"high", ToJson(h)},
+                          {"low", ToJson(l)},
+                      }));
     } else {
-        Print(io.out, "Flow rate: " + FormatFixed(flow, 2) + "\nHigh alarm: " + ToText(h) +
-                          "\nLow alarm: " + ToText(l) + "\n");
+        Print(io, "Flow rate: " + FormatFixed(flow, 2) + "\nHigh alarm: " + ToText(h) +
+                      "\nLow alarm: " + ToText(l) + "\n");
     }
     return kExitOk;
 }
@@ -422,15 +543,16 @@ int ReadRecord(Device device, const std::string& portName, const Streams& io) {
     }
     const ReportFields fields = RecordFields(data);
     if (io.json) {
-        PrintJson(io.out, QJsonDocument(ToJson(fields)));
+        PrintJson(io, QJsonDocument(ToJson(fields)));
     } else {
-        Print(io.out, ToText(fields));
+        Print(io, ToText(fields));
     }
     return kExitOk;
 }
 
 int RunRead(const CliOptions& options, const Streams& io) {
-    ModuleLink link;
+    StopRequest stop;
+    ModuleLink link(&stop);
     if (auto failure = link.Open(options)) {
         return Fail(io, *failure);
     }
@@ -462,29 +584,80 @@ UploadObserver ProgressOn(std::FILE* err, const std::string& portName) {
     };
 }
 
-void PrintSent(const std::vector<std::string>& commands, const Streams& io) {
+// What was sent, and (after a read-back) whether the module holds it.
+void PrintSent(const std::vector<std::string>& commands, const Streams& io,
+               const std::vector<ReadBackMismatch>* mismatches) {
     if (io.json) {
         QJsonArray sent;
         for (const std::string& c : commands) {
             sent.append(QString::fromStdString(ShowCommand(c)));
         }
-        PrintJson(io.out, QJsonDocument(QJsonObject{{"sent", sent}}));
+        QJsonObject object{{"sent", sent}};
+        if (mismatches != nullptr) {
+            QJsonArray list;
+            for (const ReadBackMismatch& m : *mismatches) {
+                list.append(QJsonObject{{"field", QString::fromStdString(m.field)},
+                                        {"sent", QString::fromStdString(m.sent)},
+                                        {"held", QString::fromStdString(m.held)}});
+            }
+            object.insert("verified", mismatches->empty());
+            object.insert("mismatches", list);
+        }
+        PrintJson(io, QJsonDocument(object));
         return;
     }
     std::string text;
     for (const std::string& c : commands) {
         text += ShowCommand(c) + "\n";
     }
-    Print(io.out, text);
+    if (mismatches != nullptr && mismatches->empty()) {
+        text += "Verified: the module holds every value sent.\n";
+    }
+    Print(io, text);
 }
 
-// Read, apply, check, then upload (or, with --dry-run, only show) what SendConfig sends.
+// An upload that stopped: where, and what the module may now hold.
+CliFailure UploadFailure(const std::string& portName, LinkResult result,
+                         const UploadReport& report) {
+    std::string whole;
+    for (int i = 0; i < report.commandsSent; ++i) {
+        whole += (i > 0 ? " " : "") + ShowCommand(report.commands[static_cast<std::size_t>(i)]);
+    }
+    const std::string stopped =
+        report.commandsSent < static_cast<int>(report.commands.size())
+            ? ShowCommand(report.commands[static_cast<std::size_t>(report.commandsSent)])
+            : "the end";
+    std::string why = result == kLinkCancelled
+                          ? "stopped by the user"
+                          : std::string("a byte could not be sent: ") +
+                                std::strerror(report.ioError != 0 ? report.ioError : EIO);
+    const std::string text = "the upload stopped at " + stopped + " (" + why +
+                             "). Sent whole: " + (whole.empty() ? "none" : whole) +
+                             ". The module may now hold part of the new settings.";
+    if (result == kLinkCancelled) {
+        return {kExitInterrupted, "Interrupted (" + portName + "): " + text};
+    }
+    return {kExitComm, "Error Communicating to Module, Check Serial and Power Cables (" + portName +
+                           ": " + text + ")"};
+}
+
+// Read, apply, check, then upload (or, with --dry-run, only show) what SendConfig sends, and
+// read the module back to see that it holds it.
 template <class Record, class Device>
 int SendRecord(Device device, const SendSettings& settings, const CliOptions& options,
                const std::string& portName, const Streams& io) {
     Record data;
     if (const LinkResult result = device.ReadAll(data); result != kLinkOk) {
         return Fail(io, CommFailure(portName, result));
+    }
+    // The keys not given go back to the module as read: only from a dump that is clean, or
+    // one shifted line would upload every setting wrong.
+    constexpr int lastLine = std::is_same_v<Record, ModuleData612> ? kDumpLines612 : kDumpLines640;
+    if (!DumpShapeOk(device.LastReply(), lastLine)) {
+        return Fail(io, {kExitComm,
+                         "Error Communicating to Module, Check Serial and Power "
+                         "Cables (" +
+                             portName + ": a garbled parameter dump; nothing was sent)"});
     }
     if (auto failure = ApplySendSettings(settings, data)) {
         return Fail(io, *failure);
@@ -495,13 +668,38 @@ int SendRecord(Device device, const SendSettings& settings, const CliOptions& op
     } else {
         commands = ConfigCommands640(data);
     }
-    if (!options.dryRun) {
-        if (const LinkResult result = device.SendConfig(data, ProgressOn(io.err, portName));
-            result != kLinkOk) {
-            return Fail(io, CommFailure(portName, result));
-        }
+    if (options.dryRun) {
+        PrintSent(commands, io, nullptr);
+        return kExitOk;
     }
-    PrintSent(commands, io);
+    UploadReport report;
+    const LinkResult result = device.SendConfig(data, ProgressOn(io.err, portName), &report);
+    if (result != kLinkOk) {
+        if (IsTerminal(io.err)) {
+            std::fputc('\n', io.err);  // end the progress line
+        }
+        return Fail(io, UploadFailure(portName, result, report));
+    }
+    if (!options.verify) {
+        PrintSent(commands, io, nullptr);
+        return kExitOk;
+    }
+    std::vector<ReadBackMismatch> mismatches;
+    if (const LinkResult readBack = device.VerifyConfig(data, mismatches); readBack != kLinkOk) {
+        PrintSent(commands, io, nullptr);
+        CliFailure failure = CommFailure(portName, readBack);
+        failure.message += "; the settings were sent but could not be read back";
+        return Fail(io, failure);
+    }
+    PrintSent(commands, io, &mismatches);
+    if (!mismatches.empty()) {
+        std::string text = "The module does not hold what was sent (" + portName + "):";
+        for (const ReadBackMismatch& m : mismatches) {
+            text += " " + m.field + " sent " + m.sent + ", holds " + m.held + ";";
+        }
+        text.back() = '.';
+        return Fail(io, {kExitComm, text});
+    }
     return kExitOk;
 }
 
@@ -510,7 +708,8 @@ int RunSend(const CliOptions& options, const Streams& io) {
     if (auto failure = ParseSendSettings(options.model, options.args, settings)) {
         return Fail(io, *failure);
     }
-    ModuleLink link;
+    StopRequest stop;
+    ModuleLink link(&stop);
     if (auto failure = link.Open(options)) {
         return Fail(io, *failure);
     }
@@ -533,19 +732,16 @@ int RunCalc(const CliOptions& options, const Streams& io) {
         return Fail(io, {kExitRejected, r.caption + ": " + r.message});
     }
     if (io.json) {
-        PrintJson(io.out, QJsonDocument(QJsonObject{{"kFactor", r.k}, {"offset", r.offset}}));
+        PrintJson(io, QJsonDocument(QJsonObject{{"kFactor", r.k}, {"offset", r.offset}}));
     } else {
         // As the configuration dialogs show them ("%f").
-        Print(io.out,
+        Print(io,
               "kFactor: " + FormatFixed(r.k, 6) + "\noffset: " + FormatFixed(r.offset, 6) + "\n");
     }
     return kExitOk;
 }
 
-}  // namespace
-
-int RunCommand(const CliOptions& options, std::FILE* out, std::FILE* err) {
-    const Streams io{out, err, options.json};
+int Dispatch(const CliOptions& options, const Streams& io) {
     switch (options.command) {
         case CliCommand::Ports:
             return RunPorts(options, io);
@@ -563,4 +759,16 @@ int RunCommand(const CliOptions& options, std::FILE* out, std::FILE* err) {
             return RunCalc(options, io);
     }
     return kExitUsage;
+}
+
+}  // namespace
+
+int RunCommand(const CliOptions& options, std::FILE* out, std::FILE* err) {
+    const Streams io{out, err, options.json};
+    const int status = Dispatch(options, io);
+    if (io.outError != 0) {
+        PrintError(io, std::string("cannot write standard output: ") + std::strerror(io.outError));
+        return kExitComm;
+    }
+    return status;
 }

@@ -145,11 +145,26 @@ QJsonObject ToJson(const ReportFields& fields) {
     return object;
 }
 
+std::string EscapeControls(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '\\') {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, c == '\\' ? "\\\\" : "\\x%02x", byte);
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 std::string ToText(const ReportFields& fields) {
     std::string text;
     for (const ReportField& field : fields) {
-        text +=
-            field.name.toStdString() + ":" + (field.text.empty() ? "" : " ") + field.text + "\n";
+        text += field.name.toStdString() + ":" + (field.text.empty() ? "" : " ") +
+                EscapeControls(field.text) + "\n";
     }
     return text;
 }

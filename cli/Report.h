@@ -29,7 +29,10 @@ ReportFields RecordFields(const ModuleData612& data);
 ReportFields RecordFields(const ModuleData640& data);
 
 QJsonObject ToJson(const ReportFields& fields);
-// "name: text" lines.
+// The module's text as a terminal may show it: control characters (an escape sequence, a
+// bell, a stray CR) as \x1b and the like, a backslash doubled so nothing reads ambiguously.
+std::string EscapeControls(const std::string& text);
+// "name: text" lines, the text through EscapeControls.
 std::string ToText(const ReportFields& fields);
 
 // A number the module sent as a 32-bit float, as the double nearest its shortest decimal

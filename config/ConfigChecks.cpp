@@ -17,12 +17,22 @@ std::optional<RuleMessage> FirstUnsendable(
         if (FitsNumberCommand(value)) {
             continue;
         }
-        char text[256];
-        std::snprintf(text, sizeof text,
-                      "%s cannot be sent: the module would receive another number.\n"
-                      "The largest value %s can carry is %.6f, the smallest %.6f.\n"
-                      "No settings have been sent.",
-                      name, name, LargestSendableValue(), SmallestSendableValue());
+        char text[512];
+        if (value <= LargestSendableValue() && value >= SmallestSendableValue()) {
+            // Too small for six decimals: the cut leaves too few of its digits.
+            std::snprintf(text, sizeof text,
+                          "%s cannot be sent: the module would receive %s instead.\n"
+                          "The module takes six decimals; a value that small loses "
+                          "too many of its digits.\n"
+                          "No settings have been sent.",
+                          name, FormatFixed(SentNumber(value), 6).c_str());
+        } else {
+            std::snprintf(text, sizeof text,
+                          "%s cannot be sent: the module would receive another number.\n"
+                          "The largest value %s can carry is %.6f, the smallest %.6f.\n"
+                          "No settings have been sent.",
+                          name, name, LargestSendableValue(), SmallestSendableValue());
+        }
         return RuleMessage{text, kInvalidEntry};
     }
     return std::nullopt;

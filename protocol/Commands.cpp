@@ -1,11 +1,15 @@
 #include "protocol/Commands.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace {
 
 constexpr std::size_t kNumberCommandChars = 10;  // letter, "=", 8 characters of the number
+// How far the cut may move a number: six decimals in 8 characters lose digits of every value
+// from 10 up, harmlessly, but a very small one loses all of them (1e-7 goes out as 0.000000).
+constexpr double kLargestCutError = 0.005;
 
 }  // namespace
 
@@ -100,7 +104,17 @@ int CommandBytes(const std::vector<std::string>& commands) {
 bool FitsNumberCommand(double value) {
     const std::string text = FormatFixed(value, 6);
     const std::size_t point = text.find('.');
-    return point != std::string::npos && point <= kNumberCommandChars - 2;
+    if (point == std::string::npos || point > kNumberCommandChars - 2) {
+        return false;
+    }
+    return std::fabs(SentNumber(value) - value) <= kLargestCutError * std::fabs(value);
+}
+
+double SentNumber(double value) {
+    const std::string text = FormatFixed(value, 6).substr(0, kNumberCommandChars - 2);
+    double sent = 0;
+    std::from_chars(text.data(), text.data() + text.size(), sent);
+    return sent;
 }
 
 double LargestSendableValue() {

@@ -35,11 +35,13 @@ std::vector<std::string> VariantCommands640(char variantChar);
 // Characters in all, i.e. port writes (and 50 ms pauses) of an upload.
 int CommandBytes(const std::vector<std::string>& commands);
 
-// Whether a number command keeps the integer part of `value` whole after the cut to 10
-// characters: the sign and integer digits must fit in 8 characters ("e=12345678\r" still
-// does, "e=123456789.000000" is sent as "e=12345678\r"). Only the decimals are lost then.
-// NaN and infinities never fit.
+// Whether a number command carries `value` after the cut to 10 characters: the sign and
+// integer digits must fit in 8 characters ("e=12345678\r" still does, "e=123456789.000000"
+// is sent as "e=12345678\r"), and what is left may be at most 0.5 % away from the value
+// (K = 1e-7 would go out as "k=0.000000"). NaN and infinities never fit.
 bool FitsNumberCommand(double value);
+// The number the module receives for `value`: the text of its number command, cut.
+double SentNumber(double value);
 // The largest and smallest six-decimal values that fit: 99999999.999999 and -9999999.999999.
 double LargestSendableValue();
 double SmallestSendableValue();

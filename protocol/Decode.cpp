@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <limits>
 
 namespace {
@@ -11,6 +12,10 @@ namespace {
 // The characters of `text` from `pos` on; empty when the text is shorter.
 std::string_view From(std::string_view text, std::size_t pos) {
     return pos < text.size() ? text.substr(pos) : std::string_view{};
+}
+
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
 int HexNibble(char c) {
@@ -149,16 +154,27 @@ LinkResult FindMarkedValue(std::string_view reply, char letter, std::string_view
         return kLinkShortReply;
     }
     value = From(reply, at + 2).substr(0, 8);
+    if (value.size() < 8) {
+        return kLinkShortReply;
+    }
+    if (!std::all_of(value.begin(), value.end(), IsHexDigit)) {
+        return kLinkGarbledReply;
+    }
     return kLinkOk;
 }
 
 LinkResult DecodeFlowReply(std::string_view reply, double& flow) {
     std::string_view value;
     const LinkResult result = FindMarkedValue(reply, 'f', value);
-    if (result == kLinkOk) {
-        flow = DecodeModuleFloat(value);
+    if (result != kLinkOk) {
+        return result;
     }
-    return result;
+    const double decoded = DecodeModuleFloat(value);
+    if (!std::isfinite(decoded)) {
+        return kLinkGarbledReply;
+    }
+    flow = decoded;
+    return kLinkOk;
 }
 
 LinkResult DecodeStatusReply(std::string_view reply, char letter, std::uint32_t& status) {
@@ -221,14 +237,55 @@ constexpr LineDecoder640 kLines640[kDumpLines640] = {
     [](ModuleData640& d, std::string_view l) { d.lowReleaseDelay = Decode16Bit(ValueChars(l)); },
 };
 
+bool AllFinite(std::initializer_list<double> values) {
+    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+}
+
 }  // namespace
 
 LinkResult DecodeDump612(std::string_view reply, ModuleData612& data) {
-    return WalkDump(reply, kDumpMinChars612, kLines612, data);
+    const LinkResult result = WalkDump(reply, kDumpMinChars612, kLines612, data);
+    if (result == kLinkOk &&
+        !AllFinite({data.kFactor, data.offset, data.pulseValue, data.pulseWidth, data.value9,
+                    data.flowRate, data.value11, data.value13})) {
+        return kLinkGarbledReply;
+    }
+    return result;
 }
 
 LinkResult DecodeDump640(std::string_view reply, ModuleData640& data) {
-    return WalkDump(reply, kDumpMinChars640, kLines640, data);
+    const LinkResult result = WalkDump(reply, kDumpMinChars640, kLines640, data);
+    if (result == kLinkOk &&
+        !AllFinite({data.kFactor, data.offset, data.nValue, data.flowRate, data.value9,
+                    data.unitFactor, data.highSetPoint, data.highReleasePoint, data.lowSetPoint,
+                    data.lowReleasePoint})) {
+        return kLinkGarbledReply;
+    }
+    return result;
+}
+
+bool DumpShapeOk(std::string_view reply, int lastLine) {
+    constexpr std::string_view kSeparator = "\r\n";
+    std::size_t end = reply.find(kSeparator);  // line 0 (the echo) is not looked at
+    for (int line = 1; line <= lastLine; ++line) {
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        const std::size_t begin = end + kSeparator.size();
+        end = reply.find(kSeparator, begin);
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        if (line == 3 || line >= 5) {
+            const std::string_view text = reply.substr(begin, end - begin);
+            if (text.size() != 10 || !std::all_of(text.begin() + 2, text.end(), [](char c) {
+                    return c == ' ' || IsHexDigit(c);
+                })) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 std::string EncodeModuleFloat(double value) {

@@ -25,6 +25,12 @@ enum : LinkResult {
     kLinkOffline = 1,           // the online flag is zero; nothing was sent
     kLinkShortReply = 2,        // dump too short, or marker of a single-value reply missing
     kLinkMissingSeparator = 3,  // a dump line lacked its CR LF; earlier fields are stored
+    // A reply that arrived but is no value: a single value with a character that is not a
+    // hex digit, a float that is no number (NaN, infinity), a reply that was still coming
+    // when the line's time for the largest legal reply ran out.
+    kLinkGarbledReply = 3,
+    kLinkWriteFailed = 4,  // an upload byte did not go out (hang-up, unplugged, time-out)
+    kLinkCancelled = 5,    // the caller abandoned the exchange (Ctrl-C, the window closing)
 };
 
 // What a query asks the port for, and the shortest dump that is decoded at all.
@@ -73,10 +79,12 @@ int DecimalReread(int heldValue);
 
 // Single-value replies of "f", "h", "l": the marker "<letter>=" anywhere in the reply and the
 // 8 characters after it, e.g. "f\r\nf=7F000000\r\n" (echo before the marker is fine).
-// Returns kLinkShortReply when the marker is absent, else kLinkOk. The value may be cut short
-// by the end of the reply.
+// Returns kLinkShortReply when the marker is absent or fewer than 8 characters follow it (a
+// reply cut by a pause on the line), kLinkGarbledReply when one of the 8 is no hex digit
+// (noise), else kLinkOk. A cut or noisy reply is never taken for a value: "h=0000" followed
+// by silence would otherwise read as "not activated".
 LinkResult FindMarkedValue(std::string_view reply, char letter, std::string_view& value);
-// "f=84480000" -> 50.0 (DecodeModuleFloat).
+// "f=84480000" -> 50.0 (DecodeModuleFloat); a float that is no number is kLinkGarbledReply.
 LinkResult DecodeFlowReply(std::string_view reply, double& flow);
 // "h=05000101" -> 0x05000101 (ParseRadix(8, 16)); `letter` is 'h' or 'l'.
 LinkResult DecodeStatusReply(std::string_view reply, char letter, std::uint32_t& status);
@@ -104,9 +112,18 @@ AlarmStatusBits DecodeAlarmStatusWord(std::uint32_t status);
 //   "p\r\n"              4 variantChar
 //   "> 7F5926E9\r\n"     5 kFactor (1.6965) ...
 // Returns kLinkShortReply under 163 (612) / 247 (640) characters, kLinkMissingSeparator when
-// a listed line has no CR LF after it (the fields of earlier lines are stored), else kLinkOk.
+// a listed line has no CR LF after it (the fields of earlier lines are stored),
+// kLinkGarbledReply when a float field decodes to NaN or infinity (all fields stored), else
+// kLinkOk.
 LinkResult DecodeDump612(std::string_view reply, ModuleData612& data);
 LinkResult DecodeDump640(std::string_view reply, ModuleData640& data);
+
+// Whether a dump has the shape of a clean reply, beyond what decoding needs: every value line
+// (line 3, and lines 5 to the model's last) is two characters followed by exactly 8
+// characters, each a hex digit or a blank. One line too many before the dump (an extra CR LF)
+// shifts every line and fails here, though it decodes. Settings read from a dump are only
+// written back to the module when it passes.
+bool DumpShapeOk(std::string_view reply, int lastLine);
 
 // ---- Encoders (the module's side) -----------------------------------------------------------
 

@@ -23,41 +23,48 @@ void CDeviceBase::SetBytePauseMs(int ms) {
     bytePauseMs.store(std::max(ms, 0));
 }
 
-void CDeviceBase::SendByte(char byte) {
+bool CDeviceBase::SendByte(char byte) {
     int count = 1;
-    (void)port_.Write(&byte, count);  // the module gives no answer a write could be checked by
+    const bool sent = port_.Write(&byte, count) == 0 && count == 1;
     const int pause = BytePauseMs();
-    if (pause > 0) {
+    if (sent && pause > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
     }
+    return sent;
 }
 
 int CDeviceBase::SendCommand(const std::string& command) {
-    for (const char byte : command) {
-        SendByte(byte);
-    }
-    return 0;
+    return SendAll({command}, {}, nullptr);
 }
 
-void CDeviceBase::SendAll(const std::string* commands, int count, const UploadObserver& observer) {
-    int total = 0;
-    for (int i = 0; i < count; ++i) {
-        total += static_cast<int>(commands[i].size());
-    }
-    int sent = 0;
-    for (int i = 0; i < count; ++i) {
-        for (const char byte : commands[i]) {
-            SendByte(byte);
-            ++sent;
+LinkResult CDeviceBase::SendAll(const std::vector<std::string>& commands,
+                                const UploadObserver& observer, UploadReport* report) {
+    UploadReport local;
+    UploadReport& r = report != nullptr ? *report : local;
+    r = UploadReport{commands, 0, 0, 0};
+    const int total = CommandBytes(commands);
+    for (const std::string& command : commands) {
+        for (const char byte : command) {
+            if (port_.Cancelled()) {
+                return kLinkCancelled;
+            }
+            if (!SendByte(byte)) {
+                r.ioError = port_.LastIoError();
+                return port_.Cancelled() ? kLinkCancelled : kLinkWriteFailed;
+            }
+            ++r.bytesSent;
             if (observer) {
-                observer(sent, total);
+                observer(r.bytesSent, total);
             }
         }
+        ++r.commandsSent;
     }
+    return kLinkOk;
 }
 
 LinkResult CDeviceBase::Query(char letter, int maxChars, std::string& reply) {
     reply.clear();
+    lastReply_.clear();
     if (!online_) {
         return kLinkOffline;
     }
@@ -72,6 +79,13 @@ LinkResult CDeviceBase::Query(char letter, int maxChars, std::string& reply) {
         count = 0;  // no port held: nothing arrived
     }
     reply.assign(buffer.data(), static_cast<std::size_t>(std::clamp(count, 0, maxChars)));
+    lastReply_ = reply;
+    if (port_.Cancelled()) {
+        return kLinkCancelled;
+    }
+    if (port_.ReadOverran()) {
+        return kLinkGarbledReply;  // still dribbling when the largest reply would have ended
+    }
     return kLinkOk;
 }
 
@@ -85,13 +99,22 @@ LinkResult CDevice612::ReadAll(ModuleData612& data) {
     return result != kLinkOk ? result : DecodeDump612(reply, data);
 }
 
-LinkResult CDevice612::SendConfig(const ModuleData612& data, const UploadObserver& observer) {
+LinkResult CDevice612::SendConfig(const ModuleData612& data, const UploadObserver& observer,
+                                  UploadReport* report) {
     if (!online_) {
         return kLinkOffline;
     }
-    const std::vector<std::string> commands = ConfigCommands612(data);
-    SendAll(commands.data(), static_cast<int>(commands.size()), observer);
-    return kLinkOk;
+    return SendAll(ConfigCommands612(data), observer, report);
+}
+
+LinkResult CDevice612::VerifyConfig(const ModuleData612& sent,
+                                    std::vector<ReadBackMismatch>& mismatches) {
+    ModuleData612 held;
+    const LinkResult result = ReadAll(held);
+    if (result == kLinkOk) {
+        mismatches = CompareReadBack(sent, held);
+    }
+    return result;
 }
 
 const char* CDevice640::UnitName(int index) {
@@ -126,11 +149,20 @@ LinkResult CDevice640::ReadLowStatus(std::uint32_t& status) {
     return result != kLinkOk ? result : DecodeStatusReply(reply, 'l', status);
 }
 
-LinkResult CDevice640::SendConfig(const ModuleData640& data, const UploadObserver& observer) {
+LinkResult CDevice640::SendConfig(const ModuleData640& data, const UploadObserver& observer,
+                                  UploadReport* report) {
     if (!online_) {
         return kLinkOffline;
     }
-    const std::vector<std::string> commands = ConfigCommands640(data);
-    SendAll(commands.data(), static_cast<int>(commands.size()), observer);
-    return kLinkOk;
+    return SendAll(ConfigCommands640(data), observer, report);
+}
+
+LinkResult CDevice640::VerifyConfig(const ModuleData640& sent,
+                                    std::vector<ReadBackMismatch>& mismatches) {
+    ModuleData640 held;
+    const LinkResult result = ReadAll(held);
+    if (result == kLinkOk) {
+        mismatches = CompareReadBack(sent, held);
+    }
+    return result;
 }

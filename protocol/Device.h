@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "protocol/Decode.h"  // LinkResult and the reply decoders
 #include "protocol/ModuleData.h"
@@ -18,14 +19,35 @@ class CSerialPort;
 // Called after each byte of an upload (and its pause): bytes sent so far, bytes in all.
 using UploadObserver = std::function<void(int sent, int total)>;
 
+// How far an upload got. A write that fails or falls short (the module hung up, the adapter
+// was unplugged, the line is stuck) ends the upload at once: the module then holds the
+// commands before `commandsSent` and, at most, the start of the next one.
+struct UploadReport {
+    std::vector<std::string> commands;  // the whole sequence, in order
+    int commandsSent = 0;               // commands that went out whole
+    int bytesSent = 0;
+    int ioError = 0;  // the port's system error of the failed write (0: cancelled or done)
+};
+
+// One field of an upload whose read-back differs from what was sent.
+struct ReadBackMismatch {
+    std::string field;  // the record's field name, e.g. "kFactor"
+    std::string sent;   // the value as sent, e.g. "2.5"
+    std::string held;   // the value the module now reports
+};
+
 class CDeviceBase {
 public:
     CDeviceBase(CSerialPort& port, const int& online, void* owner = nullptr)
         : owner_(owner), port_(port), online_(online) {}
 
     // Byte-paced write of `command` (its CR included): one port write per byte, each followed
-    // by the pause. Nothing is read back. Always returns 0.
+    // by the pause. Nothing is read back. Returns 0, kLinkWriteFailed when a byte did not go
+    // out (nothing more is sent), or kLinkCancelled when the port's cancel flag was raised.
     int SendCommand(const std::string& command);
+
+    // The bytes of the last query's reply, as the port returned them.
+    const std::string& LastReply() const { return lastReply_; }
 
     // The pause after each uploaded byte: 50 ms. Tests and benchmarks against the fast
     // simulator shorten it; the program never changes it.
@@ -37,14 +59,18 @@ protected:
     // Returns kLinkOffline without sending when offline.
     LinkResult Query(char letter, int maxChars, std::string& reply);
     // Sends `commands` in order, byte-paced as SendCommand does, reporting progress to
-    // `observer` (if any) after each byte and its pause.
-    void SendAll(const std::string* commands, int count, const UploadObserver& observer);
-    // One byte in one port write (the port purges first), result ignored, then the pause.
-    void SendByte(char byte);
+    // `observer` (if any) after each byte and its pause. Stops at the first byte that does
+    // not go out, or when the port's cancel flag is raised after a byte.
+    LinkResult SendAll(const std::vector<std::string>& commands, const UploadObserver& observer,
+                       UploadReport* report);
+    // One byte in one port write (the port purges first), then the pause. Whether the byte
+    // went out.
+    bool SendByte(char byte);
 
     void* owner_;
     CSerialPort& port_;
     const int& online_;
+    std::string lastReply_;
 };
 
 class CDevice612 : public CDeviceBase {
@@ -55,7 +81,14 @@ public:
     static const char* UnitName(int index);
 
     LinkResult ReadAll(ModuleData612& data);
-    LinkResult SendConfig(const ModuleData612& data, const UploadObserver& observer = {});
+    // Returns kLinkOffline (nothing sent), kLinkOk, kLinkWriteFailed or kLinkCancelled;
+    // `report`, when given, says how far the upload got.
+    LinkResult SendConfig(const ModuleData612& data, const UploadObserver& observer = {},
+                          UploadReport* report = nullptr);
+    // After an upload of `sent`: reads the module back and lists every sent field it does not
+    // hold as sent (CompareReadBack). Returns ReadAll's result; `mismatches` is filled only
+    // on success.
+    LinkResult VerifyConfig(const ModuleData612& sent, std::vector<ReadBackMismatch>& mismatches);
 };
 
 class CDevice640 : public CDeviceBase {
@@ -70,5 +103,23 @@ public:
     LinkResult ReadFlow(double& flow);
     LinkResult ReadHighStatus(std::uint32_t& status);
     LinkResult ReadLowStatus(std::uint32_t& status);
-    LinkResult SendConfig(const ModuleData640& data, const UploadObserver& observer = {});
+    LinkResult SendConfig(const ModuleData640& data, const UploadObserver& observer = {},
+                          UploadReport* report = nullptr);
+    LinkResult VerifyConfig(const ModuleData640& sent, std::vector<ReadBackMismatch>& mismatches);
 };
+
+// What the module must report after an upload of `sent`, field by field, allowing exactly for
+// what the wire and the module do to each command:
+//  - a number command carries the value cut to 10 characters ("e=123.4567"), which the module
+//    holds as a 32-bit float: it reads back as that text rounded to single precision (one unit
+//    in the last place either way is allowed, for the module's own decimal conversion);
+//  - a four-digit code is read by the module as a decimal number: the 612's "u=%0.4d" and the
+//    640's modes and delays come back as the number (8 or 16 bits of it, as the dump carries
+//    it); the 612's "d=%0.4x" comes back as the number its hex digits spell in decimal (0x51
+//    sent as "d=0051" is held as 51); the 640's "u=%0.4x" comes back through the decimal
+//    re-read as the code itself, which only works when its four hex digits are all decimal
+//    digits;
+//  - the "s=" commands have no read-back.
+// Returns the fields that differ, in upload order; empty when the module holds what was sent.
+std::vector<ReadBackMismatch> CompareReadBack(const ModuleData612& sent, const ModuleData612& held);
+std::vector<ReadBackMismatch> CompareReadBack(const ModuleData640& sent, const ModuleData640& held);

@@ -114,21 +114,32 @@ std::string OpenErrorText(int error, const std::string& device) {
     std::string text = std::generic_category().message(error);
     if (error == EACCES || error == EPERM) {
         struct stat st;
-        if (stat(device.c_str(), &st) == 0) {
-            const group* gr = getgrgid(st.st_gid);
-            const std::string name = gr != nullptr ? gr->gr_name : std::to_string(st.st_gid);
-            std::error_code ec;
-            const fs::path real = fs::canonical(device, ec);
-            text += ". The device " + (ec ? device : real.string()) + " belongs to the group \"" +
-                    name + "\": the user must be a member of it (sudo usermod -aG " + name +
-                    " $USER) and log in again.";
-        } else {
+        std::error_code ec;
+        const fs::path real = fs::canonical(device, ec);
+        const std::string shown = ec ? device : real.string();
+        constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
+        if (stat(device.c_str(), &st) != 0) {
             text +=
                 ". The user must be a member of the group that owns the device (usually "
                 "\"dialout\") and log in again.";
+        } else if ((st.st_mode & kGroupReadWrite) == kGroupReadWrite) {
+            const group* gr = getgrgid(st.st_gid);
+            const std::string name = gr != nullptr ? gr->gr_name : std::to_string(st.st_gid);
+            text += ". The device " + shown + " belongs to the group \"" + name +
+                    "\": the user must be a member of it (sudo usermod -aG " + name +
+                    " $USER) and log in again.";
+        } else {
+            // Joining the owning group would not help: the group may not read and write.
+            text += ". Only root may open " + shown +
+                    ". To give users access, add a udev rule that sets GROUP=\"dialout\", "
+                    "MODE=\"0660\" for the device, make the user a member of dialout (sudo "
+                    "usermod -aG dialout $USER) and log in again.";
         }
     } else if (error == EBUSY) {
         text += ". Another program is using the port.";
+    } else if (error == ENOTTY || error == EISDIR) {
+        // A link to a file, a FIFO or /dev/null opens but has no line settings.
+        text = device + " is not a serial port.";
     }
     return text;
 }

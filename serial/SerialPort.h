@@ -10,6 +10,7 @@
 //
 // The implementation lives in SerialPort_posix.cpp (termios) and SerialPort_win32.cpp.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -46,11 +47,40 @@ public:
     // Reads up to `count` bytes into `buffer` (which must hold count + 1 bytes: the reply is
     // always NUL-terminated); `count` returns the number received. Returns 0, or -1 when no
     // port is held.
+    //
+    // A read never lasts longer than the line needs for `count` characters at the open baud
+    // rate (10 bits each), plus the 200 ms of silence that ends a reply and a margin: a module
+    // that dribbles bytes slower than the silence rule notices would otherwise hold the read
+    // for minutes. A read cut at that limit sets ReadOverran().
     int Read(void* buffer, int& count);
     // Closes the port if one is held. Returns 0.
     int Close();
 
     bool IsOpen() const;
+
+    // True once a read or write found the device gone (hang-up of the peer, an unplugged
+    // adapter: POLLHUP, EIO, ENXIO, end of file). Cleared by the next Open.
+    bool Gone() const { return gone_; }
+    // The system error of the last failed write, or of the read that found the device gone.
+    int LastIoError() const { return lastIoError_; }
+    // Whether the last Read ended at its time limit rather than by its count or by silence.
+    bool ReadOverran() const { return readOverran_; }
+    // The longest a Read of `count` characters may take at `baudRate`, in milliseconds: the
+    // characters' line time (10 bits each; an unknown rate counts as 1200 baud, the slowest
+    // the program uses), the 200 ms of silence that ends a reply, and 500 ms for the module
+    // to start answering.
+    static int ReadLimitMs(int count, int baudRate) {
+        const long long baud = baudRate > 0 ? baudRate : 1200;
+        const long long lineMs =
+            (static_cast<long long>(count > 0 ? count : 0) * 10'000 + baud - 1) / baud;
+        return static_cast<int>(lineMs) + 200 + 500;
+    }
+
+    // Lets a caller abandon an exchange from another thread or a signal handler: while
+    // *flag is true, Read returns what has arrived within 100 ms and Write sends nothing
+    // more. nullptr (the default) never cancels.
+    void SetCancelFlag(const std::atomic<bool>* flag) { cancel_ = flag; }
+    bool Cancelled() const { return cancel_ != nullptr && cancel_->load(); }
     int PortNumber() const { return portNumber_; }
     // The system's error code and text captured where the last Open failed (empty after success).
     int LastError() const { return lastError_; }
@@ -64,6 +94,11 @@ public:
 private:
     FernwellPortHandle handle_;
     int portNumber_ = 0;
+    int baudRate_ = 0;
+    bool gone_ = false;
+    bool readOverran_ = false;
+    int lastIoError_ = 0;
+    const std::atomic<bool>* cancel_ = nullptr;
     int lastError_ = 0;
     std::string lastErrorText_;
 };

@@ -149,32 +149,44 @@ bool BuildLine(termios& t, int baud, char parity, int dataBits, int stopBits) {
     return cfsetispeed(&t, speed) == 0 && cfsetospeed(&t, speed) == 0;
 }
 
-// One read of the two-empty-reads rule: wait up to 100 ms for input, then one read().
-// Returns the bytes read, 0 for an empty read. A device that has gone (adapter unplugged,
-// peer of a pseudo-terminal closed) reports POLLHUP/POLLERR, EIO, ENXIO or end of file at
-// once; that counts as an empty read, so the reply ends instead of spinning.
-int ReadOnce(int fd, char* buffer, int want) {
-    const auto deadline = Clock::now() + milliseconds(kReadTimeoutMs);
+// What one read of the two-empty-reads rule saw.
+struct ReadOutcome {
+    int got = 0;   // bytes read; 0 for an empty read
+    int gone = 0;  // the errno (or EIO) that says the device has gone, else 0
+};
+
+// One read of the two-empty-reads rule: wait up to 100 ms (less when `deadline` comes first)
+// for input, then one read(). A device that has gone (adapter unplugged, peer of a
+// pseudo-terminal closed) reports POLLHUP/POLLERR, EIO, ENXIO or end of file at once; that
+// counts as an empty read, so the reply ends instead of spinning, and says so.
+ReadOutcome ReadOnce(int fd, char* buffer, int want, Clock::time_point limit) {
+    const auto deadline = std::min(limit, Clock::now() + milliseconds(kReadTimeoutMs));
     for (;;) {
         pollfd p{fd, POLLIN, 0};
         const int ready = poll(&p, 1, MsLeft(deadline));
         if (ready < 0) {
             if (errno == EINTR) {
-                continue;
+                continue;  // within 100 ms the caller looks at its cancel flag again
             }
-            return 0;
+            return {};
         }
-        if (ready == 0 || !(p.revents & POLLIN)) {
-            return 0;
+        if (ready == 0) {
+            return {};
+        }
+        if (!(p.revents & POLLIN)) {
+            return {0, (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ? EIO : 0};
         }
         const ssize_t got = read(fd, buffer, static_cast<size_t>(want));
         if (got > 0) {
-            return static_cast<int>(got);
+            return {static_cast<int>(got), 0};
         }
         if (got < 0 && errno == EINTR && MsLeft(deadline) > 0) {
             continue;
         }
-        return 0;
+        if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return {};
+        }
+        return {0, got == 0 ? EIO : errno};
     }
 }
 
@@ -213,7 +225,11 @@ bool CSerialPort::IsOpen() const {
 
 int CSerialPort::Open(int portNumber, int baudRate, char parity, int dataBits, int stopBits) {
     portNumber_ = portNumber;
+    baudRate_ = baudRate;
     Close();
+    gone_ = false;
+    readOverran_ = false;
+    lastIoError_ = 0;
     lastError_ = 0;
     lastErrorText_.clear();
 
@@ -321,7 +337,7 @@ int CSerialPort::Write(const void* data, int& count) {
     const char* bytes = static_cast<const char*>(data);
     int written = 0;
     bool complete = true;
-    while (written < want) {
+    while (written < want && !Cancelled()) {
         const ssize_t n = write(fd, bytes + written, static_cast<size_t>(want - written));
         if (n > 0) {
             written += static_cast<int>(n);
@@ -339,10 +355,18 @@ int CSerialPort::Write(const void* data, int& count) {
             if (ready > 0 && (p.revents & POLLOUT)) {
                 continue;
             }
+            lastIoError_ = ready == 0 ? ETIMEDOUT : EIO;
+        } else {
+            lastIoError_ = n < 0 ? errno : EIO;
         }
         complete = false;  // time-out, or the device has gone
+        if (lastIoError_ == EIO || lastIoError_ == ENXIO || lastIoError_ == ENODEV ||
+            lastIoError_ == EPIPE) {
+            gone_ = true;
+        }
         break;
     }
+    complete = complete && written == want;
     // Wait until the bytes have left, so the purge of the next write cannot discard them.
     // Skipped after a failure: a stuck line would block here without limit.
     if (complete) {
@@ -359,15 +383,31 @@ int CSerialPort::Read(void* buffer, int& count) {
     }
     char* bytes = static_cast<char*>(buffer);
     const int want = std::max(count, 0);
+    const auto limit = Clock::now() + milliseconds(ReadLimitMs(want, baudRate_));
+    readOverran_ = false;
     int total = 0;
     int idle = 0;
     do {
         // A dead handle (failed open) or nothing left to ask for reads as empty at once, as
         // ReadFile does.
-        const int got =
-            (handle_ >= 0 && want > total) ? ReadOnce(handle_, bytes + total, want - total) : 0;
-        total += got;
-        idle = got > 0 ? 0 : idle + 1;
+        ReadOutcome r;
+        if (handle_ >= 0 && want > total && !gone_) {
+            r = ReadOnce(handle_, bytes + total, want - total, limit);
+        }
+        if (r.gone != 0) {
+            gone_ = true;
+            lastIoError_ = r.gone;
+            break;
+        }
+        total += r.got;
+        idle = r.got > 0 ? 0 : idle + 1;
+        if (Cancelled()) {
+            break;
+        }
+        if (total < want && idle < kEmptyReadsEndingReply && Clock::now() >= limit) {
+            readOverran_ = true;
+            break;
+        }
     } while (total < want && idle < kEmptyReadsEndingReply);
     bytes[total] = '\0';
     count = total;

@@ -44,7 +44,11 @@ bool CSerialPort::IsOpen() const {
 
 int CSerialPort::Open(int portNumber, int baudRate, char parity, int dataBits, int stopBits) {
     portNumber_ = portNumber;
+    baudRate_ = baudRate;
     Close();
+    gone_ = false;
+    readOverran_ = false;
+    lastIoError_ = 0;
     lastError_ = 0;
     lastErrorText_.clear();
 
@@ -119,10 +123,21 @@ int CSerialPort::Write(const void* data, int& count) {
     if (handle_ == nullptr) {
         return -1;
     }
+    const int want = std::max(count, 0);
+    count = 0;
+    if (handle_ == INVALID_HANDLE_VALUE || Cancelled()) {
+        return 0;
+    }
     // Late echoes and noise go before the command, so the reply read next belongs to it.
     PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR);
     DWORD written = 0;
-    WriteFile(handle_, data, static_cast<DWORD>(std::max(count, 0)), &written, nullptr);
+    if (!WriteFile(handle_, data, static_cast<DWORD>(want), &written, nullptr)) {
+        // An unplugged USB adapter fails every call on its handle from then on.
+        lastIoError_ = static_cast<int>(GetLastError());
+        gone_ = lastIoError_ != ERROR_TIMEOUT;
+    } else if (static_cast<int>(written) < want) {
+        lastIoError_ = ERROR_TIMEOUT;  // the write time-outs ran out
+    }
     count = static_cast<int>(written);
     return 0;
 }
@@ -133,14 +148,32 @@ int CSerialPort::Read(void* buffer, int& count) {
     }
     char* bytes = static_cast<char*>(buffer);
     const int want = std::max(count, 0);
+    const ULONGLONG limit = GetTickCount64() + static_cast<ULONGLONG>(ReadLimitMs(want, baudRate_));
+    readOverran_ = false;
     int total = 0;
     int idle = 0;
     do {
-        // A failed ReadFile (dead or invalid handle) counts as an empty read.
+        // A failed ReadFile (dead or invalid handle) counts as an empty read; on a valid
+        // handle it means the device has gone.
         DWORD got = 0;
-        ReadFile(handle_, bytes + total, static_cast<DWORD>(want - total), &got, nullptr);
+        if (!gone_ &&
+            !ReadFile(handle_, bytes + total, static_cast<DWORD>(want - total), &got, nullptr) &&
+            handle_ != INVALID_HANDLE_VALUE) {
+            lastIoError_ = static_cast<int>(GetLastError());
+            gone_ = true;
+        }
+        if (gone_) {
+            break;
+        }
         total += static_cast<int>(got);
         idle = got > 0 ? 0 : idle + 1;
+        if (Cancelled()) {
+            break;
+        }
+        if (total < want && idle < 2 && GetTickCount64() >= limit) {
+            readOverran_ = true;
+            break;
+        }
     } while (total < want && idle < 2);
     bytes[total] = '\0';
     count = total;

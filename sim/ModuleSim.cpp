@@ -123,6 +123,11 @@ CModuleSim::CModuleSim(const SimOptions& options, Time start)
     d640_.word3 = 0x02200640;
     d640_.variantChar = opt_.variantChar;
     d640_.SensorCode = HeldCode(Defaults640().SensorCode);
+    if (opt_.controlText) {
+        // A clear-screen, a colour change and a bell: what a terminal would act on.
+        d612_.text1 += "\x1b[2J\x1b[31m\a";
+        d640_.text1 += "\x1b[2J\x1b[31m\a";
+    }
     ScheduleNoise();
 }
 
@@ -150,7 +155,7 @@ CModuleSim::Time CModuleSim::LineFreeAt(Time now) const {
 
 void CModuleSim::Queue(std::string_view bytes, Time now, Duration gap, bool noise) {
     Time t = LineFreeAt(now) + gap;
-    const Duration step = CharTime();
+    const Duration step = std::max<Duration>(CharTime(), std::chrono::milliseconds(opt_.dribbleMs));
     for (char c : bytes) {
         if (out_.size() >= kMaxQueued) {
             break;  // flooded faster than the line can echo: the surplus is lost, as in a UART
@@ -284,6 +289,16 @@ void CModuleSim::Feed(std::string_view bytes, Time now) {
     DropNoise();
     lastActivity_ = std::max(lastActivity_, now);
     for (char c : bytes) {
+        ++received_;
+        if (opt_.hangupAfterBytes > 0 && received_ >= opt_.hangupAfterBytes) {
+            hangupArmed_ = true;  // this byte and all after it meet a dead line
+            hangupAt_ = now;
+            Advance(now);
+            break;
+        }
+        if (received_ == opt_.dropByte) {
+            continue;  // lost on the line: no echo, not part of the command
+        }
         if (out_.size() < kMaxEchoBacklog) {
             Queue(std::string_view(&c, 1), now);
         }
@@ -551,7 +566,7 @@ std::string CModuleSim::BuildDump(Time now, int dropSeparatorAfter) {
             "&=" + Encode16Bit(d.lowReleaseDelay),
         };
     }
-    std::string dump;
+    std::string dump = opt_.extraLine ? "\r\n" : "";
     for (std::size_t i = 0; i < lines.size(); ++i) {
         dump += lines[i];
         if (static_cast<int>(i) != dropSeparatorAfter) {

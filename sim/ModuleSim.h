@@ -41,11 +41,16 @@ struct SimOptions {
     bool silent = false;    // no echo, no answer, nothing stored: a module without power
     int truncateDump = -1;  // send only this many characters of each dump; < 0: all
     int dropSeparatorAfter =
-        -1;                  // dump line whose CR LF is left out (0 = the leading one); < 0: none
-    bool noise = false;      // random bytes on a quiet line, between exchanges
-    int pauseMs = 0;         // silence of this length in the middle of every answer
-    int hangupAfter = 0;     // hang up after this many answered queries; 0: never
-    std::uint32_t seed = 1;  // noise generator
+        -1;                    // dump line whose CR LF is left out (0 = the leading one); < 0: none
+    bool noise = false;        // random bytes on a quiet line, between exchanges
+    int pauseMs = 0;           // silence of this length in the middle of every answer
+    int hangupAfter = 0;       // hang up after this many answered queries; 0: never
+    int hangupAfterBytes = 0;  // hang up once this many bytes have arrived; 0: never
+    bool extraLine = false;    // one more CR LF before every dump, shifting its lines
+    int dropByte = 0;          // the Nth byte received (from 1) is lost on the line; 0: none
+    int dribbleMs = 0;         // at least this long between two output bytes (a slow module)
+    bool controlText = false;  // terminal control sequences in the dump's text lines
+    std::uint32_t seed = 1;    // noise generator
 };
 
 class CModuleSim {
@@ -145,6 +150,7 @@ private:
     ModuleData640 d640_;
     Alarm high_, low_;
     int exchanges_ = 0;
+    long long received_ = 0;  // bytes fed so far
     CommandObserver observer_;
 
     std::string line_;

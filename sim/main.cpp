@@ -178,6 +178,15 @@ Settings ParseArguments(const QCoreApplication& app) {
          "Fault: after N answered queries, close the pseudo-terminal (the program sees the "
          "line hang up), remove the link and exit.",
          "N"},
+        {"hangup-after-bytes",
+         "Fault: close the pseudo-terminal when the Nth byte arrives (mid-upload), remove the "
+         "link and exit.",
+         "N"},
+        {"extra-line", "Fault: one more CR LF before every dump, shifting all its lines."},
+        {"drop-byte", "Fault: the Nth byte received (counted from 1) is lost on the line.", "N"},
+        {"dribble-ms", "Fault: at least N ms between two bytes sent (a module that dribbles).",
+         "N"},
+        {"control-text", "Fault: terminal control sequences in the dump's text lines."},
         {"seed", "Seed of the noise generator. Default: 1.", "N", "1"},
         {"verbose", "Log every command received on standard error."},
     });
@@ -231,6 +240,17 @@ Settings ParseArguments(const QCoreApplication& app) {
     if (parser.isSet("hangup-after")) {
         s.sim.hangupAfter = IntOption(parser, "hangup-after", 1, 1 << 30);
     }
+    if (parser.isSet("hangup-after-bytes")) {
+        s.sim.hangupAfterBytes = IntOption(parser, "hangup-after-bytes", 1, 1 << 30);
+    }
+    s.sim.extraLine = parser.isSet("extra-line");
+    if (parser.isSet("drop-byte")) {
+        s.sim.dropByte = IntOption(parser, "drop-byte", 1, 1 << 30);
+    }
+    if (parser.isSet("dribble-ms")) {
+        s.sim.dribbleMs = IntOption(parser, "dribble-ms", 0, 60000);
+    }
+    s.sim.controlText = parser.isSet("control-text");
     s.sim.seed = static_cast<std::uint32_t>(IntOption(parser, "seed", 0, 0x7FFFFFFF));
     s.verbose = parser.isSet("verbose");
     return s;

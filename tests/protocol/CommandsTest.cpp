@@ -125,6 +125,11 @@ TEST(CommandsTest, FitsNumberCommand) {
         {__LINE__, std::nan(""), false},
         {__LINE__, inf, false},
         {__LINE__, -inf, false},
+        // Six decimals: a very small value would lose most of its digits to the cut.
+        {__LINE__, 0.000201, true},
+        {__LINE__, 0.0000012, false},  // sent as 0.000001
+        {__LINE__, 1e-7, false},       // sent as 0.000000
+        {__LINE__, -0.0000004, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.line);

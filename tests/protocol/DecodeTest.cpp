@@ -120,14 +120,18 @@ TEST(DecodeTest, StatusReplies) {
     };
     const Row rows[] = {
         {__LINE__, "h=05000101\r\n", 'h', kLinkOk, 0x05000101},
-        {__LINE__, "h\r\nl=00 0012A", 'l', kLinkOk, 0x12A},
+        {__LINE__, "h\r\nl=0000012a", 'l', kLinkOk, 0x12A},
         {__LINE__, "l=ffffffff", 'l', kLinkOk, 0xFFFFFFFF},
-        {__LINE__, "h=0500", 'h', kLinkOk, 0x0500},       // cut: what is there counts
-        {__LINE__, "0123456789abcdh=", 'h', kLinkOk, 0},  // marker at the very end
+        // A cut or noisy value is no value: an active alarm must not read as "not activated".
+        {__LINE__, "h=0500", 'h', kLinkShortReply, 0xCCCCCCCC},
+        {__LINE__, "h=0000010", 'h', kLinkShortReply, 0xCCCCCCCC},
+        {__LINE__, "0123456789abcdh=", 'h', kLinkShortReply, 0xCCCCCCCC},
+        {__LINE__, "h\r\nl=00 0012A", 'l', kLinkGarbledReply, 0xCCCCCCCC},
         {__LINE__,
          "h=\x00\xFF"
-         "1\x80"s,
-         'h', kLinkOk, 1},
+         "1\x80"
+         "0000"s,
+         'h', kLinkGarbledReply, 0xCCCCCCCC},
         {__LINE__, "h=05000101", 'l', kLinkShortReply, 0xCCCCCCCC},
         {__LINE__, "H=05000101", 'h', kLinkShortReply, 0xCCCCCCCC},
         {__LINE__, "h\r", 'h', kLinkShortReply, 0xCCCCCCCC},  // the echo alone
@@ -154,8 +158,11 @@ TEST(DecodeTest, FlowReplies) {
         {__LINE__, "garbage\xFF f=80200000", kLinkOk, 2.5},
         {__LINE__, "f=80200000f=7F00", kLinkOk, 2.5},  // the first marker counts
         {__LINE__, "f=7fc00000\r\n", kLinkOk, -1.5},
-        {__LINE__, "0123456789abf=7F", kLinkOk, 1.0},  // 16 characters, value cut
-        {__LINE__, "0123456789abcdf=", kLinkOk, 0.0},
+        {__LINE__, "0123456789abf=7F", kLinkShortReply, -7.0},  // 16 characters, value cut
+        {__LINE__, "0123456789abcdf=", kLinkShortReply, -7.0},
+        {__LINE__, "f=7F00000G", kLinkGarbledReply, -7.0},
+        {__LINE__, "f=FF000000", kLinkGarbledReply, -7.0},  // infinity
+        {__LINE__, "f=FF400000", kLinkGarbledReply, -7.0},  // NaN
         {__LINE__, "f\r", kLinkShortReply, -7.0},
         {__LINE__, "h=7F000000", kLinkShortReply, -7.0},
     };

@@ -1,6 +1,7 @@
 // The "v" dump of both models: length check, CR LF line table, field decoding, bad input.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -142,6 +143,9 @@ TEST(DumpTest, BadInput612) {
         {__LINE__, With612Line(14, "> 20\000010000"s), kLinkOk,  // counts "2001000"
          [](auto& d) { d.SensorCode = 0x0002; }},
         {__LINE__, With612Line(5, "> 7F\00000000"s), kLinkOk, [](auto& d) { d.kFactor = 1.0; }},
+        // A float that is no number is garbled; every field is stored all the same.
+        {__LINE__, With612Line(10, "> FF400000"), kLinkGarbledReply,
+         [](auto& d) { d.flowRate = std::nan(""); }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.line);
@@ -149,7 +153,38 @@ TEST(DumpTest, BadInput612) {
         row.patch(expected);
         ModuleData612 data;
         EXPECT_EQ(DecodeExact(row.reply, data), row.result);
+        if (std::isnan(expected.flowRate)) {
+            EXPECT_TRUE(std::isnan(data.flowRate));
+            data.flowRate = expected.flowRate = 0;
+        }
         EXPECT_EQ(data, expected);
+    }
+}
+
+// Settings read from a dump are written back only when every value line is clean.
+TEST(DumpTest, Shape) {
+    struct Row {
+        int line;
+        std::string reply;
+        int lastLine;
+        bool ok;
+    };
+    const Row rows[] = {
+        {__LINE__, Join(Lines612()), 15, true},
+        {__LINE__, Join(Lines640()), 22, true},
+        {__LINE__, With612Line(5, "> 7f5926e9"), 15, true},
+        {__LINE__, With612Line(5, "> 7F 926E9"), 15, true},  // a blank is skipped
+        {__LINE__, "\r\n" + Join(Lines612()), 15, false},    // every line shifted by one
+        {__LINE__, With612Line(5, "> 7F5926E"), 15, false},
+        {__LINE__, With612Line(5, "> 7F5926E90"), 15, false},
+        {__LINE__, With612Line(3, "> 0000061G"), 15, false},
+        {__LINE__, With612Line(15, "> 1500000\x1b"), 15, false},
+        {__LINE__, With612Line(4, "any text"), 15, true},  // line 4 is no value line
+        {__LINE__, Join(Lines612()), 16, false},           // the 612 has no line 16
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        EXPECT_EQ(DumpShapeOk(row.reply, row.lastLine), row.ok);
     }
 }
 

@@ -137,6 +137,10 @@ TEST(PortMap, OpenErrorTextGivesTheReason) {
     if (const group* gr = getgrnam("dialout")) {
         (void)chown(device.c_str(), static_cast<uid_t>(-1), gr->gr_gid);
     }
+    ASSERT_EQ(chmod(device.c_str(), 0660), 0);
+    const std::string rootOnly = dir.MakeFakeDevice("ttyUSB1");
+    ASSERT_EQ(chmod(rootOnly.c_str(), 0600), 0);
+    const std::string file = dir.MakeFakeDevice("notatty");
     struct stat st;
     ASSERT_EQ(stat(device.c_str(), &st), 0);
     const group* owner = getgrgid(st.st_gid);
@@ -145,18 +149,28 @@ TEST(PortMap, OpenErrorTextGivesTheReason) {
 
     struct Case {
         int error;
+        std::string device;
         std::vector<std::string> present;
         std::vector<std::string> absent;
     };
     const Case cases[] = {
-        {EACCES, {"Permission denied", "\"" + groupName + "\"", "log in again"}, {"Another"}},
-        {EPERM, {"not permitted", "\"" + groupName + "\"", "log in again"}, {"Another"}},
-        {EBUSY, {"busy", "Another program is using the port"}, {"group"}},
-        {ENOENT, {"No such file or directory"}, {"group", "Another"}},
+        {EACCES,
+         device,
+         {"Permission denied", "\"" + groupName + "\"", "log in again"},
+         {"Another", "Only root"}},
+        {EPERM, device, {"not permitted", "\"" + groupName + "\"", "log in again"}, {"Another"}},
+        // A group that may not read and write is no help: say who may, and how to change it.
+        {EACCES,
+         rootOnly,
+         {"Only root may open", "udev rule", "MODE=\"0660\"", "dialout"},
+         {"\"" + groupName + "\":"}},
+        {EBUSY, device, {"busy", "Another program is using the port"}, {"group"}},
+        {ENOENT, device, {"No such file or directory"}, {"group", "Another"}},
+        {ENOTTY, file, {file + " is not a serial port."}, {"ioctl"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.error);
-        const std::string text = portmap::OpenErrorText(c.error, device);
+        SCOPED_TRACE(c.device + " " + std::to_string(c.error));
+        const std::string text = portmap::OpenErrorText(c.error, c.device);
         for (const std::string& part : c.present) {
             EXPECT_TRUE(Contains(text, part)) << text << " lacks " << part;
         }
