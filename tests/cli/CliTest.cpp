@@ -256,7 +256,7 @@ TEST_F(Cli, SendDryRunPrintsTheUploadAndSendsNothing) {
     };
     const std::vector<Case> cases = {
         {"612",
-         {},
+         {"pulseWidth=100"},
          {"d=0051\\r", "o=0.059000\\r", "k=1.696500\\r", "x=2.000000\\r", "w=100.0000\\r",
           "s=0000\\r", "u=0032\\r"}},
         // The row sets K and offset and the unit back to gpm; unit= then picks gph.
@@ -366,10 +366,10 @@ TEST_F(Cli, SendThenReadRoundTrips) {
         for (const auto& [key, value] : c.readBack) {
             EXPECT_EQ(first[key], value) << key;
         }
-        // A send without keys gives the module back what it holds (the 612's pulse unit
-        // converted from its read-back form). Only the simulator's count of "s=" commands
-        // (word12, word10) moves.
-        const CliOutcome again = Run(c.model, {"send"});
+        // A send of a value the module holds already gives it back everything else as it
+        // holds it (the 612's pulse unit converted from its read-back form). Only the
+        // simulator's count of "s=" commands (word12, word10) moves.
+        const CliOutcome again = Run(c.model, {"send", c.keys.back()});
         ASSERT_EQ(again.exitCode, 0) << Show(again);
         QJsonObject second = ReadJson(c.model);
         for (const char* counter : {"word10", "word12"}) {
@@ -466,6 +466,203 @@ TEST_F(Cli, ExitStatusAndOneErrorLine) {
         EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
         sim_.reset();
     }
+}
+
+// Faults of the line and the module never pass for success: the exit status, the one error
+// line, what stdout still says, and what the module holds afterwards.
+TEST_F(Cli, FailuresAreNeverReportedAsSuccess) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> sim;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string error;                                    // "" : standard error stays empty
+        std::string out;                                      // part of standard output ("" : any)
+        std::optional<std::pair<const char*, double>> holds;  // a field of the 612 afterwards
+    };
+    const std::string device = ports_.Root() + "/plain-file";
+    std::ofstream(device).put('x');
+    const std::vector<Case> cases = {
+        // "v\r" and "d=0051\r" are bytes 1 to 9: the 20th is inside "k=".
+        {"hang-up mid-upload",
+         {"--model", "612", "--hangup-after-bytes", "20"},
+         {"send", "kFactor=2.5"},
+         3,
+         "the upload stopped at k=2.500000\\r (a byte could not be sent: Input/output error). "
+         "Sent whole: d=0051\\r o=0.059000\\r. The module may now hold part",
+         "",
+         std::nullopt},
+        // Byte 14 is the 0 after "o=0.": the module keeps 0.59.
+        {"dropped byte",
+         {"--model", "612", "--drop-byte", "14"},
+         {"send", "kFactor=2.5"},
+         3,
+         "The module does not hold what was sent (COM4): offset sent 0.059000, holds 0.590000.",
+         "k=2.500000\\r",
+         std::pair{"offset", 0.59}},
+        {"dropped byte, not verified",
+         {"--model", "612", "--drop-byte", "14"},
+         {"send", "kFactor=2.5", "--no-verify"},
+         0,
+         "",
+         "u=0032\\r",
+         std::pair{"kFactor", 2.5}},
+        {"clean upload verified",
+         {"--model", "612"},
+         {"send", "kFactor=2.5"},
+         0,
+         "",
+         "Verified: the module holds every value sent.",
+         std::pair{"kFactor", 2.5}},
+        {"hex letter in the 640 code",
+         {"--model", "640"},
+         {"--model", "640", "send", "sensor=wss", "unit=km/h"},
+         3,
+         "SensorCode sent 2d01, holds 0002.",
+         "u=2d01\\r",
+         std::nullopt},
+        {"pause inside a status reply",
+         {"--model", "640", "--pause-ms", "300", "--high-status", "00000100"},
+         {"--model", "640", "status"},
+         3,
+         "Error Communicating to Module",
+         "",
+         std::nullopt},
+        {"dribbling module",
+         {"--model", "640", "--dribble-ms", "150"},
+         {"--model", "640", "poll"},
+         3,
+         "Error Communicating to Module",
+         "",
+         std::nullopt},
+        {"extra line before the dump",
+         {"--model", "612", "--extra-line"},
+         {"send", "pulseWidth=200"},
+         3,
+         "a garbled parameter dump; nothing was sent",
+         "",
+         std::nullopt},
+        {"send without keys",
+         {"--model", "612"},
+         {"send"},
+         1,
+         "send wants at least one",
+         "",
+         std::pair{"pulseWidth", 100}},
+        {"value the cut would change",
+         {"--model", "612"},
+         {"send", "kFactor=1e-7"},
+         4,
+         "K cannot be sent: the module would receive 0.000000 instead.",
+         "",
+         std::pair{"kFactor", 1.6965}},
+        {"log that cannot be written",
+         {"--model", "612"},
+         {"watch", "--count", "1", "--csv", "/dev/full"},
+         3,
+         "cannot write /dev/full: No space left on device",
+         "",
+         std::nullopt},
+        {"control characters shown escaped",
+         {"--model", "612", "--control-text"},
+         {"read"},
+         0,
+         "",
+         "text1: FERNWELL 612\\x1b[2J\\x1b[31m\\x07\n",
+         std::nullopt},
+        {"device that is no serial port",
+         {},
+         {"--device", device, "poll"},
+         2,
+         "Error Opening " + device + ": " + device + " is not a serial port.",
+         "",
+         std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.sim.empty()) {
+            StartSim(c.sim);
+        }
+        std::vector<std::string> args = c.args;
+        if (args.front() != "--device") {
+            args.insert(args.begin(), {"--port", std::to_string(kSimPort)});
+        }
+        const CliOutcome r = RunCli(args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << Show(r);
+        if (c.error.empty()) {
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+            EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+        }
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+        if (c.holds) {
+            EXPECT_EQ(ReadJson("612")[c.holds->first], c.holds->second);
+        }
+        sim_.reset();
+    }
+}
+
+// Ctrl-C ends an exchange or an upload at once, and says where an upload stopped.
+TEST_F(Cli, CtrlCEndsAnExchangeWithinASecond) {
+    struct Case {
+        std::vector<std::string> sim;
+        std::vector<std::string> args;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {{"--model", "640", "--dribble-ms", "100"}, {"--model", "640", "poll"}, "Interrupted"},
+        {{"--model", "612"}, {"send", "kFactor=2.5"}, "Interrupted (COM4): the upload stopped at "},
+    };
+    setenv("FERNWELL_BYTE_PAUSE_MS", "50", 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        StartSim(c.sim);
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), {"--port", std::to_string(kSimPort)});
+        clitest::CliProcess cli(args);
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        kill(cli.Pid(), SIGINT);
+        const CliOutcome r = cli.Finish(1000);  // killed, exit -1, when slower than that
+        EXPECT_EQ(r.exitCode, 130) << Show(r);
+        EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+        sim_.reset();
+    }
+}
+
+// The log is opened once a reading is in, and appended to: a watch that cannot start leaves
+// it alone, and the header goes only into a new file.
+TEST_F(Cli, WatchAppendsToItsLog) {
+    const std::string file = ports_.Root() + "/flow.csv";
+    std::ofstream(file) << "time,flowRate,unit\nearlier,1,mph\n";
+    EXPECT_EQ(Run("612", {"watch", "--count", "1", "--csv", file}).exitCode, 2);  // no module
+    StartSim({"--model", "612", "--flow", "7.25"});
+    const CliOutcome r = Run("612", {"watch", "--count", "1", "--csv", file});
+    ASSERT_EQ(r.exitCode, 0) << Show(r);
+    std::ifstream in(file);
+    const std::vector<std::string> rows =
+        Lines(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1], "earlier,1,mph");
+    EXPECT_NE(rows[2].find(",7.25,mph"), std::string::npos);
+}
+
+// An unplugged port is said once, retried every second without spinning, and used again
+// when it is back.
+TEST_F(Cli, WatchCarriesOnWhenThePortComesBack) {
+    StartSim({"--model", "612", "--flow", "7.25", "--hangup-after", "2"});
+    clitest::CliProcess watch(
+        {"--port", std::to_string(kSimPort), "watch", "--interval", "0", "--count", "6"});
+    ASSERT_TRUE(sim_->WaitExit(5000).has_value());
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    StartSim({"--model", "612", "--flow", "7.25"});
+    const CliOutcome r = watch.Finish(15000);
+    EXPECT_EQ(r.exitCode, 3) << Show(r);
+    const std::vector<std::string> errors = Lines(r.err);
+    ASSERT_EQ(errors.size(), 2u) << r.err;
+    EXPECT_NE(errors[0].find("COM4: the port is gone (Input/output error)"), std::string::npos);
+    EXPECT_NE(errors[1].find("COM4: the port is back"), std::string::npos);
+    EXPECT_GE(Lines(r.out).size(), 3u) << r.out;  // readings before and after
 }
 
 TEST_F(Cli, RejectedSendSendsNothing) {
