@@ -122,13 +122,18 @@ void CConfig612Dlg::OnSend() {
     data_ = edited;
     data_.PulseUnitCode = PulseUnitHeldFromSent(sentCode);
 
-    RunUpload([this, &upload](const UploadObserver& observer) {
-        if (!mainWindow) {
-            return;
-        }
-        // A failed upload goes unreported, as the module gives no answer to check.
-        CDevice612 device(mainWindow->port(), mainWindow->online, this);
-        (void)device.SendConfig(upload, observer);
+    RunUpload({
+        [this, &upload](const UploadObserver& observer, UploadReport& report) -> LinkResult {
+            if (!mainWindow) {
+                return kLinkOffline;
+            }
+            CDevice612 device(mainWindow->port(), mainWindow->online, this);
+            return device.SendConfig(upload, observer, &report);
+        },
+        [this, &upload](std::vector<ReadBackMismatch>& mismatches) {
+            CDevice612 device(mainWindow->port(), mainWindow->online, this);
+            return device.VerifyConfig(upload, mismatches);
+        },
     });
 }
 

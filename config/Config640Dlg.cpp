@@ -163,13 +163,18 @@ void CConfig640Dlg::OnSend() {
     }
 
     data_ = edited;
-    RunUpload([this](const UploadObserver& observer) {
-        if (!mainWindow) {
-            return;
-        }
-        // A failed upload goes unreported, as the module gives no answer to check.
-        CDevice640 device(mainWindow->port(), mainWindow->online, this);
-        (void)device.SendConfig(data_, observer);
+    RunUpload({
+        [this](const UploadObserver& observer, UploadReport& report) -> LinkResult {
+            if (!mainWindow) {
+                return kLinkOffline;
+            }
+            CDevice640 device(mainWindow->port(), mainWindow->online, this);
+            return device.SendConfig(data_, observer, &report);
+        },
+        [this](std::vector<ReadBackMismatch>& mismatches) {
+            CDevice640 device(mainWindow->port(), mainWindow->online, this);
+            return device.VerifyConfig(data_, mismatches);
+        },
     });
 }
 

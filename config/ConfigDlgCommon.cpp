@@ -26,6 +26,36 @@
 
 namespace {
 
+// A field of the read-back comparison as the dialogs name it.
+std::string FieldCaption(const std::string& field) {
+    static const std::pair<const char*, const char*> kCaptions[] = {
+        {"kFactor", "K"},
+        {"offset", "Offset"},
+        {"pulseValue", "Pulse Value"},
+        {"pulseWidth", "Pulse Width"},
+        {"PulseUnitCode", "Pulse Units (code)"},
+        {"SensorCode", "Sensor and Units (code)"},
+        {"nValue", "N"},
+        {"unitFactor", "Unit Factor"},
+        {"highSetPoint", "High Set Point"},
+        {"highReleasePoint", "High Release Point"},
+        {"lowSetPoint", "Low Set Point"},
+        {"lowReleasePoint", "Low Release Point"},
+        {"highAlarmMode", "High Alarm (mode)"},
+        {"lowAlarmMode", "Low Alarm (mode)"},
+        {"highSetDelay", "High Set Point Delay"},
+        {"highReleaseDelay", "High Release Point Delay"},
+        {"lowSetDelay", "Low Set Point Delay"},
+        {"lowReleaseDelay", "Low Release Point Delay"},
+    };
+    for (const auto& [name, caption] : kCaptions) {
+        if (field == name) {
+            return caption;
+        }
+    }
+    return field;
+}
+
 // The filter reads an edit into a buffer of 32 characters.
 constexpr int kKeyTextChars = 31;
 
@@ -364,7 +394,7 @@ bool CConfigDlgBase::RefuseUnsendable(const std::optional<RuleMessage>& problem)
     return true;
 }
 
-void CConfigDlgBase::RunUpload(const std::function<void(const UploadObserver&)>& send) {
+void CConfigDlgBase::RunUpload(const UploadSteps& steps) {
     static constexpr int kButtons[] = {IDC_SEND, IDC_REFRESH, IDC_DEFAULTS, IDOK};
     for (int id : kButtons) {
         if (QWidget* button = item(id)) {
@@ -385,6 +415,7 @@ void CConfigDlgBase::RunUpload(const std::function<void(const UploadObserver&)>&
                                   area.height() - labelHeight - 2);
         ui::SetSystemColours(progressBar_);
     }
+    progressLabel_->setText(QString::fromUtf8(res::kUploadProgress));
     progressBar_->setRange(0, 1);
     progressBar_->setValue(0);
     progressLabel_->show();
@@ -397,16 +428,28 @@ void CConfigDlgBase::RunUpload(const std::function<void(const UploadObserver&)>&
         busyBefore = mainWindow->busy;
         mainWindow->busy = 1;
     }
+    LinkResult upload = kLinkOffline;
+    LinkResult verify = kLinkOk;
+    std::vector<ReadBackMismatch> mismatches;
     {
         UploadInputBlock block;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        send([this](int sent, int total) {
-            progressBar_->setRange(0, total);
-            progressBar_->setValue(sent);
-            // Each byte takes its 50 ms pause, several seconds in all: let the window system
-            // repaint and see that the program answers, but let no input through.
+        UploadReport report;
+        upload = steps.upload(
+            [this](int sent, int total) {
+                progressBar_->setRange(0, total);
+                progressBar_->setValue(sent);
+                // Each byte takes its 50 ms pause, several seconds in all: let the window
+                // system repaint and see that the program answers, but let no input through.
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            },
+            report);
+        if (upload == kLinkOk && steps.verify) {
+            progressLabel_->setText(QString::fromUtf8(res::kVerifyProgress));
+            progressBar_->setRange(0, 0);  // no count to show: the read takes what it takes
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        });
+            verify = steps.verify(mismatches);
+        }
         block.Flush();
     }
     if (mainWindow) {
@@ -419,6 +462,30 @@ void CConfigDlgBase::RunUpload(const std::function<void(const UploadObserver&)>&
         if (QWidget* button = item(id)) {
             button->setEnabled(true);
         }
+    }
+    ReportUpload(upload, verify, mismatches);
+}
+
+void CConfigDlgBase::ReportUpload(LinkResult upload, LinkResult verify,
+                                  const std::vector<ReadBackMismatch>& mismatches) {
+    QString text;
+    if (upload == kLinkWriteFailed || upload == kLinkCancelled) {
+        text = QString::fromUtf8(res::kErrorCommunicating) + "\n" +
+               QString::fromUtf8(res::kUploadPartial);
+    } else if (upload == kLinkOk && verify != kLinkOk) {
+        text = QString::fromUtf8(res::kErrorCommunicating) + "\n" +
+               QString::fromUtf8(res::kVerifyUnread);
+    } else if (upload == kLinkOk && !mismatches.empty()) {
+        text = QString::fromUtf8(res::kVerifyMismatch);
+        for (const ReadBackMismatch& m : mismatches) {
+            text +=
+                "\n" + QString::asprintf(res::kVerifyMismatchLine, FieldCaption(m.field).c_str(),
+                                         m.sent.c_str(), m.held.c_str());
+        }
+    }
+    if (!text.isEmpty()) {
+        ui::ShowMessageBox(this, text, QString::fromUtf8(res::kErrorCommunicatingCaption),
+                           ui::kMbOk);
     }
 }
 

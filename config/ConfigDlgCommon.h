@@ -169,15 +169,26 @@ protected:
     void ReportCommError();
     // Shows `problem` (when there is one) and returns true: the Send is refused.
     bool RefuseUnsendable(const std::optional<RuleMessage>& problem);
-    // Runs `send` (which calls SendConfig with the observer it is given) with "Send",
-    // "Refresh", "Defaults" and "OK" disabled and the progress shown. The observer repaints
-    // the dialog after each byte without letting any input through, and the main window's
-    // poll stays silent: nothing but the upload talks to the module meanwhile.
-    void RunUpload(const std::function<void(const UploadObserver&)>& send);
+    // The two exchanges of a Send: the upload (SendConfig with the observer and report it is
+    // given) and the read-back that checks it (VerifyConfig).
+    struct UploadSteps {
+        std::function<LinkResult(const UploadObserver&, UploadReport&)> upload;
+        std::function<LinkResult(std::vector<ReadBackMismatch>&)> verify;
+    };
+    // Runs the upload with "Send", "Refresh", "Defaults" and "OK" disabled and the progress
+    // shown ("Sending..."), then the read-back ("Verifying..."). The observer repaints the
+    // dialog after each byte without letting any input through, and the main window's poll
+    // stays silent: nothing but the upload talks to the module meanwhile. Once the buttons
+    // are back: an upload that stopped part of the way, a read-back that failed or that shows
+    // the module holding something else are each reported in one message box; an offline
+    // port and a clean upload show nothing.
+    void RunUpload(const UploadSteps& steps);
 
     void OnCtlColor() override;
 
 private:
+    void ReportUpload(LinkResult upload, LinkResult verify,
+                      const std::vector<ReadBackMismatch>& mismatches);
     void OnSensorType(SensorType type);
     void OnRowChosen(SensorType list);
     void OnCalculate();

@@ -37,6 +37,16 @@ constexpr const char* kLowAlarmOrder =
 constexpr const char* kInvalidEntryCaption = "Invalid Entry";
 // Configuration dialogs: shown above the progress bar while an upload runs.
 constexpr const char* kUploadProgress = "Sending...";
+// ... and while the module is read back after it.
+constexpr const char* kVerifyProgress = "Verifying...";
+// Added below the comm error when an upload stopped part of the way.
+constexpr const char* kUploadPartial = "The module may now hold part of the new settings.";
+// Added below it when the upload went out but the read-back failed.
+constexpr const char* kVerifyUnread =
+    "The settings were sent, but the module could not be read back to check them.";
+// The read-back differs from what was sent: this line, then one line per field.
+constexpr const char* kVerifyMismatch = "The module does not hold what was sent:";
+constexpr const char* kVerifyMismatchLine = "%s: sent %s, the module holds %s";
 constexpr const char* kUseTeeSensor = "Please use a Tee-Type sensor for this size pipe.";
 constexpr const char* kPipeTooLarge =
     "K and offset values can not be calculated for this size pipe.";

@@ -139,7 +139,7 @@ std::string OpenErrorText(int error, const std::string& device) {
         text += ". Another program is using the port.";
     } else if (error == ENOTTY || error == EISDIR) {
         // A link to a file, a FIFO or /dev/null opens but has no line settings.
-        text = device + " is not a serial port.";
+        text += ". " + device + " is not a serial port.";
     }
     return text;
 }

@@ -574,7 +574,8 @@ TEST_F(Cli, FailuresAreNeverReportedAsSuccess) {
          {},
          {"--device", device, "poll"},
          2,
-         "Error Opening " + device + ": " + device + " is not a serial port.",
+         "Error Opening " + device + ": Inappropriate ioctl for device. " + device +
+             " is not a serial port.",
          "",
          std::nullopt},
     };

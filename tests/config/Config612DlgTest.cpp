@@ -452,3 +452,46 @@ TEST_F(Config612Test, RefusesValuesThatWouldArriveAsAnotherNumber) {
 }
 
 }  // namespace
+
+namespace {
+
+// A Send the module did not take whole is reported once the buttons are back: an upload cut
+// by a hang-up, a byte lost on the line (seen in the read-back).
+TEST_F(Config612Test, SendReportsWhatTheModuleDidNotTake) {
+    struct Row {
+        int line;
+        Strings simArgs;
+        std::string box;
+    };
+    // "v\r" of the opening read is bytes 1-2, "d=0051\r" 3-9, "o=0.059000\r" 10-20.
+    const Row rows[] = {
+        {__LINE__,
+         {"--hangup-after-bytes", "25"},
+         "Error Communicating to Module, Check Serial and Power Cables\n"
+         "The module may now hold part of the new settings."},
+        {__LINE__,
+         {"--drop-byte", "14"},
+         "The module does not hold what was sent:\n"
+         "Offset: sent 0.059000, the module holds 0.590000"},
+        {__LINE__, {}, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        StartMain(row.simArgs);
+        ASSERT_TRUE(Open().empty());
+        guitest::MessageBoxRecorder boxes;
+        Click(IDC_SEND);
+        if (row.box.empty()) {
+            EXPECT_TRUE(boxes.boxes.empty());
+        } else {
+            ASSERT_EQ(boxes.boxes.size(), 1u);
+            EXPECT_EQ(boxes.boxes[0].text.toStdString(), row.box);
+            EXPECT_EQ(boxes.boxes[0].caption, "Comm Error");
+        }
+        for (int id : {IDC_SEND, IDC_REFRESH, IDC_DEFAULTS, IDOK}) {
+            EXPECT_TRUE(dlg->item(id)->isEnabled()) << id;
+        }
+    }
+}
+
+}  // namespace

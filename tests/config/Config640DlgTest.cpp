@@ -430,12 +430,20 @@ TEST_F(Config640Test, UnitFactorIsSent) {
     StartMain(Strings{});
     ASSERT_TRUE(Open().empty());
     Choose(IDC_UNIT_OF_MEASURE, 10);
+    guitest::MessageBoxRecorder boxes;
     Click(IDC_SEND);
     const Strings sent = sim->WaitSettings(16);
     ASSERT_EQ(sent.size(), 16u);
     EXPECT_EQ(sent[2], "u=0b21");
     EXPECT_EQ(sent[5], "m=0.227125");
     EXPECT_EQ(dlg->settings().unitFactor, 0.2271247);
+    // The module reads "0b21" as a decimal number and keeps another code: the read-back
+    // says so, naming the field.
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "The module does not hold what was sent:\n"
+              "Sensor and Units (code): sent 0b21, the module holds 0000");
+    EXPECT_EQ(boxes.boxes[0].caption, "Comm Error");
 }
 
 // The "s=" commands follow the variant character read from the module, all before "n=".

@@ -166,7 +166,7 @@ TEST(PortMap, OpenErrorTextGivesTheReason) {
          {"\"" + groupName + "\":"}},
         {EBUSY, device, {"busy", "Another program is using the port"}, {"group"}},
         {ENOENT, device, {"No such file or directory"}, {"group", "Another"}},
-        {ENOTTY, file, {file + " is not a serial port."}, {"ioctl"}},
+        {ENOTTY, file, {"Inappropriate ioctl", file + " is not a serial port."}, {"group"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.device + " " + std::to_string(c.error));
