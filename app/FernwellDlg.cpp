@@ -20,6 +20,7 @@
 #include "serial/RegistryStore.h"
 #include "ui/Bitmaps.h"
 #include "ui/Colours.h"
+#include "ui/LinkBridge.h"
 #include "ui/MessageBox.h"
 #include "windows/Alarm640Dlg.h"
 #include "windows/CommDialog.h"
@@ -34,10 +35,8 @@ constexpr const char* kSettingsKey = "Software\\Fernwell\\";
 constexpr const char* kCommPortValue = "CommPort";
 constexpr int kDefaultPort = 1;
 
-// The module's line: 8 data bits, no parity, 1 stop bit; the rate follows the model.
-constexpr char kParity = 'N';
-constexpr int kDataBits = 8;
-constexpr int kStopBits = 1;
+// The module's line is 8 data bits, no parity, 1 stop bit (the link's); the rate follows the
+// model.
 constexpr int BaudRateOf(int model) {
     return model == 640 ? 4800 : 1200;
 }
@@ -48,6 +47,9 @@ constexpr std::uint32_t kActivatedBits = 0xFF00;
 
 // Mended: the write of the chosen port failed, so OpenPort is about to read back the stored
 // port (or 1) and the choice is lost. Said before that happens.
+// Pane 1 while the link looks for a port that went away (pane 0 keeps "Comm Error").
+constexpr const char* kStatusPortGone = "Offline - COM%d: (port gone)";
+
 constexpr const char* kPortNotSaved =
     "The port setting could not be saved, so the choice of COM%1: is lost.\n"
     "The port stored before (or COM1:) is opened instead.";
@@ -69,9 +71,17 @@ CFernwellDlg::CFernwellDlg(QWidget* parent)
     mapCommand(IDC_AUTO_UPDATE, [this] { OnAutoUpdate(); });
     // WM_TIMER: OnTimer; WM_CTLCOLOR: OnCtlColor.
     mapCommand(ID_ALARM_STATUS, [this] { OnAlarmStatus(); });
+
+    link_.SetStatusObserver([this](const CLink::Status& status) {
+        ui::OnWindowThread(this, [this, status] { OnLinkStatus(status); });
+    });
 }
 
-CFernwellDlg::~CFernwellDlg() = default;
+CFernwellDlg::~CFernwellDlg() {
+    // Nothing the link does may reach the window once it goes: no status, no reading.
+    link_.SetStatusObserver({});
+    link_.AbandonAndWait();
+}
 
 bool CFernwellDlg::OnInitDialog() {
     CDialog::OnInitDialog();
@@ -96,8 +106,7 @@ bool CFernwellDlg::OnInitDialog() {
     statusBar_.SetPaneText(0, QString::fromUtf8(res::LoadString(IDS_IDLE)));
     statusBar_.SetPaneText(1, QString::fromUtf8(res::LoadString(IDS_OFFLINE)));
 
-    background_ = ui::kWindowGreen;
-    display_ = ui::kDisplayWhite;
+    palette_ = ui::Palette{};
 
     ui::SetBitmap(itemAs<QLabel>(IDC_BANNER), IDB_BANNER);
 
@@ -119,9 +128,9 @@ bool CFernwellDlg::OnInitDialog() {
 
 void CFernwellDlg::OnCtlColor() {
     // Green with white text; the flow display white with black digits.
-    ui::SetWindowColours(this, background_, QColor(Qt::white));
+    ui::SetWindowColours(this, palette_.background, QColor(Qt::white));
     if (QWidget* flow = item(IDC_FLOW_RATE)) {
-        ui::SetDisplayColours(flow, display_, QColor(Qt::black));
+        ui::SetDisplayColours(flow, palette_.display, QColor(Qt::black));
     }
 }
 
@@ -179,7 +188,8 @@ void CFernwellDlg::AppendSystemMenuItem(int id, const QString& text) {
 // --- Port and device selection ---------------------------------------------------------------
 
 void CFernwellDlg::OpenPort() {
-    port_.Close();
+    link_.Close();
+    online = 0;
     setStatusText(1, QString::fromUtf8(res::kStatusOffline));
 
     // The stored port; 1 when the key cannot be made or the value is missing.
@@ -198,7 +208,6 @@ void CFernwellDlg::OpenPort() {
         ui::ShowMessageBox(this, QString::fromStdString(NoPortMessage()),
                            QString::fromUtf8(res::kErrorOpeningPortCaption),
                            ui::kMbOk | ui::kMbIconExclamation);
-        online = 0;
         return;
     }
     if (std::find(ports.begin(), ports.end(), static_cast<unsigned>(portNumber)) == ports.end()) {
@@ -208,17 +217,33 @@ void CFernwellDlg::OpenPort() {
         portNumber = first;
     }
 
-    const int baud = BaudRateOf(model);
-    if (port_.Open(portNumber, baud, kParity, kDataBits, kStopBits) == CSerialPort::kOpenOk) {
-        setStatusText(1, QString::asprintf(res::kStatusOnline, portNumber, baud));
-        online = 1;
+    // The open (with its 500 ms pause) runs on the link's thread; pane 1 follows the link's
+    // status, and a failure is said once the result is back.
+    const int number = portNumber;
+    link_.Open(number, BaudRateOf(model), [this, number](int result, const std::string& text) {
+        ui::OnWindowThread(this,
+                           [this, number, result, text] { OnOpenDone(number, result, text); });
+    });
+}
+
+void CFernwellDlg::OnOpenDone(int number, int result, const std::string& errorText) {
+    if (result == CSerialPort::kOpenOk) {
         return;
     }
-    setStatusText(1, QString::fromUtf8(res::kStatusOffline));
-    ui::ShowMessageBox(
-        this, QString::asprintf(res::kErrorOpeningPort, portNumber, port_.LastErrorText().c_str()),
-        QString::fromUtf8(res::kErrorOpeningPortCaption), ui::kMbOk | ui::kMbIconExclamation);
-    online = 0;
+    ui::ShowMessageBox(this, QString::asprintf(res::kErrorOpeningPort, number, errorText.c_str()),
+                       QString::fromUtf8(res::kErrorOpeningPortCaption),
+                       ui::kMbOk | ui::kMbIconExclamation);
+}
+
+void CFernwellDlg::OnLinkStatus(const CLink::Status& status) {
+    online = status.online ? 1 : 0;
+    if (status.online) {
+        setStatusText(1, QString::asprintf(res::kStatusOnline, status.portNumber, status.baud));
+    } else if (status.gone) {
+        setStatusText(1, QString::asprintf(kStatusPortGone, status.portNumber));
+    } else {
+        setStatusText(1, QString::fromUtf8(res::kStatusOffline));
+    }
 }
 
 void CFernwellDlg::OnSetCommPort() {
@@ -294,64 +319,53 @@ void CFernwellDlg::SetActivity(const char* text) {
 }
 
 void CFernwellDlg::Poll() {
+    // One poll at a time: a tick that comes while the last poll is on the line sends nothing.
+    if (pollRunning_) {
+        return;
+    }
     SetActivity(res::kStatusRetrieving);
-    // The exchanges below block the window; paint the pane now, or nobody would see it.
+    // Painted now, so it is seen even when the answer (an offline port) comes at once.
     if (QWidget* pane = statusBar_.pane(0)) {
         pane->repaint();
     }
-    if (model == 612) {
-        Poll612();
-    } else if (model == 640) {
-        Poll640();
-    } else {
+    if (model != 612 && model != 640) {
         SetActivity(res::kStatusIdle);
+        return;
     }
+    pollRunning_ = true;
+    const int polled = model;
+    link_.Run([this, polled](CSerialPort& port, const int& isOnline) {
+        const PollReading reading = PollModule(polled, port, isOnline);
+        ui::OnWindowThread(this, [this, reading] { ShowPoll(reading); });
+    });
 }
 
-// Each step stops the poll at the first failed query; what is already shown stays.
-void CFernwellDlg::Poll612() {
-    CDevice612 device(port_, online, this);
-    ModuleData612 data;
-    if (!QueryOk(device.ReadAll(data))) {
-        return;
+// Each step stops at the first failed query; what is already shown stays.
+void CFernwellDlg::ShowPoll(const PollReading& r) {
+    pollRunning_ = false;
+    if (r.completed >= 1) {
+        ShowRate(r.flowRate);
     }
-    ShowRate(data.flowRate);
-    // No entry for the code (a type digit beyond 2, a unit the table lacks): the label keeps
-    // what it shows.
-    if (const auto label = RateUnitLabel(Family::k612, data.SensorCode)) {
-        SetDlgItemText(IDC_FLOW_UNITS, QString::fromStdString(*label));
+    if (r.model == 612 && r.Complete()) {
+        // No entry for the code (a type digit beyond 2, a unit the table lacks): the label
+        // keeps what it shows.
+        if (const auto label = RateUnitLabel(Family::k612, r.sensorCode)) {
+            SetDlgItemText(IDC_FLOW_UNITS, QString::fromStdString(*label));
+        }
     }
-    SetActivity(res::kStatusIdle);
-}
-
-void CFernwellDlg::Poll640() {
-    CDevice640 device(port_, online, this);
-    ModuleData640 data;
-    if (!QueryOk(device.ReadAll(data))) {
-        return;
+    if (r.model == 640) {
+        if (r.completed >= 2) {
+            SetAlarmLamp(IDC_HIGH_ALARM_LAMP, r.highStatus);
+        }
+        if (r.completed >= 3) {
+            SetAlarmLamp(IDC_LOW_ALARM_LAMP, r.lowStatus);
+            // The 640's label is emptied for a code it has no entry for.
+            SetDlgItemText(
+                IDC_FLOW_UNITS,
+                QString::fromStdString(RateUnitLabel(Family::k640, r.sensorCode).value_or("")));
+        }
     }
-    ShowRate(data.flowRate);
-    std::uint32_t status = 0;
-    if (!QueryOk(device.ReadHighStatus(status))) {
-        return;
-    }
-    SetAlarmLamp(IDC_HIGH_ALARM_LAMP, status);
-    if (!QueryOk(device.ReadLowStatus(status))) {
-        return;
-    }
-    SetAlarmLamp(IDC_LOW_ALARM_LAMP, status);
-    // The 640's label is emptied for a code it has no entry for.
-    SetDlgItemText(IDC_FLOW_UNITS, QString::fromStdString(
-                                       RateUnitLabel(Family::k640, data.SensorCode).value_or("")));
-    SetActivity(res::kStatusIdle);
-}
-
-bool CFernwellDlg::QueryOk(LinkResult result) {
-    if (result != kLinkOk) {
-        SetActivity(res::kStatusCommError);
-        return false;
-    }
-    return true;
+    SetActivity(r.Complete() ? res::kStatusIdle : res::kStatusCommError);
 }
 
 void CFernwellDlg::ShowRate(double flowRate) {
@@ -370,11 +384,13 @@ void CFernwellDlg::OnParameters() {
     busy = 1;
     if (model == 640) {
         CConfig640Dlg dlg;
-        dlg.mainWindow = this;
+        dlg.link = &link_;
+        dlg.colours = &palette_;
         dlg.DoModal();
     } else {
         CConfig612Dlg dlg;
-        dlg.mainWindow = this;
+        dlg.link = &link_;
+        dlg.colours = &palette_;
         dlg.DoModal();
     }
     busy = 0;
@@ -385,7 +401,8 @@ void CFernwellDlg::OnAlarmStatus() {
     // The menu item is grayed for the 612; the command itself checks again.
     if (model == 640) {
         CAlarm640Dlg dlg;
-        dlg.mainWindow = this;
+        dlg.link = &link_;
+        dlg.colours = &palette_;
         dlg.DoModal();
     }
     busy = 0;

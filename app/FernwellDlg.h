@@ -1,8 +1,11 @@
 #pragma once
 // The main window (template 102, menu 129): live flow display, alarm lamps, the menu from
 // which every other window opens, and a two-pane status bar (pane 0 activity, pane 1
-// connection). It owns, for the program's whole life, the serial port, the terminal window,
-// the two colours and the flags the other windows read through their pointer to it.
+// connection). It owns, for the program's whole life, the link (the serial port and the
+// thread that talks on it), the terminal window, the two colours and the flags.
+//
+// Every exchange with the module runs on the link's thread; the window asks and is told, and
+// never waits on the line. A poll shows "Retrieving Data..." until its reading arrives.
 //
 // The dialogs of config/ and windows/ are linked before app/, so what they use of this
 // class is public data or inline.
@@ -13,8 +16,10 @@
 #include <QString>
 #include <cstdint>
 
+#include "link/Link.h"
+#include "link/Poll.h"
 #include "protocol/Decode.h"  // LinkResult
-#include "serial/SerialPort.h"
+#include "ui/Colours.h"
 #include "ui/Dialog.h"
 #include "ui/StatusBar.h"
 #include "windows/TerminalDlg.h"
@@ -30,22 +35,24 @@ public:
     int portNumber = 0;  // COM port in use (set from the stored setting and the comm dialog)
 
 private:
-    CSerialPort port_;
+    CLink link_;
     CTerminalDlg terminal_;  // constructed without a parent, created in OnInitDialog
-    QColor background_;      // the window's green, RGB(0, 155, 89)
-    QColor display_;         // white, behind the flow display and the input fields
+    ui::Palette palette_;    // the window's green and the display white
     QIcon icon_;             // icon 128
     ui::StatusBar statusBar_;
 
 public:
-    int online = 0;  // 1 while the port is open and configured
+    int online = 0;  // 1 while the port is open and configured (as the link last said)
     int model = 0;   // 612 or 640; 0 until start-up selects one
     int busy = 0;    // 1 while a configuration dialog or the alarm status window runs
 
     // --- For the other windows and the tests ---
-    CSerialPort& port() { return port_; }
-    const QColor& backgroundColour() const { return background_; }
-    const QColor& displayColour() const { return display_; }
+    CLink& link() { return link_; }
+    const ui::Palette& colours() const { return palette_; }
+    const QColor& backgroundColour() const { return palette_.background; }
+    const QColor& displayColour() const { return palette_.display; }
+    // A poll has been asked of the link and its reading has not come back yet.
+    bool pollRunning() const { return pollRunning_; }
     // The terminal window, or nullptr when it could not be created.
     CTerminalDlg* terminal() { return terminalCreated_ ? &terminal_ : nullptr; }
     ui::StatusBar& statusBar() { return statusBar_; }
@@ -73,13 +80,14 @@ private:
     void SelectModel612();
     void SelectModel642();
 
+    // What the link says of the port: pane 1 and `online`.
+    void OnLinkStatus(const CLink::Status& status);
+    void OnOpenDone(int portNumber, int result, const std::string& errorText);
+
     // Polling: one reading of the rate, its unit and (640) the alarm lamps.
     void Poll();
-    void Poll612();
-    void Poll640();
+    void ShowPoll(const PollReading& reading);
     void SetActivity(const char* text);
-    // False, with "Comm Error" in pane 0, when a query of the poll failed.
-    bool QueryOk(LinkResult result);
     void ShowRate(double flowRate);
     void SetAlarmLamp(int id, std::uint32_t status);
     void OnPollNow();
@@ -92,4 +100,5 @@ private:
     void OnAlarmStatus();
 
     bool terminalCreated_ = false;
+    bool pollRunning_ = false;
 };

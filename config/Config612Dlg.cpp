@@ -2,7 +2,7 @@
 
 #include <QComboBox>
 
-#include "app/FernwellDlg.h"
+#include "link/Link.h"
 #include "res/Resource.h"
 #include "windows/CalculateFormulas.h"
 
@@ -123,33 +123,29 @@ void CConfig612Dlg::OnSend() {
     data_.PulseUnitCode = PulseUnitHeldFromSent(sentCode);
 
     RunUpload({
-        [this, &upload](const UploadObserver& observer, UploadReport& report) -> LinkResult {
-            if (!mainWindow) {
-                return kLinkOffline;
-            }
-            CDevice612 device(mainWindow->port(), mainWindow->online, this);
-            return device.SendConfig(upload, observer, &report);
+        [upload](CSerialPort& port, const int& online, const UploadObserver& observer,
+                 UploadReport& report) {
+            return CDevice612(port, online).SendConfig(upload, observer, &report);
         },
-        [this, &upload](std::vector<ReadBackMismatch>& mismatches) {
-            CDevice612 device(mainWindow->port(), mainWindow->online, this);
-            return device.VerifyConfig(upload, mismatches);
+        [upload](CSerialPort& port, const int& online, std::vector<ReadBackMismatch>& mismatches) {
+            return CDevice612(port, online).VerifyConfig(upload, mismatches);
         },
     });
 }
 
 void CConfig612Dlg::OnRefresh() {
-    LinkResult result = kLinkOffline;
-    if (mainWindow) {
-        CDevice612 device(mainWindow->port(), mainWindow->online, this);
-        result = device.ReadAll(data_);
-    }
-    if (result != kLinkOk) {
-        // Whatever the read took over before it failed stays held; the controls keep what
-        // they show.
-        ReportCommError();
-        return;
-    }
-    ShowSettings();
+    ReadModule<ModuleData612, CDevice612>(data_,
+                                          [this](LinkResult result, const ModuleData612& read) {
+                                              // Whatever the read took over before it failed stays
+                                              // held; after a failure the controls keep what they
+                                              // show.
+                                              data_ = read;
+                                              if (result != kLinkOk) {
+                                                  ReportCommError();
+                                                  return;
+                                              }
+                                              ShowSettings();
+                                          });
 }
 
 void CConfig612Dlg::OnDefaults() {

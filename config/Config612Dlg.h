@@ -5,7 +5,8 @@
 // loads the defaults on "Defaults" and uploads on "Send"; "OK" closes it and sends nothing.
 //
 // The main window runs it from "Parameters" with model 612:
-//     busy = 1; CConfig612Dlg dlg; dlg.mainWindow = this; dlg.DoModal(); busy = 0;
+//     busy = 1; CConfig612Dlg dlg; dlg.link = &link(); dlg.colours = &colours(); dlg.DoModal();
+//     busy = 0;
 
 #include "config/ConfigDlgCommon.h"
 #include "protocol/ModuleData.h"

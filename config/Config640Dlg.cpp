@@ -1,6 +1,6 @@
 #include "config/Config640Dlg.h"
 
-#include "app/FernwellDlg.h"
+#include "link/Link.h"
 #include "res/Resource.h"
 #include "ui/MessageBox.h"
 #include "windows/CalculateFormulas.h"
@@ -163,34 +163,31 @@ void CConfig640Dlg::OnSend() {
     }
 
     data_ = edited;
+    const ModuleData640 upload = data_;
     RunUpload({
-        [this](const UploadObserver& observer, UploadReport& report) -> LinkResult {
-            if (!mainWindow) {
-                return kLinkOffline;
-            }
-            CDevice640 device(mainWindow->port(), mainWindow->online, this);
-            return device.SendConfig(data_, observer, &report);
+        [upload](CSerialPort& port, const int& online, const UploadObserver& observer,
+                 UploadReport& report) {
+            return CDevice640(port, online).SendConfig(upload, observer, &report);
         },
-        [this](std::vector<ReadBackMismatch>& mismatches) {
-            CDevice640 device(mainWindow->port(), mainWindow->online, this);
-            return device.VerifyConfig(data_, mismatches);
+        [upload](CSerialPort& port, const int& online, std::vector<ReadBackMismatch>& mismatches) {
+            return CDevice640(port, online).VerifyConfig(upload, mismatches);
         },
     });
 }
 
 void CConfig640Dlg::OnRefresh() {
-    LinkResult result = kLinkOffline;
-    if (mainWindow) {
-        CDevice640 device(mainWindow->port(), mainWindow->online, this);
-        result = device.ReadAll(data_);
-    }
-    if (result != kLinkOk) {
-        // Whatever the read took over before it failed stays held; the controls keep what
-        // they show.
-        ReportCommError();
-        return;
-    }
-    ShowSettings();
+    ReadModule<ModuleData640, CDevice640>(data_,
+                                          [this](LinkResult result, const ModuleData640& read) {
+                                              // Whatever the read took over before it failed stays
+                                              // held; after a failure the controls keep what they
+                                              // show.
+                                              data_ = read;
+                                              if (result != kLinkOk) {
+                                                  ReportCommError();
+                                                  return;
+                                              }
+                                              ShowSettings();
+                                          });
 }
 
 void CConfig640Dlg::OnDefaults() {

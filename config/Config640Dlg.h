@@ -6,7 +6,8 @@
 // uploads on "Send" once the alarm pairs are in order; "OK" closes it and sends nothing.
 //
 // The main window runs it from "Parameters" with model 640:
-//     busy = 1; CConfig640Dlg dlg; dlg.mainWindow = this; dlg.DoModal(); busy = 0;
+//     busy = 1; CConfig640Dlg dlg; dlg.link = &link(); dlg.colours = &colours(); dlg.DoModal();
+//     busy = 0;
 
 #include "config/ConfigDlgCommon.h"
 #include "protocol/ModuleData.h"

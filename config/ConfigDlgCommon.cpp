@@ -15,11 +15,12 @@
 #include <limits>
 #include <string>
 
-#include "app/FernwellDlg.h"
+#include "link/Link.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "ui/Colours.h"
 #include "ui/KeyFilter.h"
+#include "ui/LinkBridge.h"
 #include "ui/MessageBox.h"
 #include "windows/CalculateDlg.h"
 #include "windows/CalculateFormulas.h"
@@ -394,13 +395,33 @@ bool CConfigDlgBase::RefuseUnsendable(const std::optional<RuleMessage>& problem)
     return true;
 }
 
-void CConfigDlgBase::RunUpload(const UploadSteps& steps) {
-    static constexpr int kButtons[] = {IDC_SEND, IDC_REFRESH, IDC_DEFAULTS, IDOK};
-    for (int id : kButtons) {
+CConfigDlgBase::~CConfigDlgBase() {
+    if (link != nullptr) {
+        link->AbandonAndWait();  // no exchange of this dialog outlives it
+    }
+}
+
+void CConfigDlgBase::RunOnLink(std::function<void(CSerialPort&, const int&)> task) {
+    link->Run(std::move(task));
+}
+
+void CConfigDlgBase::AfterExchange(std::function<void()> then) {
+    ui::OnWindowThread(this, std::move(then));
+}
+
+void CConfigDlgBase::SetButtons(std::initializer_list<int> ids, bool enabled) {
+    for (int id : ids) {
         if (QWidget* button = item(id)) {
-            button->setEnabled(false);
+            button->setEnabled(enabled);
         }
     }
+}
+
+void CConfigDlgBase::RunUpload(UploadSteps steps) {
+    if (link == nullptr) {
+        return;  // offline: nothing sent, nothing said
+    }
+    SetButtons({IDC_SEND, IDC_REFRESH, IDC_DEFAULTS, IDOK}, false);
 
     if (!progressBar_) {
         const QRect area = MapDialogRect(traits_.progressArea);
@@ -421,48 +442,45 @@ void CConfigDlgBase::RunUpload(const UploadSteps& steps) {
     progressLabel_->show();
     progressBar_->show();
 
-    // The main window's poll stays silent while its busy flag is set; keep it set through the
-    // upload whatever the caller did, since the observer lets timers run.
-    int busyBefore = 0;
-    if (mainWindow) {
-        busyBefore = mainWindow->busy;
-        mainWindow->busy = 1;
-    }
-    LinkResult upload = kLinkOffline;
-    LinkResult verify = kLinkOk;
-    std::vector<ReadBackMismatch> mismatches;
-    {
-        UploadInputBlock block;
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Until the upload and its read-back are done, no input reaches any window; the window
+    // keeps painting, since nothing here waits on the line.
+    inputBlock_ = std::make_unique<UploadInputBlock>();
+    ++pending_;
+    RunOnLink([this, steps = std::move(steps)](CSerialPort& port, const int& online) {
         UploadReport report;
-        upload = steps.upload(
+        const LinkResult upload = steps.upload(
+            port, online,
             [this](int sent, int total) {
-                progressBar_->setRange(0, total);
-                progressBar_->setValue(sent);
-                // Each byte takes its 50 ms pause, several seconds in all: let the window
-                // system repaint and see that the program answers, but let no input through.
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                AfterExchange([this, sent, total] {
+                    progressBar_->setRange(0, total);
+                    progressBar_->setValue(sent);
+                });
             },
             report);
+        LinkResult verify = kLinkOk;
+        std::vector<ReadBackMismatch> mismatches;
         if (upload == kLinkOk && steps.verify) {
-            progressLabel_->setText(QString::fromUtf8(res::kVerifyProgress));
-            progressBar_->setRange(0, 0);  // no count to show: the read takes what it takes
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            verify = steps.verify(mismatches);
+            AfterExchange([this] {
+                progressLabel_->setText(QString::fromUtf8(res::kVerifyProgress));
+                progressBar_->setRange(0, 0);  // no count to show: the read takes what it takes
+            });
+            verify = steps.verify(port, online, mismatches);
         }
-        block.Flush();
-    }
-    if (mainWindow) {
-        mainWindow->busy = busyBefore;
-    }
+        AfterExchange(
+            [this, upload, verify, mismatches] { FinishUpload(upload, verify, mismatches); });
+    });
+}
 
+void CConfigDlgBase::FinishUpload(LinkResult upload, LinkResult verify,
+                                  const std::vector<ReadBackMismatch>& mismatches) {
+    --pending_;
+    if (inputBlock_) {
+        inputBlock_->Flush();
+        inputBlock_.reset();
+    }
     progressLabel_->hide();
     progressBar_->hide();
-    for (int id : kButtons) {
-        if (QWidget* button = item(id)) {
-            button->setEnabled(true);
-        }
-    }
+    SetButtons({IDC_SEND, IDC_REFRESH, IDC_DEFAULTS, IDOK}, true);
     ReportUpload(upload, verify, mismatches);
 }
 
@@ -490,13 +508,13 @@ void CConfigDlgBase::ReportUpload(LinkResult upload, LinkResult verify,
 }
 
 void CConfigDlgBase::OnCtlColor() {
-    if (!mainWindow) {
+    if (colours == nullptr) {
         return;  // no brushes to borrow
     }
-    ui::SetWindowColours(this, mainWindow->backgroundColour(), QColor(Qt::white));
+    ui::SetWindowColours(this, colours->background, QColor(Qt::white));
     for (int id : traits_.displayControls) {
         if (QWidget* control = item(id)) {
-            ui::SetDisplayColours(control, mainWindow->displayColour(), QColor(Qt::black));
+            ui::SetDisplayColours(control, colours->display, QColor(Qt::black));
         }
     }
 }

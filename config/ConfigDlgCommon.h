@@ -11,15 +11,19 @@
 #include <QRect>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "config/ConfigChecks.h"
 #include "config/SensorRules.h"
 #include "protocol/Device.h"
+#include "res/Resource.h"
+#include "ui/Colours.h"
 #include "ui/Dialog.h"
 
-class CFernwellDlg;
+class CLink;
+class CSerialPort;
 class QKeyEvent;
 class QLabel;
 class QProgressBar;
@@ -111,11 +115,14 @@ class CConfigDlgBase : public CDialog {
     Q_OBJECT
 
 public:
-    // The main window, not owned; set before the modal run. Every exchange with the module
-    // goes through its port and online flag, and its two colours are the dialog's. Without it
-    // the dialog reads nothing (the read reports "Comm Error"), sends nothing and keeps the
-    // system's colours.
-    CFernwellDlg* mainWindow = nullptr;
+    ~CConfigDlgBase() override;
+
+    // The link to the module and the main window's colours, not owned; set before the modal
+    // run. Every exchange with the module is asked of the link and runs on its thread; the
+    // dialog shows what comes back. Without a link the dialog reads nothing (the read reports
+    // "Comm Error") and sends nothing; without a palette it keeps the system's colours.
+    CLink* link = nullptr;
+    const ui::Palette* colours = nullptr;
 
     struct Traits {
         Family family;
@@ -129,6 +136,9 @@ public:
 
     // The progress display of an upload (created at the first upload).
     QProgressBar* uploadProgress() const { return progressBar_; }
+    QLabel* uploadProgressLabel() const { return progressLabel_; }
+    // Exchanges asked of the link whose results the dialog has not taken yet.
+    int pendingExchanges() const { return pending_; }
 
 protected:
     CConfigDlgBase(int templateId, Traits traits, QWidget* parent);
@@ -169,24 +179,38 @@ protected:
     void ReportCommError();
     // Shows `problem` (when there is one) and returns true: the Send is refused.
     bool RefuseUnsendable(const std::optional<RuleMessage>& problem);
-    // The two exchanges of a Send: the upload (SendConfig with the observer and report it is
-    // given) and the read-back that checks it (VerifyConfig).
+    // Reads the module into (a copy of) the held record on the link's thread; `done` gets the
+    // record as the read left it (fields before a failure are taken over) and the result.
+    // "Send" and "Refresh" are disabled meanwhile.
+    template <class Record, class Device>
+    void ReadModule(const Record& held, std::function<void(LinkResult, const Record&)> done);
+
+    // The two exchanges of a Send, run one after the other on the link's thread: the upload
+    // (SendConfig with the observer and report it is given) and the read-back that checks it
+    // (VerifyConfig).
     struct UploadSteps {
-        std::function<LinkResult(const UploadObserver&, UploadReport&)> upload;
-        std::function<LinkResult(std::vector<ReadBackMismatch>&)> verify;
+        std::function<LinkResult(CSerialPort&, const int&, const UploadObserver&, UploadReport&)>
+            upload;
+        std::function<LinkResult(CSerialPort&, const int&, std::vector<ReadBackMismatch>&)> verify;
     };
-    // Runs the upload with "Send", "Refresh", "Defaults" and "OK" disabled and the progress
-    // shown ("Sending..."), then the read-back ("Verifying..."). The observer repaints the
-    // dialog after each byte without letting any input through, and the main window's poll
-    // stays silent: nothing but the upload talks to the module meanwhile. Once the buttons
-    // are back: an upload that stopped part of the way, a read-back that failed or that shows
-    // the module holding something else are each reported in one message box; an offline
-    // port and a clean upload show nothing.
-    void RunUpload(const UploadSteps& steps);
+    // Starts the upload with "Send", "Refresh", "Defaults" and "OK" disabled, every user input
+    // kept away from the application, and the progress shown ("Sending...", then
+    // "Verifying..."). The window stays live: it repaints as each byte goes out. When both
+    // steps are done the buttons come back, and an upload that stopped part of the way, a
+    // read-back that failed or that shows the module holding something else are each reported
+    // in one message box; an offline port and a clean upload show nothing.
+    void RunUpload(UploadSteps steps);
+
+    // `task` on the link's thread; `then` back on the window's thread.
+    void RunOnLink(std::function<void(CSerialPort&, const int&)> task);
+    void AfterExchange(std::function<void()> then);
 
     void OnCtlColor() override;
 
 private:
+    void SetButtons(std::initializer_list<int> ids, bool enabled);
+    void FinishUpload(LinkResult upload, LinkResult verify,
+                      const std::vector<ReadBackMismatch>& mismatches);
     void ReportUpload(LinkResult upload, LinkResult verify,
                       const std::vector<ReadBackMismatch>& mismatches);
     void OnSensorType(SensorType type);
@@ -196,4 +220,28 @@ private:
     Traits traits_;
     QLabel* progressLabel_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
+    std::unique_ptr<UploadInputBlock> inputBlock_;  // while an upload runs
+    int pending_ = 0;
 };
+
+// ---- Template members ---------------------------------------------------------------------
+
+template <class Record, class Device>
+void CConfigDlgBase::ReadModule(const Record& held,
+                                std::function<void(LinkResult, const Record&)> done) {
+    if (link == nullptr) {
+        done(kLinkOffline, held);
+        return;
+    }
+    ++pending_;
+    SetButtons({IDC_SEND, IDC_REFRESH}, false);
+    RunOnLink([this, held, done = std::move(done)](CSerialPort& port, const int& online) {
+        Record read = held;
+        const LinkResult result = Device(port, online).ReadAll(read);
+        AfterExchange([this, result, read, done] {
+            --pending_;
+            SetButtons({IDC_SEND, IDC_REFRESH}, true);
+            done(result, read);
+        });
+    });
+}

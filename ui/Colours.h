@@ -21,6 +21,12 @@ namespace ui {
 inline const QColor kWindowGreen{0, 155, 89};
 inline const QColor kDisplayWhite{255, 255, 255};
 
+// The main window's two colours, which the windows it opens borrow.
+struct Palette {
+    QColor background = kWindowGreen;  // the window green
+    QColor display = kDisplayWhite;    // value displays and input fields
+};
+
 // Window background `background`; text of the window's labels `text` (left as it is when
 // not given). Applies to the window and every control that inherits its palette.
 void SetWindowColours(QWidget* window, const QColor& background,

@@ -3,11 +3,12 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "app/FernwellDlg.h"
+#include "link/Link.h"
 #include "protocol/Device.h"
 #include "res/Resource.h"
 #include "ui/Bitmaps.h"
 #include "ui/Colours.h"
+#include "ui/LinkBridge.h"
 #include "windows/AlarmStatus.h"
 
 namespace {
@@ -52,6 +53,12 @@ CAlarm640Dlg::CAlarm640Dlg(QWidget* parent) : CDialog(IDD_ALARM_STATUS, parent) 
     // left to the framework's own OK handling: it ends the run.
 }
 
+CAlarm640Dlg::~CAlarm640Dlg() {
+    if (link != nullptr) {
+        link->AbandonAndWait();  // no query of this window outlives it
+    }
+}
+
 bool CAlarm640Dlg::OnInitDialog() {
     CDialog::OnInitDialog();
     referenceLoaded = 0;
@@ -68,7 +75,7 @@ bool CAlarm640Dlg::OnInitDialog() {
 }
 
 void CAlarm640Dlg::OnTimer(int id) {
-    if (id == ID_TIMER_ALARM_STATUS) {
+    if (id == ID_TIMER_ALARM_STATUS && pending_ == 0) {
         if (!referenceLoaded) {
             ReadAlarmReference();
         }
@@ -93,17 +100,23 @@ void CAlarm640Dlg::ShowCommError() {
 }
 
 void CAlarm640Dlg::ReadAlarmReference() {
-    if (!mainWindow) {
+    if (link == nullptr) {
         ShowCommError();
         return;
     }
-    ModuleData640 data;
-    {
-        CDevice640 device(mainWindow->port(), mainWindow->online, this);
-        if (device.ReadAll(data) != kLinkOk) {
-            ShowCommError();
-            return;
-        }
+    ++pending_;
+    link->Run([this](CSerialPort& port, const int& online) {
+        ModuleData640 data;
+        const bool ok = CDevice640(port, online).ReadAll(data) == kLinkOk;
+        ui::OnWindowThread(this, [this, ok, data] { ShowReference(ok, data); });
+    });
+}
+
+void CAlarm640Dlg::ShowReference(bool ok, const ModuleData640& data) {
+    --pending_;
+    if (!ok) {
+        ShowCommError();
+        return;
     }
     SetDlgItemText(IDC_STATUS_FLOW_RATE, Text(FlowRateText(data.flowRate)));
     const struct {
@@ -141,40 +154,52 @@ void CAlarm640Dlg::RefreshAlarmStatus() {
     // Blue while the queries run. A failed query leaves it blue (and everything not yet
     // updated as it was) until a later refresh gets through.
     SetLamp(IDC_RETRIEVING_LAMP, IDB_LAMP_BLUE);
-    if (!mainWindow) {
+    if (link == nullptr) {
         ShowCommError();
         return;
     }
-    CDevice640 device(mainWindow->port(), mainWindow->online, this);
-    std::uint32_t status = 0;
-    if (device.ReadHighStatus(status) != kLinkOk) {
+    ++pending_;
+    link->Run([this](CSerialPort& port, const int& online) {
+        CDevice640 device(port, online);
+        StatusReading r;
+        if (device.ReadHighStatus(r.high) == kLinkOk) {
+            r.completed = 1;
+            if (device.ReadLowStatus(r.low) == kLinkOk) {
+                r.completed = 2;
+                if (device.ReadFlow(r.flow) == kLinkOk) {
+                    r.completed = 3;
+                }
+            }
+        }
+        ui::OnWindowThread(this, [this, r] { ShowStatus(r); });
+    });
+}
+
+void CAlarm640Dlg::ShowStatus(const StatusReading& r) {
+    --pending_;
+    if (r.completed >= 1) {
+        ShowAlarmStatus(true, r.high);
+    }
+    if (r.completed >= 2) {
+        ShowAlarmStatus(false, r.low);
+    }
+    if (r.completed < 3) {
         ShowCommError();
         return;
     }
-    ShowAlarmStatus(true, status);
-    if (device.ReadLowStatus(status) != kLinkOk) {
-        ShowCommError();
-        return;
-    }
-    ShowAlarmStatus(false, status);
-    double flow = 0;
-    if (device.ReadFlow(flow) != kLinkOk) {
-        ShowCommError();
-        return;
-    }
-    SetDlgItemText(IDC_STATUS_FLOW_RATE, Text(FlowRateText(flow)));
+    SetDlgItemText(IDC_STATUS_FLOW_RATE, Text(FlowRateText(r.flow)));
     SetLamp(IDC_RETRIEVING_LAMP, IDB_LAMP_GREY);
     SetLamp(IDC_COMM_ERROR_LAMP, IDB_LAMP_GREY);
 }
 
 void CAlarm640Dlg::OnCtlColor() {
-    if (!mainWindow) {
+    if (colours == nullptr) {
         return;
     }
     // White text on the main window's green for the window and every control, the value boxes
     // included; only the flow rate box is black on the main window's white.
-    ui::SetWindowColours(this, mainWindow->backgroundColour(), QColor(Qt::white));
+    ui::SetWindowColours(this, colours->background, QColor(Qt::white));
     if (QWidget* flow = item(IDC_STATUS_FLOW_RATE)) {
-        ui::SetDisplayColours(flow, mainWindow->displayColour(), QColor(Qt::black));
+        ui::SetDisplayColours(flow, colours->display, QColor(Qt::black));
     }
 }

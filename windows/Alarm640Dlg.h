@@ -5,17 +5,22 @@
 //
 // The main window runs it with its `busy` flag set, so the main window's own poll keeps off
 // the line while this window talks to the module:
-//   busy = 1; CAlarm640Dlg dlg; dlg.mainWindow = this; dlg.DoModal(); busy = 0;
+//   busy = 1; CAlarm640Dlg dlg; dlg.link = &link_; dlg.colours = &palette_; dlg.DoModal();
+//   busy = 0;
 //
 // Each tick (timer 288, 1000 ms) first retries the settings read while none has succeeded,
-// then refreshes the status. A failed query lights the Comm Error lamp and ends that step;
-// the next tick tries again. No message box ever comes from this window.
+// then refreshes the status. The queries run on the link's thread; the window shows what
+// comes back. A tick while the last one's queries are still on the line asks nothing. A
+// failed query lights the Comm Error lamp and ends that step; the next tick tries again. No
+// message box ever comes from this window.
 
 #include <cstdint>
 
+#include "protocol/ModuleData.h"
+#include "ui/Colours.h"
 #include "ui/Dialog.h"
 
-class CFernwellDlg;
+class CLink;
 
 class CAlarm640Dlg : public CDialog {
     Q_OBJECT
@@ -23,17 +28,23 @@ class CAlarm640Dlg : public CDialog {
 public:
     explicit CAlarm640Dlg(QWidget* parent = nullptr);
 
-    // The main window, not owned: its port and online flag for the queries, its two colours.
-    // Set by the main window before the run. Without it every query counts as failed and the
-    // window keeps the system's colours.
-    CFernwellDlg* mainWindow = nullptr;
+    ~CAlarm640Dlg() override;
+
+    // The link to the module and the main window's colours, not owned; set by the main
+    // window before the run. Without a link every query counts as failed; without a palette
+    // the window keeps the system's colours.
+    CLink* link = nullptr;
+    const ui::Palette* colours = nullptr;
     // 1 once the alarm settings have been read; until then every tick tries again.
     int referenceLoaded = 0;
 
     // The settings read ("v"): flow rate, the Enabled lamps and the ten reference boxes.
+    // Asked of the link; shown when the dump arrives.
     void ReadAlarmReference();
     // The status refresh: "h", "l", "f" in that order, stopping at the first failure.
     void RefreshAlarmStatus();
+    // Queries asked of the link whose answers have not been shown yet.
+    int pendingReads() const { return pending_; }
 
     // What a successfully read status word of the high (`high`) or low alarm shows: its three
     // status lamps and two delay boxes. Part of RefreshAlarmStatus; public for the lamp
@@ -49,6 +60,16 @@ protected:
     void OnCtlColor() override;
 
 private:
+    struct StatusReading {
+        int completed = 0;  // "h", "l", "f" that succeeded, in order
+        std::uint32_t high = 0;
+        std::uint32_t low = 0;
+        double flow = 0;
+    };
+    void ShowReference(bool ok, const ModuleData640& data);
+    void ShowStatus(const StatusReading& reading);
     void SetLamp(int control, int bitmap);
     void ShowCommError();
+
+    int pending_ = 0;
 };

@@ -97,7 +97,14 @@ public:
                 poll->stop();
             }
         }
+        Settle();
         return *dlg_;
+    }
+    // Lets the window's thread run until what the window asked of the link (an open, a poll)
+    // is done and its results are shown.
+    void Settle() {
+        EXPECT_TRUE(
+            guitest::WaitUntil([this] { return dlg_->link().Idle() && !dlg_->pollRunning(); }));
     }
     CFernwellDlg& dlg() { return *dlg_; }
     // Ends the main window (as closing the program does); Start() builds a new one.
@@ -110,11 +117,21 @@ public:
         return taken;
     }
 
-    // "Poll Now".
-    void PollNow() { dlg_->onCommand(IDC_POLL_NOW); }
+    // "Poll Now", and its reading shown.
+    void PollNow() {
+        dlg_->onCommand(IDC_POLL_NOW);
+        Settle();
+    }
+    // A menu command, and what it asked of the link done.
+    void Command(int id) {
+        dlg_->onCommand(id);
+        Settle();
+    }
     // Sends one setting command ("u=0251\r") to the module as an upload does.
     void SendToModule(const std::string& command) {
-        CDevice612(dlg_->port(), dlg_->online).SendCommand(command);
+        dlg_->link().Call([&command](CSerialPort& port, const int& online) {
+            CDevice612(port, online).SendCommand(command);
+        });
     }
     int Lamp(int id) const { return ui::BitmapOf(dlg_->itemAs<QLabel>(id)); }
 

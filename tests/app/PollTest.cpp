@@ -61,6 +61,7 @@ TEST(Poll, ShowsRateUnitAndLampsOfEitherModel) {
         CFernwellDlg& dlg = rig.Start();
         if (std::string(r.model) == "640") {
             dlg.menuItem(ID_DEVICE_642)->trigger();
+            rig.Settle();
         }
         dlg.SetDlgItemText(IDC_FLOW_UNITS, "before");
         rig.PollNow();
@@ -96,6 +97,7 @@ TEST(Poll, LampsFollowBits15To8OfTheStatusWords) {
         rig.AddSim(1, {"--model", "640", "--high-status", Hex(r.high), "--low-status", Hex(r.low)});
         CFernwellDlg& dlg = rig.Start();
         dlg.menuItem(ID_DEVICE_642)->trigger();
+        rig.Settle();
         rig.PollNow();
         EXPECT_EQ(dlg.statusText(0), "Idle");
         EXPECT_EQ(rig.Lamp(IDC_HIGH_ALARM_LAMP), r.highLamp);
@@ -135,6 +137,7 @@ TEST(Poll, UnitLabelFollowsTheSensorCode) {
         rig.AddSim(1, {"--model", m.name});
         CFernwellDlg& dlg = rig.Start();
         dlg.menuItem(m.command)->trigger();
+        rig.Settle();
         for (size_t i = 0; i < m.count; ++i) {
             const Row& r = m.rows[i];
             char command[16];
@@ -157,12 +160,14 @@ TEST(Poll, OfflinePollShowsRetrievingThenCommErrorAndKeepsTheDisplay) {
         MainWindowRig rig;  // no port at all
         CFernwellDlg& dlg = rig.Start();
         dlg.menuItem(command)->trigger();
+        rig.Settle();
         rig.TakeBoxes();
         ASSERT_EQ(dlg.online, 0);
         QTest::qWait(20);  // settle the first paint
         PaintedTexts pane0(dlg.statusBar().pane(0));
         for (int tick = 0; tick < 2; ++tick) {
             dlg.OnTimer(ID_TIMER_POLL);
+            rig.Settle();
             EXPECT_EQ(dlg.statusText(0), "Comm Error");
             QTest::qWait(20);
         }
@@ -189,6 +194,7 @@ TEST(Poll, FailedStatusQueryKeepsWhatWasShown) {
                        "0", "--hangup-after", r.answered});
         CFernwellDlg& dlg = rig.Start();
         dlg.menuItem(ID_DEVICE_642)->trigger();
+        rig.Settle();
         // As an earlier poll left them.
         ui::SetBitmap(dlg.itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_RED);
         ui::SetBitmap(dlg.itemAs<QLabel>(IDC_LOW_ALARM_LAMP), IDB_LAMP_RED);
@@ -227,6 +233,7 @@ TEST(Poll, TickSendsNothingWhileBusyOrForOtherTimers) {
         ASSERT_EQ(dlg.online, 1);
         dlg.busy = r.busy;
         dlg.OnTimer(r.timerId);
+        rig.Settle();
         EXPECT_EQ(module.ReadMaster(16, 100), r.sent);
         // A poll nobody answers ends in "Comm Error"; no poll leaves "Idle".
         EXPECT_EQ(dlg.statusText(0), *r.sent ? "Comm Error" : "Idle");
@@ -262,6 +269,7 @@ TEST(Poll, AutoUpdateDrivesThePollTimerAndPollNowAlwaysPolls) {
     QTest::qWait(300);
     EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_RATE), "---");
     QTest::mouseClick(dlg.item(IDC_POLL_NOW), Qt::LeftButton);
+    rig.Settle();
     EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_RATE), "12.00");
     EXPECT_EQ(dlg.statusText(0), "Idle");
 

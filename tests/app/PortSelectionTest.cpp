@@ -47,6 +47,7 @@ void SetCommPort(CFernwellDlg& dlg, const std::function<void(CCommDialog*)>& act
         act(comm);
     });
     dlg.menuItem(ID_SET_COMM_PORT)->trigger();
+    EXPECT_TRUE(guitest::WaitUntil([&] { return dlg.link().Idle() && !dlg.pollRunning(); }));
 }
 
 void ChooseAndOk(CCommDialog* comm, const QString& entry) {
@@ -106,6 +107,7 @@ TEST(PortSelection, DeviceMenuSwitchesRateMenuAndAlarmControls) {
         // A lamp lit by an earlier poll goes grey on "642".
         ui::SetBitmap(dlg.itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_RED);
         dlg.menuItem(r.command)->trigger();
+        rig.Settle();
         EXPECT_EQ(dlg.statusText(1), r.online);
         ExpectModel(dlg, r.model);
         if (r.model == 640) {
@@ -145,6 +147,7 @@ TEST(PortSelection, MissingStoredPortFallsBackToTheFirstListedPort) {
 
         // Said again at every open while the stored port is missing.
         dlg.menuItem(ID_DEVICE_642)->trigger();
+        rig.Settle();
         boxes = rig.TakeBoxes();
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(dlg.statusText(1), QString("Online - COM%1: @ 4800bps").arg(r.first));
@@ -168,7 +171,7 @@ TEST(PortSelection, NoPortAtAllIsReportedOnceAndLeavesTheWindowOffline) {
     EXPECT_EQ(boxes[0].type, kExclamationOk);
     EXPECT_EQ(dlg.statusText(1), "Offline");
     EXPECT_EQ(dlg.online, 0);
-    EXPECT_FALSE(dlg.port().IsOpen());
+    EXPECT_FALSE(dlg.link().CurrentStatus().online);
     ExpectModel(dlg, 612);
 }
 

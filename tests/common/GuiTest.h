@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
@@ -36,6 +37,22 @@
 #include "ui/MessageBox.h"
 
 namespace guitest {
+
+// Lets the window's thread run (events, timers, results the link hands over) until `done`
+// holds, then once more so that what was posted just before is delivered too. False when
+// `timeoutMs` passed first.
+inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) {
+            return false;
+        }
+        QTest::qWait(5);
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
 
 inline bool ShowActive(QWidget* window) {
     window->show();

@@ -92,10 +92,12 @@ class Config640Test : public fwtest::ConfigDlgRig<CConfig640Dlg, 640, 4800> {
 protected:
     // Stores settings in the module with only the commands given, as another program would.
     void Store(const Strings& commands) {
-        CDevice640 device(main->port(), main->online);
-        for (const std::string& c : commands) {
-            device.SendCommand(c);
-        }
+        OnLink([&commands](CSerialPort& port, const int& online) {
+            CDevice640 device(port, online);
+            for (const std::string& c : commands) {
+                device.SendCommand(c);
+            }
+        });
         sim->WaitSettings(commands.size());
     }
 
@@ -173,7 +175,8 @@ TEST_F(Config640Test, OpeningWithoutAModuleShowsTheDefaultsAndOneCommError) {
 TEST_F(Config640Test, OkEndsTheModalRunAndSendsNothing) {
     StartMain(Strings{});
     CConfig640Dlg modal;
-    modal.mainWindow = main.get();
+    modal.link = &main->link();
+    modal.colours = &main->colours();
     guitest::NextModal pressOk([&](QWidget*) {
         EXPECT_EQ(modal.GetDlgItemText(IDC_HIGH_SET_POINT), "120");
         modal.itemAs<QPushButton>(IDOK)->click();

@@ -69,22 +69,31 @@ protected:
         main->KillTimer(ID_TIMER_POLL);
         main->busy = 1;
         main->model = kModel;
-        main->port().Close();
-        main->online = 0;
+        main->link().Close();
         if (sim) {
-            ASSERT_EQ(main->port().Open(1, kBaud, 'N', 8, 1), 0) << main->port().LastErrorText();
-            main->online = 1;
+            std::string error;
+            ASSERT_EQ(main->link().OpenNow(1, kBaud, &error), 0) << error;
         }
+        Settle();
     }
     // Opens the dialog; returns the boxes its first read showed.
     std::vector<guitest::RecordedBox> Open() {
         guitest::MessageBoxRecorder boxes;
         dlg = std::make_unique<Dialog>();
-        dlg->mainWindow = main.get();
+        dlg->link = &main->link();
+        dlg->colours = &main->colours();
         EXPECT_TRUE(dlg->Create(main.get()));
         EXPECT_TRUE(guitest::ShowActive(dlg.get()));
+        Settle();
         return boxes.boxes;
     }
+    // Lets the window's thread run until the link is idle and every result has been taken.
+    void Settle() {
+        EXPECT_TRUE(guitest::WaitUntil(
+            [this] { return main->link().Idle() && (!dlg || dlg->pendingExchanges() == 0); }));
+    }
+    // Runs `task` on the link as an exchange of the test's own.
+    void OnLink(const CLink::Task& task) { main->link().Call(task); }
 
     QString Text(int id) const { return dlg->GetDlgItemText(id); }
     QComboBox* List(int id) const { return dlg->template itemAs<QComboBox>(id); }
@@ -94,7 +103,11 @@ protected:
         List(id)->setCurrentIndex(index);
         emit List(id)->activated(index);
     }
-    void Click(int id) { dlg->template itemAs<QAbstractButton>(id)->click(); }
+    // A click, and the exchanges it started done.
+    void Click(int id) {
+        dlg->template itemAs<QAbstractButton>(id)->click();
+        Settle();
+    }
     QLineEdit* Edit(int id) const { return dlg->template itemAs<QLineEdit>(id); }
 
     // Each key row on the shown dialog, the edit focused with the text and selection given.

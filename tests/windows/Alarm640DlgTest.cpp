@@ -189,7 +189,18 @@ private:
 // The window with the timer handler reachable: tests tick it themselves.
 class AlarmWindow : public CAlarm640Dlg {
 public:
-    void Tick() { OnTimer(ID_TIMER_ALARM_STATUS); }
+    void Tick() {
+        OnTimer(ID_TIMER_ALARM_STATUS);
+        WaitAnswers();
+    }
+    // The status refresh, waiting for its answers.
+    void Refresh() {
+        RefreshAlarmStatus();
+        WaitAnswers();
+    }
+    void WaitAnswers() {
+        EXPECT_TRUE(guitest::WaitUntil([this] { return pendingReads() == 0; }));
+    }
     int Lamp(int id) const { return ui::BitmapOf(itemAs<QLabel>(id)); }
     std::string Text(int id) const { return GetDlgItemText(id).toStdString(); }
     // The status lamps and delay boxes of the high or low half, as the view has them.
@@ -211,17 +222,19 @@ protected:
         main.model = 640;
         main.busy = 1;  // as the Alarm Status command has it
     }
-    void TearDown() override { main.port().Close(); }
+    void TearDown() override { main.link().Close(); }
     void OpenPort() {
-        ASSERT_EQ(main.port().Open(kCom, 4800, 'N', 8, 1), 0) << main.port().LastErrorText();
-        main.online = 1;
+        std::string error;
+        ASSERT_EQ(main.link().OpenNow(kCom, 4800, &error), 0) << error;
     }
     // Creates and shows `w` as the main window's Alarm Status command would (initialisation
     // included) and stops its timer, so only the test's ticks talk to the module.
     void Open(AlarmWindow& w) {
-        w.mainWindow = &main;
+        w.link = &main.link();
+        w.colours = &main.colours();
         ASSERT_TRUE(w.Create());
         w.KillTimer(ID_TIMER_ALARM_STATUS);
+        w.WaitAnswers();
         w.show();
     }
     std::unique_ptr<fwtest::SimProcess> StartSim(std::vector<std::string> args) {
@@ -242,8 +255,10 @@ TEST_F(AlarmWindowTest, TemplateAndFirstSettingsRead) {
     auto sim = StartSim({});
     OpenPort();
     AlarmWindow w;
-    w.mainWindow = &main;
+    w.link = &main.link();
+    w.colours = &main.colours();
     ASSERT_TRUE(w.Create());
+    w.WaitAnswers();
     EXPECT_EQ(w.windowTitle(), "Alarm Status");
     EXPECT_EQ(w.size(), w.MapDialogRect(QRect(0, 0, 303, 220)).size());
     EXPECT_EQ(w.GetDlgItemText(IDOK), "E&xit");
@@ -315,7 +330,7 @@ TEST_F(AlarmWindowTest, StatusWordsFromTheModule) {
         OpenPort();
         AlarmWindow w;
         Open(w);
-        w.RefreshAlarmStatus();
+        w.Refresh();
         EXPECT_EQ(w.Half(true), r.highView);
         EXPECT_EQ(w.Half(false), r.lowView);
         EXPECT_EQ(w.Lamp(1072), kGrey);
@@ -327,13 +342,17 @@ TEST_F(AlarmWindowTest, StatusWordsFromTheModule) {
 TEST_F(AlarmWindowTest, AlarmModesAndSettingsFromTheModule) {
     auto sim = StartSim({});
     OpenPort();
-    CDevice640 module(main.port(), main.online);
-    for (const std::string& c :
-         {NumberCommand('e', 150.4), NumberCommand('g', 99.7), NumberCommand('j', 3.2),
+    auto send = [this](const std::vector<std::string>& commands) {
+        main.link().Call([&commands](CSerialPort& port, const int& online) {
+            CDevice640 module(port, online);
+            for (const std::string& c : commands) {
+                module.SendCommand(c);
+            }
+        });
+    };
+    send({NumberCommand('e', 150.4), NumberCommand('g', 99.7), NumberCommand('j', 3.2),
           NumberCommand('d', 12.5), DecimalCodeCommand('$', 7), DecimalCodeCommand('#', 0),
-          DecimalCodeCommand('%', 12), DecimalCodeCommand('&', 3)}) {
-        module.SendCommand(c);
-    }
+          DecimalCodeCommand('%', 12), DecimalCodeCommand('&', 3)});
     struct Row {
         int high, low;
         int highLamp, lowLamp;
@@ -346,8 +365,7 @@ TEST_F(AlarmWindowTest, AlarmModesAndSettingsFromTheModule) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.high << "/" << r.low);
-        module.SendCommand(DecimalCodeCommand('p', r.high));
-        module.SendCommand(DecimalCodeCommand('q', r.low));
+        send({DecimalCodeCommand('p', r.high), DecimalCodeCommand('q', r.low)});
         AlarmWindow w;
         Open(w);
         EXPECT_EQ(w.Lamp(1070), r.highLamp);
@@ -438,7 +456,7 @@ TEST_F(ScriptedAlarmWindowTest, FailedQueryEndsTheRefresh) {
         module.Set(script);
         AlarmWindow w;
         Open(w);
-        w.RefreshAlarmStatus();
+        w.Refresh();
         module.TakeQueries();
 
         ScriptedModule::Script next = script;
@@ -447,7 +465,7 @@ TEST_F(ScriptedAlarmWindowTest, FailedQueryEndsTheRefresh) {
         next.garbled = r.garbled;
         next.silent = r.silent;
         module.Set(next);
-        w.RefreshAlarmStatus();
+        w.Refresh();
         EXPECT_EQ(module.TakeQueries(), r.queries);
         EXPECT_EQ(w.Half(true), r.highShown ? after : before);
         EXPECT_EQ(w.Half(false), r.lowShown ? after : before);
@@ -457,7 +475,7 @@ TEST_F(ScriptedAlarmWindowTest, FailedQueryEndsTheRefresh) {
 
         next.garbled = next.silent = 0;
         module.Set(next);
-        w.RefreshAlarmStatus();
+        w.Refresh();
         EXPECT_EQ(w.Half(true), after);
         EXPECT_EQ(w.Lamp(1072), kGrey);
         EXPECT_EQ(w.Lamp(1073), kGrey);
@@ -469,7 +487,8 @@ TEST_F(AlarmWindowTest, ModalRunRefreshesEverySecondUntilExit) {
     auto sim = StartSim({"--high-status", "05000101", "--low-status", "28000001"});
     OpenPort();
     CAlarm640Dlg dlg;
-    dlg.mainWindow = &main;
+    dlg.link = &main.link();
+    dlg.colours = &main.colours();
     guitest::NextModal exit([&](QWidget*) {
         auto lamp = [&](int id) { return ui::BitmapOf(dlg.itemAs<QLabel>(id)); };
         EXPECT_TRUE(QTest::qWaitFor([&] { return lamp(1054) == kOrange; }, 4000));
