@@ -284,7 +284,9 @@ bool Update(const std::string& path, Edit change) {
         return false;
     }
     SettingsFile file = Load(path);
-    if (file.state == SettingsFile::State::kRefused) {
+    // A file its owner made read-only stays as it is, as it did when it was written in place.
+    if (file.state == SettingsFile::State::kRefused ||
+        (file.state == SettingsFile::State::kRead && ::access(path.c_str(), W_OK) != 0)) {
         return false;
     }
     const std::string before = file.document.Text();

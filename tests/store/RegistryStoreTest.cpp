@@ -454,20 +454,29 @@ TEST_F(RegistryStoreTest, AFailedWriteLeavesTheFileAsItWas) {
     EXPECT_EQ(store.ReadInt("CommPort", kDefault), 3);
 }
 
-// Without rights to the directory (root has them always) the write fails: the temporary file and
-// the lock cannot be made there.
-TEST_F(RegistryStoreTest, ReadOnlyDirectoryFailsTheWrite) {
+// Without the right to write the file, or to make files in its directory (root has both always),
+// the write fails and the file stays as it was.
+TEST_F(RegistryStoreTest, ReadOnlyFileOrDirectoryFailsTheWrite) {
     if (geteuid() == 0) {
-        GTEST_SKIP() << "root writes into directories regardless of their permissions";
+        GTEST_SKIP() << "root writes regardless of permissions";
     }
-    WriteFile(file_, "junk\n[Software]\nFernwell\\CommPort=dword:00000002\n");
-    const QString dir = QFileInfo(file_).absolutePath();
-    QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
-    CRegistryStore store;
-    ASSERT_EQ(store.SetKey(kPath, 0), 1);
-    EXPECT_EQ(store.WriteInt("CommPort", 3), 0);
-    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(store.ReadInt("CommPort", kDefault), 2);
+    const std::string path = file_.toStdString(),
+                      dir = QFileInfo(file_).absolutePath().toStdString();
+    const struct {
+        const char* what;
+        std::string target;
+        mode_t mode;
+    } rows[] = {{"a read-only file", path, 0444}, {"a read-only directory", dir, 0500}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        WriteFile(file_, "junk\n[Software]\nFernwell\\CommPort=dword:00000002\n");
+        ASSERT_EQ(chmod(row.target.c_str(), row.mode), 0);
+        CRegistryStore store;
+        ASSERT_EQ(store.SetKey(kPath, 0), 1);
+        EXPECT_EQ(store.WriteInt("CommPort", 3), 0);
+        EXPECT_EQ(store.ReadInt("CommPort", kDefault), 2);
+        ASSERT_EQ(chmod(row.target.c_str(), row.target == path ? 0600 : 0700), 0);
+    }
 }
 
 // Two instances writing at the same time: each change is made under the lock on what the other
