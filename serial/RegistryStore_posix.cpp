@@ -145,10 +145,17 @@ SettingsFile Load(const std::string& path) {
         static_cast<std::uintmax_t>(file.info.st_size) > kMaxFileSize) {
         return file;
     }
-    // Read one byte past the limit, so a file that grew meanwhile is refused as well.
-    std::string text(kMaxFileSize + 1, '\0');
+    // Read to the end, which may lie past the size seen if the file grows meanwhile, but never
+    // more than a byte past the limit: a file that grew beyond it is refused as well.
+    std::string text(static_cast<std::size_t>(file.info.st_size) + 1, '\0');
     std::size_t size = 0;
-    while (size < text.size()) {
+    for (;;) {
+        if (size == text.size()) {
+            if (size > kMaxFileSize) {
+                break;
+            }
+            text.resize(std::min(2 * size, kMaxFileSize + 1));
+        }
         const ssize_t n = ::read(fd.get(), text.data() + size, text.size() - size);
         if (n < 0 && errno == EINTR) {
             continue;
