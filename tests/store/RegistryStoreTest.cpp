@@ -295,17 +295,17 @@ TEST_F(RegistryStoreTest, ReadsFilesInTheirNotation) {
 }
 
 // A line that cannot be read is kept as it is and ends where the line ends: the keys after it
-// read, and a write changes only the line of its own value.
+// read, and a write changes only the line of its own value or adds one.
 TEST_F(RegistryStoreTest, UnreadableLinesAreKeptAndSwallowNothing) {
     const QByteArray junk[] = {
         "this is not an ini line",
         QByteArray("\x01\x02\xff\xfe\x00\x7f\n\x00\x00", 9),
         "[Unclosed section",
-        "=\n[[[\n]]]\n===",
+        "[[[\n]]]\n===",
         "Fernwell\\CommPort",
-        "x=\"unterminated",        // a quote would run on over the line ends
-        "x=\"unterminated\r\n\"",  // even to a quote further down
-        "x=continued\\",           // as would a last backslash
+        "x=\"unterminated",      // a quote would run on over the line ends
+        "x=\"unterminated\n\"",  // even to a quote further down
+        "x=continued\\",         // as would a last backslash
         "[Sec\"tion]",
     };
     for (const QByteArray& bad : junk) {
@@ -320,10 +320,13 @@ TEST_F(RegistryStoreTest, UnreadableLinesAreKeptAndSwallowNothing) {
         EXPECT_EQ(other.SetKey("Other", 0), 1);
         EXPECT_EQ(other.ReadInt("Keep", kDefault), 7);
         EXPECT_EQ(store.WriteInt("CommPort", 4), 1);
+        EXPECT_EQ(store.WriteInt("Baud", 5), 1);  // a new value
         EXPECT_EQ(store.ReadInt("CommPort", kDefault), 4);
+        EXPECT_EQ(store.ReadInt("Baud", kDefault), 5);
         EXPECT_EQ(other.ReadInt("Keep", kDefault), 7);
         QByteArray after = before;
-        after.replace("CommPort=dword:00000002", "CommPort=\"hex:04,00,00,00\"");
+        after.replace("CommPort=dword:00000002",
+                      "CommPort=\"hex:04,00,00,00\"\nFernwell\\Baud=\"hex:05,00,00,00\"");
         EXPECT_EQ(ReadFile(file_), after);
     }
 }
