@@ -82,8 +82,9 @@ public:
     // The path last taken by SetKey; empty at first and after SetKey("").
     const std::string& KeyPath() const { return keyPath_; }
     // When 0, SetKey and WriteInt force the key to disk before closing it (RegFlushKey; off
-    // Windows a sync of the settings directory, so the file's replacement is durable). When
-    // non-zero, the default the program keeps, the system does that in its own time.
+    // Windows a sync of the settings directory, which every replacement of the file makes
+    // anyway). When non-zero, the default the program keeps, the system does that in its own
+    // time.
     std::int32_t LazyWrite() const { return lazyWrite_; }
     void SetLazyWrite(std::int32_t lazyWrite) { lazyWrite_ = lazyWrite; }
 

@@ -2,6 +2,10 @@
 // runs in a fresh temporary configuration directory.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,7 +15,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +64,23 @@ void WriteFile(const QString& path, const QByteArray& text) {
     ASSERT_EQ(file.write(text), text.size());
 }
 
+// Runs `body` in a child process and returns its result (-1 when the child died).
+int InChild(const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(body());
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)
+               ? WEXITSTATUS(status)
+               : -1;
+}
+
+// A character device like /dev/null (1,3) at `path`; only root may make one.
+bool MakeNullDevice(const std::string& path) {
+    return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+}
+
 class RegistryStoreTest : public ::testing::Test {
 protected:
     QTemporaryDir dir_;
@@ -70,12 +94,20 @@ TEST_F(RegistryStoreTest, FirstStartCreatesTheKeyAndThePortDefaultsToOne) {
     EXPECT_EQ(store.KeyPath(), kPath);
     EXPECT_EQ(store.ValueExists("CommPort"), 0);
     EXPECT_EQ(store.ReadInt("CommPort", 1), 1);
+    EXPECT_EQ(ReadFile(file_), "[Software]\nFernwell\\%40key=\n");
+    struct stat info {};
+    ASSERT_EQ(stat(file_.toLocal8Bit().constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
 
     // The key persists with no value in it: a later start opens it without creating.
     CRegistryStore later;
     EXPECT_EQ(later.SetKey(kPath, 0), 1);
     EXPECT_EQ(later.LastError(), CRegistryStore::kErrorNone);
     EXPECT_EQ(later.ValueExists("CommPort"), 0);
+    // Byte for byte what the program wrote when it used QSettings.
+    ASSERT_EQ(later.WriteInt("CommPort", 3), 1);
+    EXPECT_EQ(ReadFile(file_),
+              "[Software]\nFernwell\\%40key=\nFernwell\\CommPort=\"hex:03,00,00,00\"\n");
 }
 
 TEST_F(RegistryStoreTest, WritesFourByteBinaryLittleEndian) {
@@ -108,7 +140,10 @@ TEST_F(RegistryStoreTest, ReadsStoredNotations) {
         int expected;
     } rows[] = {
         {R"("hex:03,00,00,00")", 3},
-        {"hex:03,00,00,00", 3},  // unquoted: QSettings hands back a list of strings
+        {"hex:03,00,00,00", 3},  // unquoted: a list, joined again
+        {R"(hex:03, "00" ,00,00 ; comment)", 3},
+        {R"("\x68\x65x:0\x33")", 3},  // escapes
+        {"@ByteArray(hex:03)", 3},
         {"hex:03, 00, 00, 00", 3},
         {"dword:00000003", 3},
         {"dword:ffffffff", -1},
@@ -119,6 +154,7 @@ TEST_F(RegistryStoreTest, ReadsStoredNotations) {
         {"dword:100000000", kDefault},
         {R"("hex:03,0g,00,00")", kDefault},
         {R"("text")", kDefault},
+        {R"("hex:03;00")", kDefault},
     };
     QByteArray text = "[Software]\n";
     for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -217,94 +253,268 @@ TEST_F(RegistryStoreTest, UnusualValueNamesStayApart) {
     }
 }
 
-TEST_F(RegistryStoreTest, CorruptFileKeepsItsReadableKeysThroughAWrite) {
+// Files as the program wrote them with QSettings, and as hands may have edited them.
+TEST_F(RegistryStoreTest, ReadsFilesInTheirNotation) {
     const struct {
-        QByteArray junk;  // put before, between and after the two sections
-        int keep;         // what [Other] Keep reads, before the write and after it
+        const char* text;
+        const char* path;
+        const char* name;
+        int expected;
     } rows[] = {
-        {"this is not an ini line", 7},
-        {QByteArray("\x01\x02\xff\xfe\x00\x7f\n\x00\x00", 9), 7},
-        {"[Unclosed section", 7},
-        {"=\n[[[\n]]]\n===", 7},
-        {"Fernwell\\CommPort", 7},
-        // A quoted value runs on over line ends up to its closing quote, so the first
-        // section becomes part of a value: unreadable before the write, and after it.
-        {"x=\"unterminated", kDefault},
+        {"[Software]\nFernwell\\%40key=\nFernwell\\CommPort=\"hex:03,00,00,00\"\n",
+         "Software\\Fernwell", "CommPort", 3},
+        {"[Software]\r\nFernwell\\CommPort=dword:00000004\r\n", "Software\\Fernwell", "CommPort",
+         4},
+        {"\xEF\xBB\xBF[Software]\nFernwell\\CommPort=dword:00000005", "Software\\Fernwell",
+         "CommPort", 5},
+        {"[Software\\Fernwell]\nCommPort=dword:00000006\n", "Software\\Fernwell", "CommPort", 6},
+        {"  [ Software ] x\n ; note\n\tFernwell\\CommPort = dword:00000007 ;x\n",
+         "Software\\Fernwell", "CommPort", 7},
+        {"CommPort=dword:00000008\n[General]\nOther=dword:00000001\n", "", "CommPort", 8},
+        {"[general]\nCommPort=dword:00000009\n", "", "CommPort", 9},
+        {"[%General]\nCommPort=dword:0000000a\n", "General", "CommPort", 10},
+        {"[Software]\nFernwell\\Gr%FC%DFe=dword:0000000b\n", "Software\\Fernwell", "GRÜßE", 11},
+        {"[Software]\nFernwell\\%U20AC%UD83D%UDE00=dword:0000000c\n", "Software\\Fernwell", "€😀",
+         12},
+        {"[Software]\nFernwell\\a%252Fb=dword:0000000d\n", "Software\\Fernwell", "a/b", 13},
+        {"[Software]\nFernwell\\%2540key=dword:0000000e\n", "Software\\Fernwell", "@key", 14},
+        {"[Software]\nFernwell\\%40=dword:0000000f\n", "Software\\Fernwell", "", 15},
+        // The last of two counts; names differing in case are two values, the exact one wins.
+        {"[Software]\nFernwell\\CommPort=dword:1\nFernwell\\CommPort=dword:11\n",
+         "Software\\Fernwell", "CommPort", 17},
+        {"[Software]\nFernwell\\commport=dword:1\nFernwell\\CommPort=dword:12\n",
+         "Software\\Fernwell", "CommPort", 18},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.junk.toStdString());
-        QTemporaryDir home;
-        ScopedEnv xdg("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-        WriteFile(SettingsFile(home.path()),
-                  row.junk + "\n[Other]\nKeep=dword:00000007\n" + row.junk +
-                      "\n[Software]\nFernwell\\CommPort=dword:00000002\n" + row.junk + "\n");
+        SCOPED_TRACE(row.text);
+        WriteFile(file_, row.text);
+        CRegistryStore store;
+        ASSERT_EQ(store.SetKey(row.path, 0), 1);
+        EXPECT_EQ(store.ReadInt(row.name, kDefault), row.expected);
+    }
+}
+
+// A line that cannot be read is kept as it is and ends where the line ends: the keys after it
+// read, and a write changes only the line of its own value or adds one.
+TEST_F(RegistryStoreTest, UnreadableLinesAreKeptAndSwallowNothing) {
+    const QByteArray junk[] = {
+        "this is not an ini line",
+        QByteArray("\x01\x02\xff\xfe\x00\x7f\n\x00\x00", 9),
+        "[Unclosed section",
+        "[[[\n]]]\n===",
+        "Fernwell\\CommPort",
+        "x=\"unterminated",      // a quote would run on over the line ends
+        "x=\"unterminated\n\"",  // even to a quote further down
+        "x=continued\\",         // as would a last backslash
+        "[Sec\"tion]",
+    };
+    for (const QByteArray& bad : junk) {
+        SCOPED_TRACE(bad.toStdString());
+        const QByteArray before = bad + "\n[Other]\nKeep=dword:00000007\n" + bad +
+                                  "\n[Software]\nFernwell\\CommPort=dword:00000002\n" + bad + "\n";
+        WriteFile(file_, before);
         CRegistryStore other;
-        other.SetKey("Other", 0);
-        EXPECT_EQ(other.ReadInt("Keep", kDefault), row.keep);
         CRegistryStore store;
         ASSERT_EQ(store.SetKey(kPath, 0), 1);
         EXPECT_EQ(store.ReadInt("CommPort", kDefault), 2);
+        EXPECT_EQ(other.SetKey("Other", 0), 1);
+        EXPECT_EQ(other.ReadInt("Keep", kDefault), 7);
         EXPECT_EQ(store.WriteInt("CommPort", 4), 1);
+        EXPECT_EQ(store.WriteInt("Baud", 5), 1);  // a new value
         EXPECT_EQ(store.ReadInt("CommPort", kDefault), 4);
-        EXPECT_EQ(other.ReadInt("Keep", kDefault), row.keep);
+        EXPECT_EQ(store.ReadInt("Baud", kDefault), 5);
+        EXPECT_EQ(other.ReadInt("Keep", kDefault), 7);
+        QByteArray after = before;
+        after.replace("CommPort=dword:00000002",
+                      "CommPort=\"hex:04,00,00,00\"\nFernwell\\Baud=\"hex:05,00,00,00\"");
+        EXPECT_EQ(ReadFile(file_), after);
     }
 }
 
-TEST_F(RegistryStoreTest, UnreadableFileHoldsNoKeyAndIsNotReplaced) {
-    ASSERT_TRUE(QDir().mkpath(file_));  // a directory where the file should be
-    CRegistryStore store;
-    EXPECT_EQ(store.SetKey(kPath, 0), 0);
-    EXPECT_EQ(store.LastError(), CRegistryStore::kErrorAccessDenied);
-    EXPECT_EQ(store.SetKey(kPath, 1), 0);
-    EXPECT_EQ(store.WriteInt("CommPort", 3), 0);  // on the root: the path is still empty
-    EXPECT_EQ(store.ValueExists("CommPort"), 0);
-    EXPECT_EQ(store.ReadInt("CommPort", kDefault), kDefault);
-    EXPECT_TRUE(QFileInfo(file_).isDir());
-    // The other roots have files of their own and still work.
-    ASSERT_EQ(store.SetRootKey(HKEY_USERS), 1);
-    EXPECT_EQ(store.SetKey(kPath, 1), 1);
+// Only a regular file of at most 1 MiB is a settings file. Anything else at its place holds no
+// key, is never written, and whatever it leads to stays as it was; nothing waits on a FIFO. A
+// write that would make the file larger than that fails.
+TEST_F(RegistryStoreTest, OnlyARegularFileIsReadOrWritten) {
+    const QByteArray valid = "[Software]\nFernwell\\CommPort=dword:00000002\n";
+    QString file;  // set for each row, in a directory of its own
+    std::string path, target;
+    const auto padded = [&](qsizetype size) {
+        return valid + QByteArray(size - valid.size() - 1, ';') + "\n";
+    };
+    const struct {
+        const char* what;
+        std::function<bool()> make;  // false: cannot be made here
+        bool reads;                  // a 1 MiB file reads, but cannot grow
+    } rows[] = {
+        {"a directory", [&] { return QDir().mkpath(file); }, false},
+        {"a link to a regular file",
+         [&] {
+             WriteFile(QString::fromStdString(target), valid);
+             return symlink(target.c_str(), path.c_str()) == 0;
+         },
+         false},
+        {"a link to a character device",
+         [&] { return MakeNullDevice(target) && symlink(target.c_str(), path.c_str()) == 0; },
+         false},
+        {"a character device", [&] { return MakeNullDevice(path); }, false},
+        {"a FIFO", [&] { return mkfifo(path.c_str(), 0600) == 0; }, false},
+        {"a dangling link", [&] { return symlink(target.c_str(), path.c_str()) == 0; }, false},
+        {"a file of 1 MiB and a byte",
+         [&] { return WriteFile(file, padded(1024 * 1024 + 1)), true; }, false},
+        {"a file of 1 MiB", [&] { return WriteFile(file, padded(1024 * 1024)), true; }, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        QTemporaryDir home;
+        ScopedEnv xdg("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        ASSERT_TRUE(QDir().mkpath(home.path() + "/fernwell"));
+        file = SettingsFile(home.path());
+        path = file.toStdString();
+        target = home.path().toStdString() + "/target";
+        if (!row.make()) {
+            ASSERT_EQ(errno, EPERM);
+            std::printf("skipped \"%s\": only root makes device nodes\n", row.what);
+            continue;
+        }
+        // Regular files only: reading the FIFO here would wait for a writer.
+        const auto contents = [](const std::string& name, const struct stat& info) {
+            return S_ISREG(info.st_mode) ? ReadFile(QString::fromStdString(name)) : QByteArray();
+        };
+        struct stat before = {};
+        struct stat targetBefore = {};
+        lstat(path.c_str(), &before);
+        const bool hasTarget = lstat(target.c_str(), &targetBefore) == 0;
+        const QByteArray text = contents(path, before);
+        const QByteArray targetText = contents(target, targetBefore);
+
+        alarm(10);  // a store that waits on the FIFO ends the test here
+        CRegistryStore store;
+        EXPECT_EQ(store.SetKey(kPath, 0), row.reads ? 1 : 0);
+        EXPECT_EQ(store.LastError(),
+                  row.reads ? CRegistryStore::kErrorNone : CRegistryStore::kErrorAccessDenied);
+        EXPECT_EQ(store.SetKey(kPath, 1), row.reads ? 1 : 0);
+        EXPECT_EQ(store.ReadInt("CommPort", kDefault), row.reads ? 2 : kDefault);
+        EXPECT_EQ(store.WriteInt("CommPort", 3), 0);
+        alarm(0);
+
+        struct stat after = {};
+        struct stat targetAfter = {};
+        lstat(path.c_str(), &after);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(contents(path, after), text);
+        EXPECT_EQ(lstat(target.c_str(), &targetAfter) == 0, hasTarget);
+        if (hasTarget) {
+            EXPECT_EQ(targetAfter.st_mode, targetBefore.st_mode);
+            EXPECT_EQ(targetAfter.st_rdev, targetBefore.st_rdev);
+            EXPECT_EQ(contents(target, targetAfter), targetText);
+        }
+    }
 }
 
-// QSettings keeps only its first error: after the parse error of a corrupt file, a failed
-// replace is not reported by it, yet WriteInt must answer 0.
-TEST_F(RegistryStoreTest, CorruptFileInAReadOnlyDirectoryFailsTheWrite) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "root writes into directories regardless of their permissions";
+// A write goes to "<file>.tmp", is synced and renamed over the file. When it fails part way the
+// old file is whole, the write answers 0 and the temporary file is gone; when it succeeds the
+// file keeps its mode.
+TEST_F(RegistryStoreTest, AFailedWriteLeavesTheFileAsItWas) {
+    const QByteArray before =
+        "[Software]\nFernwell\\CommPort=dword:00000002\n; " + QByteArray(4000, 'x') + "\n";
+    const std::string path = file_.toStdString(), temp = path + ".tmp";
+    const struct {
+        const char* what;
+        std::function<void()> prepare;  // runs in the writing process
+    } rows[] = {
+        {"the disk fills up half way",
+         [] {
+             signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+             const rlimit limit{2048, 2048};
+             setrlimit(RLIMIT_FSIZE, &limit);
+         }},
+        {"the temporary name is taken", [&] { mkdir(temp.c_str(), 0700); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        WriteFile(file_, before);
+        const int result = InChild([&] {
+            row.prepare();
+            CRegistryStore store;
+            return store.SetKey(kPath, 0) * 10 + store.WriteInt("CommPort", 3);
+        });
+        EXPECT_EQ(result, 10);  // the key opened, the write failed
+        EXPECT_EQ(ReadFile(file_), before);
+        struct stat info {};
+        EXPECT_TRUE(lstat(temp.c_str(), &info) != 0 || S_ISDIR(info.st_mode));
+        rmdir(temp.c_str());
     }
-    WriteFile(file_, "junk\n[Software]\nFernwell\\CommPort=dword:00000002\n");
-    const QString dir = QFileInfo(file_).absolutePath();
-    QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
     CRegistryStore store;
     ASSERT_EQ(store.SetKey(kPath, 0), 1);
-    EXPECT_EQ(store.WriteInt("CommPort", 3), 0);
-    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(store.ReadInt("CommPort", kDefault), 2);
+    EXPECT_EQ(store.WriteInt("CommPort", 3), 1);
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_NE(lstat(temp.c_str(), &info), 0);
+    EXPECT_EQ(store.ReadInt("CommPort", kDefault), 3);
 }
 
-TEST_F(RegistryStoreTest, WritesOfOtherStoresAndProgramsAreKept) {
-    CRegistryStore first, second;
-    ASSERT_EQ(first.SetKey(kPath, 1), 1);
-    ASSERT_EQ(second.SetKey(kPath, 1), 1);
-    EXPECT_EQ(first.WriteInt("CommPort", 3), 1);
-    EXPECT_EQ(second.WriteInt("Baud", 1200), 1);
-
-    // A second instance of the program writes in between; this process has the file cached.
-    const pid_t child = fork();
-    if (child == 0) {
-        CRegistryStore other;
-        _exit(other.SetKey(kPath, 0) == 1 && other.WriteInt("Model", 640) == 1 ? 0 : 1);
+// Without the right to write the file, or to make files in its directory (root has both always),
+// the write fails and the file stays as it was.
+TEST_F(RegistryStoreTest, ReadOnlyFileOrDirectoryFailsTheWrite) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root writes regardless of permissions";
     }
-    ASSERT_GT(child, 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(first.WriteInt("CommPort", 4), 1);
+    const std::string path = file_.toStdString(),
+                      dir = QFileInfo(file_).absolutePath().toStdString();
+    const struct {
+        const char* what;
+        std::string target;
+        mode_t mode;
+    } rows[] = {{"a read-only file", path, 0444}, {"a read-only directory", dir, 0500}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        WriteFile(file_, "junk\n[Software]\nFernwell\\CommPort=dword:00000002\n");
+        ASSERT_EQ(chmod(row.target.c_str(), row.mode), 0);
+        CRegistryStore store;
+        ASSERT_EQ(store.SetKey(kPath, 0), 1);
+        EXPECT_EQ(store.WriteInt("CommPort", 3), 0);
+        EXPECT_EQ(store.ReadInt("CommPort", kDefault), 2);
+        ASSERT_EQ(chmod(row.target.c_str(), row.target == path ? 0600 : 0700), 0);
+    }
+}
 
+// Two instances writing at the same time: each change is made under the lock on what the other
+// wrote before, so none is lost.
+TEST_F(RegistryStoreTest, WritesOfOtherInstancesAreKept) {
+    constexpr int kWrites = 20;
+    CRegistryStore first;
+    ASSERT_EQ(first.SetKey(kPath, 1), 1);
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        if (children[c] == 0) {
+            CRegistryStore store;
+            int ok = store.SetKey(kPath, 0);
+            for (int i = 0; i < kWrites; ++i) {
+                ok &= store.WriteInt("V" + std::to_string(c) + "_" + std::to_string(i), i);
+            }
+            _exit(ok == 1 ? 0 : 1);
+        }
+    }
+    EXPECT_EQ(first.WriteInt("CommPort", 4), 1);
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
     CRegistryStore reader;
     ASSERT_EQ(reader.SetKey(kPath, 0), 1);
     EXPECT_EQ(reader.ReadInt("CommPort", kDefault), 4);
-    EXPECT_EQ(reader.ReadInt("Baud", kDefault), 1200);
-    EXPECT_EQ(reader.ReadInt("Model", kDefault), 640);
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < kWrites; ++i) {
+            EXPECT_EQ(reader.ReadInt("V" + std::to_string(c) + "_" + std::to_string(i), kDefault),
+                      i);
+        }
+    }
 }
 
 TEST_F(RegistryStoreTest, EachRootHasItsOwnFile) {
