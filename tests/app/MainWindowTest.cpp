@@ -337,7 +337,9 @@ TEST(FernwellApp, ExitEndsTheRun) {
         sawMain = true;
         EXPECT_EQ(app.mainWindow(), main);
         EXPECT_EQ(main->statusText(0), "Idle");
-        EXPECT_EQ(main->statusText(1), "Online - COM1: @ 1200bps");
+        // The port opens on the link's thread: online once its status has come back.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return main->statusText(1) == "Online - COM1: @ 1200bps"; }, 5000));
         main->menuItem(ID_EXIT)->trigger();
     });
     EXPECT_FALSE(app.InitInstance());
