@@ -294,3 +294,52 @@ TEST(Poll, AutoUpdateDrivesThePollTimerAndPollNowAlwaysPolls) {
 }
 
 }  // namespace
+
+namespace {
+
+// The poll runs on the link's thread: the window's own timers keep firing while a slow module
+// dribbles its dump, and closing the window mid-exchange does not wait for the line.
+TEST(Poll, WindowStaysLiveDuringAPollAndClosesMidExchange) {
+    MainWindowRig rig;
+    rig.AddSim(1, {"--model", "612", "--dribble-ms", "50"});
+    CFernwellDlg& dlg = rig.Start();
+    int ticks = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] { ++ticks; });
+    beat.start(10);
+    dlg.onCommand(IDC_POLL_NOW);
+    QTest::qWait(500);
+    EXPECT_TRUE(dlg.pollRunning());
+    EXPECT_EQ(dlg.statusText(0), "Retrieving Data...");
+    EXPECT_GT(ticks, 10) << "the window's thread waited on the line";
+    QElapsedTimer closing;
+    closing.start();
+    rig.Restart();
+    EXPECT_LT(closing.elapsed(), 1000);
+}
+
+// An unplugged module (the simulator hangs up and its link goes) is said in pane 1; once a
+// module is back at the same COM number the link opens it by itself.
+TEST(Poll, PortThatGoesAwayIsReopenedWhenItIsBack) {
+    MainWindowRig rig;
+    fwtest::SimProcess& first = rig.AddSim(1, {"--model", "612", "--hangup-after", "1"});
+    CFernwellDlg& dlg = rig.Start();
+    rig.PollNow();
+    EXPECT_EQ(dlg.statusText(0), "Idle");
+    ASSERT_TRUE(first.WaitExit(3000).has_value());
+    rig.StopSim(1);
+
+    rig.PollNow();
+    EXPECT_EQ(dlg.statusText(0), "Comm Error");
+    EXPECT_EQ(dlg.statusText(1), "Offline - COM1: (port gone)");
+    EXPECT_EQ(dlg.online, 0);
+
+    rig.AddSim(1, {"--model", "612", "--flow", "21"});
+    EXPECT_TRUE(
+        guitest::WaitUntil([&] { return dlg.statusText(1) == "Online - COM1: @ 1200bps"; }, 5000));
+    rig.PollNow();
+    EXPECT_EQ(dlg.statusText(0), "Idle");
+    EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_RATE), "21.00");
+}
+
+}  // namespace
