@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include <cstring>
+
 #include <QCommandLineParser>
 #include <cmath>
 #include <utility>
@@ -132,26 +134,42 @@ CliParse ParseCommandLine(const QStringList& arguments) {
             return Usage(QString("--model wants 612 or 640, not \"%1\"").arg(value));
         }
     }
-    if (parser.isSet(port) && parser.isSet(device)) {
-        return Usage("--port and --device exclude each other");
-    }
-    if (parser.isSet(port)) {
-        bool ok = false;
-        const int n = parser.value(port).toInt(&ok);
-        if (!ok || n < portmap::kFirstPort || n > portmap::kLastPort) {
-            return Usage(QString("--port wants a COM number from %1 to %2, not \"%3\"")
-                             .arg(portmap::kFirstPort)
-                             .arg(portmap::kLastPort)
-                             .arg(parser.value(port)));
+    // The parser keeps each option's values apart; their order comes from the command line.
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == "--") {
+            break;
         }
-        options.port = n;
-    }
-    if (parser.isSet(device)) {
-        if (parser.value(device).isEmpty()) {
-            return Usage("--device wants a device path");
+        QString name;
+        QString value;
+        for (const char* option : {"--port", "--device"}) {
+            if (arg == option && i + 1 < arguments.size()) {
+                name = option;
+                value = arguments[++i];
+            } else if (arg.startsWith(QString(option) + "=")) {
+                name = option;
+                value = arg.mid(static_cast<qsizetype>(std::strlen(option)) + 1);
+            }
         }
-        options.device = parser.value(device).toStdString();
+        if (name == "--port") {
+            bool ok = false;
+            const int n = value.toInt(&ok);
+            if (!ok || n < portmap::kFirstPort || n > portmap::kLastPort) {
+                return Usage(QString("--port wants a COM number from %1 to %2, not \"%3\"")
+                                 .arg(portmap::kFirstPort)
+                                 .arg(portmap::kLastPort)
+                                 .arg(value));
+            }
+            options.targets.push_back({n, std::nullopt});
+        } else if (name == "--device") {
+            if (value.isEmpty()) {
+                return Usage("--device wants a device path");
+            }
+            options.targets.push_back({std::nullopt, value.toStdString()});
+        }
     }
+    (void)port;
+    (void)device;
     options.json = parser.isSet(json);
 
     const QStringList positional = parser.positionalArguments();
@@ -201,6 +219,9 @@ CliParse ParseCommandLine(const QStringList& arguments) {
                 return Usage(QString("%1 takes no arguments, not \"%2\"")
                                  .arg(name, QString::fromStdString(options.args.front())));
             }
+    }
+    if (options.command == CliCommand::Send && options.targets.size() > 1) {
+        return Usage("send talks to one module: give one --port or --device");
     }
     if (options.command == CliCommand::Status && options.model != Family::k640) {
         return Usage("status reads the alarms of a 640: add --model 640");

@@ -653,7 +653,7 @@ TEST_F(Cli, WatchAppendsToItsLog) {
 TEST_F(Cli, WatchCarriesOnWhenThePortComesBack) {
     StartSim({"--model", "612", "--flow", "7.25", "--hangup-after", "2"});
     clitest::CliProcess watch(
-        {"--port", std::to_string(kSimPort), "watch", "--interval", "0", "--count", "6"});
+        {"--port", std::to_string(kSimPort), "watch", "--interval", "0", "--count", "8"});
     ASSERT_TRUE(sim_->WaitExit(5000).has_value());
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     StartSim({"--model", "612", "--flow", "7.25"});
