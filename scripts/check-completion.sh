@@ -60,6 +60,9 @@ offered=$(for c in '' watch send calc; do complete_line "fernwell-cli $c --"; do
 expect "options" "$offered" "$help_options"
 expect "options after calc" "$(complete_line 'fernwell-cli calc 8 --m')" \
   "$(printf '%s\n' --mm --model)"
+# An option's value is no command: here the command is watch.
+expect "options after a value" "$(complete_line 'fernwell-cli --port 3 watch --c')" \
+  "$(printf '%s\n' --count --csv)"
 
 for model in 612 640; do
   # "unknown key "zz" for the 612: kFactor, offset, ..."
