@@ -49,7 +49,8 @@ desktop-file-validate "$share/applications/fernwell.desktop"
 export XDG_CONFIG_HOME=$root/config
 mkdir -p "$XDG_CONFIG_HOME"
 
-"$bin/fernwell-cli" --help | grep -q '^Usage: fernwell-cli' || fail "fernwell-cli --help"
+help=$("$bin/fernwell-cli" --help) || fail "fernwell-cli --help exited with $?"
+[[ $help == "Usage: fernwell-cli "* ]] || fail "fernwell-cli --help printed no usage line"
 
 # The simulator on COM1, where fernwell looks when no port is stored.
 "$bin/fernwell-sim" --port 1 --fast --verbose >"$root/sim.out" 2>"$root/sim.err" &
