@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "app/FernwellDlg.h"
@@ -419,31 +420,43 @@ TEST_F(Config612Test, NoInputReachesAnyWindowWhileAnUploadRuns) {
     EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_TEE));
 }
 
+// Send refuses, and sends and takes over nothing, a number the command would carry as
+// another number, and a code built from a list left without a selection.
 TEST_F(Config612Test, RefusesValuesThatWouldArriveAsAnotherNumber) {
     StartMain(Strings{});
     ASSERT_TRUE(Open().empty());
     struct Row {
-        int id;
-        const char* typed;
-        const char* field;
+        int line;
+        std::function<void()> act;
+        const char* text;  // how the message starts
     } rows[] = {
-        {IDC_K_FACTOR, "123456789", "K"},
-        {IDC_OFFSET, "-10000000", "Offset"},
-        {IDC_PULSE_VALUE, "100000000.5", "Pulse Value"},
+        {__LINE__, [&] { dlg->SetDlgItemText(IDC_K_FACTOR, "123456789"); }, "K cannot be sent"},
+        {__LINE__, [&] { dlg->SetDlgItemText(IDC_OFFSET, "-10000000"); }, "Offset cannot be sent"},
+        {__LINE__, [&] { dlg->SetDlgItemText(IDC_PULSE_VALUE, "100000000.5"); },
+         "Pulse Value cannot be sent"},
+        // The defaults hold pulse unit 51 (wind, "mph"): under Insertion the four-entry list
+        // has no position 5 and stays blank.
+        {__LINE__, [&] { Click(IDC_SENSOR_INSERTION); }, "Select a pulse unit before sending."},
+        {__LINE__, [&] { List(IDC_UNIT_OF_MEASURE)->setCurrentIndex(-1); },
+         "Select a unit of measure before sending."},
+        {__LINE__,
+         [&] {
+             Click(IDC_SENSOR_TEE);
+             List(IDC_TEE_LIST)->setCurrentIndex(-1);
+         },
+         "Select a tee sensor before sending."},
     };
-    Click(IDC_DEFAULTS);
-    const ModuleData612 held = dlg->settings();
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.field);
+        SCOPED_TRACE(row.line);
         Click(IDC_DEFAULTS);
-        dlg->SetDlgItemText(row.id, row.typed);
+        row.act();
+        const ModuleData612 held = dlg->settings();
         guitest::MessageBoxRecorder boxes;
         Click(IDC_SEND);
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].caption, "Invalid Entry");
-        EXPECT_TRUE(boxes.boxes[0].text.startsWith(QString(row.field) + " cannot be sent"));
-        EXPECT_TRUE(boxes.boxes[0].text.contains("99999999.999999"));
-        EXPECT_EQ(Text(row.id), row.typed);
+        EXPECT_EQ(boxes.boxes[0].type, ui::kMbOk | ui::kMbIconExclamation);
+        EXPECT_TRUE(boxes.boxes[0].text.startsWith(row.text)) << boxes.boxes[0].text.toStdString();
         EXPECT_EQ(dlg->settings(), held);
         EXPECT_TRUE(dlg->item(IDC_SEND)->isEnabled());
     }
