@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <functional>
 #include <memory>
 
@@ -264,6 +266,56 @@ TEST_F(Config612Test, SensorControlsApplyTheRowAndRadioRules) {
         guitest::ExpectTidyLayout(dlg.get());
         guitest::SaveScreenshot(dlg.get(), "sensor");
     }
+}
+
+// The wheel over a list that does not have the focus changes nothing; with the focus it
+// turns the list, and the row rule runs as for any choice.
+TEST_F(Config612Test, WheelTurnsOnlyTheFocusedList) {
+    StartMain(std::nullopt);
+    Open();
+    Click(IDC_SENSOR_INSERTION);
+    Edit(IDC_K_FACTOR)->setFocus();
+    dlg->SetDlgItemText(IDC_K_FACTOR, "5");
+    auto wheel = [&] {
+        QComboBox* list = List(IDC_PIPE_LIST);
+        const QPointF at = QRectF(list->rect()).center();
+        QWheelEvent event(at, list->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(list, &event);
+    };
+    wheel();
+    EXPECT_EQ(Text(IDC_PIPE_LIST), "Other (Unlisted)");
+    EXPECT_EQ(Text(IDC_K_FACTOR), "5");
+    List(IDC_PIPE_LIST)->setFocus();
+    wheel();
+    EXPECT_EQ(Text(IDC_PIPE_LIST), "3\" Class 160\"");
+    EXPECT_EQ(Text(IDC_K_FACTOR), "4.902000");
+}
+
+// Assistive tools: each edit is named after the label before it, and a radio pressed through
+// its accessibility action runs the dialog's click rule.
+TEST_F(Config612Test, AccessibleNamesAndActions) {
+    StartMain(std::nullopt);
+    Open();
+    for (const auto& [id, name] : {std::pair{IDC_K_FACTOR, "K ="},
+                                   {IDC_OFFSET, "Offset ="},
+                                   {IDC_PULSE_VALUE, "1 Pulse ="}}) {
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(dlg->item(id));
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->text(QAccessible::Name), name);
+    }
+    // A list's value is its name on Linux; its label is in a relation.
+    const auto labels = QAccessible::queryAccessibleInterface(dlg->item(IDC_PULSE_UNITS))
+                            ->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels[0].first->text(QAccessible::Name), "Units");
+    QAccessibleInterface* tee = QAccessible::queryAccessibleInterface(dlg->item(IDC_SENSOR_TEE));
+    ASSERT_NE(tee->actionInterface(), nullptr);
+    tee->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_TEE));
+    EXPECT_TRUE(Shown(IDC_TEE_LIST));
+    EXPECT_EQ(Text(IDC_K_FACTOR), "0.414470");
+    EXPECT_TRUE(tee->state().checked);
 }
 
 TEST_F(Config612Test, CalculateTakesKAndOffsetAndKeepsThePipeRow) {
