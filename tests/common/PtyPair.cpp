@@ -238,4 +238,21 @@ bool ScopedPortsDir::SetUartType(const std::string& name, const std::string& typ
     return static_cast<bool>(out.flush());
 }
 
+void ScopedPortsDir::AddSysfsTty(const std::string& name, const std::string& driver,
+                                 const std::map<std::string, std::string>& usbAttributes) const {
+    const fs::path sys = SysfsRoot();
+    const fs::path usb = sys / "devices/pci0000:00/usb1" / ("1-" + name);
+    const fs::path device =
+        usbAttributes.empty() ? sys / "devices/platform/serial8250" / name : usb / "1.0" / name;
+    std::error_code ec;
+    fs::create_directories(device, ec);
+    fs::create_directories(sys / "bus/drivers" / driver, ec);
+    fs::create_symlink(sys / "bus/drivers" / driver, device / "driver", ec);
+    for (const auto& [key, value] : usbAttributes) {
+        std::ofstream(usb / key) << value << "\n";
+    }
+    fs::create_directories(sys / "class/tty" / name, ec);
+    fs::create_symlink(device, sys / "class/tty" / name / "device", ec);
+}
+
 }  // namespace fwtest

@@ -6,6 +6,7 @@
 #include <termios.h>
 
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -89,6 +90,12 @@ public:
     std::string MakeFakeDevice(const std::string& name) const;
     // Writes /sys/class/tty/<name>/type under SysfsRoot() ("0" = no UART behind a ttyS).
     bool SetUartType(const std::string& name, const std::string& type) const;
+    // Lays out under SysfsRoot() what the kernel shows for tty `name`: class/tty/<name>/device
+    // links to the device behind it, whose `driver` links to `driver`. With `usbAttributes`
+    // (idVendor, idProduct, manufacturer, product, serial) that device sits below a USB
+    // device carrying them, else on the platform bus like an on-board UART.
+    void AddSysfsTty(const std::string& name, const std::string& driver,
+                     const std::map<std::string, std::string>& usbAttributes) const;
 
 private:
     struct SavedVar {
