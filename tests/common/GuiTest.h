@@ -6,7 +6,7 @@
 //    test main already saves every window when it is shown; call this for later states.
 //  - MessageBoxRecorder: records the message boxes shown while it lives and answers them.
 //  - ExpectTidyLayout: the visible controls of a window lie inside it, do not overlap (group
-//    boxes aside, which frame others) and show their whole text (every entry of a list).
+//    boxes aside, which frame others) and show their whole text.
 //  - NextModal: acts on the next modal window that opens (a dialog's DoModal, a nested box)
 //    from inside its modal loop; fails the test and closes what is left open when the
 //    watchdog runs out, so a broken test never hangs.
@@ -16,7 +16,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,8 +25,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QStyle>
-#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -121,17 +118,6 @@ inline void ExpectTidyLayout(QWidget* window) {
             EXPECT_LE(fm.horizontalAdvance(plain(button->text())) + 8, button->width())
                 << name(w) << " clips \"" << button->text().toStdString() << "\"";
             EXPECT_GE(button->height(), fm.height() + 4) << name(w);
-        } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-            for (int i = 0; i < combo->count(); ++i) {
-                // The entry's text beside the arrow, as the style lays out a closed list.
-                QStyleOptionComboBox option;
-                option.initFrom(combo);
-                const QSize need = combo->style()->sizeFromContents(
-                    QStyle::CT_ComboBox, &option,
-                    QSize(fm.horizontalAdvance(combo->itemText(i)), fm.height()), combo);
-                EXPECT_LE(need.width(), combo->width())
-                    << name(w) << " clips \"" << combo->itemText(i).toStdString() << "\"";
-            }
         } else if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) {
             EXPECT_LE(w->sizeHint().width(), w->width())
                 << name(w) << " clips \"" << static_cast<QAbstractButton*>(w)->text().toStdString()

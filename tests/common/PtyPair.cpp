@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -155,6 +158,35 @@ void PtyPair::ReleaseSlave() {
     if (slave_ >= 0) {
         close(slave_);
         slave_ = -1;
+    }
+}
+
+HoldingProcess::HoldingProcess(const std::vector<std::string>& argv, const std::string& port,
+                               int master) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!port.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 0, port.c_str(), O_RDWR | O_NOCTTY, 0);
+    }
+    if (master >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, master, 3);
+    }
+    std::vector<char*> args;
+    for (const std::string& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    if (argv.empty() ||
+        posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) {
+        pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+HoldingProcess::~HoldingProcess() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
     }
 }
 

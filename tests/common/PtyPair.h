@@ -3,6 +3,7 @@
 // port (the code under test opens the slave path) while the test plays the peer on the
 // master, and a scratch ports directory that maps COM numbers to such devices.
 
+#include <sys/types.h>
 #include <termios.h>
 
 #include <cstddef>
@@ -61,6 +62,22 @@ private:
     int slave_ = -1;
     std::string slavePath_;
     std::string error_;
+};
+
+// Another process holding a port for the object's lifetime: `argv` (looked up in PATH) run with
+// `port` (unless empty) open as its standard input and, for `master` >= 0, that descriptor
+// (a pty's master side) as its descriptor 3. Killed and reaped on destruction.
+class HoldingProcess {
+public:
+    HoldingProcess(const std::vector<std::string>& argv, const std::string& port, int master = -1);
+    ~HoldingProcess();
+    HoldingProcess(const HoldingProcess&) = delete;
+    HoldingProcess& operator=(const HoldingProcess&) = delete;
+
+    pid_t pid() const { return pid_; }  // -1 when it could not be started
+
+private:
+    pid_t pid_ = -1;
 };
 
 // For the object's lifetime, points XDG_CONFIG_HOME at a fresh temporary folder holding an

@@ -2,11 +2,8 @@
 // scratch ports directory, the test plays the module on the master.
 
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -365,42 +362,6 @@ TEST_F(SerialPortOnPty, SecondOpenOfHeldPortFailsAsInUse) {
     EXPECT_EQ(Open(second), 0) << second.LastErrorText();
 }
 
-// Another process holding the port: `argv` run with `port` (unless empty) as its standard
-// input and, for `master` >= 0, the pty's master side as descriptor 3. Killed at the end of
-// the scope.
-class Holder {
-public:
-    Holder(const std::vector<std::string>& argv, const std::string& port, int master) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (!port.empty()) {
-            posix_spawn_file_actions_addopen(&actions, 0, port.c_str(), O_RDWR | O_NOCTTY, 0);
-        }
-        if (master >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, master, 3);
-        }
-        std::vector<char*> args;
-        for (const std::string& a : argv) {
-            args.push_back(const_cast<char*>(a.c_str()));
-        }
-        args.push_back(nullptr);
-        if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Holder() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    pid_t pid() const { return pid_; }
-
-private:
-    pid_t pid_ = -1;
-};
-
 // A port that another process has open, locked or not, is refused and the process named; the
 // process holding the pty's master side is the line's far end (the simulator) and does not
 // count.
@@ -421,7 +382,8 @@ TEST_F(SerialPortOnPty, PortHeldByAnotherProcessIsRefusedWithItsName) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         const bool onStdin = r.argv[0] != "flock";
-        const Holder holder(r.argv, onStdin ? slave : "", r.withMaster ? pty_.MasterFd() : -1);
+        const fwtest::HoldingProcess holder(r.argv, onStdin ? slave : "",
+                                            r.withMaster ? pty_.MasterFd() : -1);
         ASSERT_GT(holder.pid(), 0);
         const auto deadline = Clock::now() + std::chrono::seconds(5);
         while (r.named != nullptr && portmap::OtherHolder(slave).empty() &&

@@ -9,6 +9,8 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include "app/FernwellDlg.h"
@@ -23,6 +25,20 @@ namespace {
 
 ::testing::Environment* const kModuleOnCom1 =
     ::testing::AddGlobalTestEnvironment(new apptest::SimulatedModuleEnvironment);
+
+// Every entry of the list shows whole in the closed list: its text beside the arrow, as the
+// style lays a combo box out.
+void ExpectEntriesFit(QComboBox* list) {
+    const QFontMetrics fm(list->font());
+    for (int i = 0; i < list->count(); ++i) {
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        const QSize text(fm.horizontalAdvance(list->itemText(i)), fm.height());
+        EXPECT_LE(list->style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, list).width(),
+                  list->width())
+            << "clips \"" << list->itemText(i).toStdString() << "\"";
+    }
+}
 
 // Ports 1 to 255 that exist, as links to ordinary files (which open like devices); the main
 // window is never created, the dialog only reads and writes its portNumber.
@@ -218,6 +234,7 @@ TEST_F(CommDialogTest, LaidOutTidily) {
             EXPECT_TRUE(dlg->itemAs<QPushButton>(IDOK)->isDefault());
             widths.push_back(dlg->width());
             guitest::ExpectTidyLayout(dlg);
+            ExpectEntriesFit(List(dlg));
             guitest::SaveScreenshot(dlg, "comm-settings");
         });
     }
