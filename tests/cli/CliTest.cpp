@@ -127,12 +127,13 @@ TEST_F(Cli, PortsListsEveryLinkedDeviceWithItsState) {
         int number;
         std::string device;
         std::string state;
+        std::string description;  // a fourth column of the text where not empty
     };
-    std::vector<Row> expected = {{2, freeLine.SlavePath(), "free"},
-                                 {3, busyLine.SlavePath(), "in use"}};
+    std::vector<Row> expected = {{2, freeLine.SlavePath(), "free", "pseudo-terminal"},
+                                 {3, busyLine.SlavePath(), "in use", "pseudo-terminal"}};
     const std::optional<std::string> denied = DeniedPath(ports_.Root());
     if (denied) {
-        expected.push_back({5, fs::canonical(*denied).string(), "no permission"});
+        expected.push_back({5, fs::canonical(*denied).string(), "no permission", ""});
     }
     for (const Row& row : expected) {
         ASSERT_TRUE(ports_.Link(row.number, row.device));
@@ -158,12 +159,14 @@ TEST_F(Cli, PortsListsEveryLinkedDeviceWithItsState) {
         const Row& row = expected[i];
         SCOPED_TRACE("COM" + std::to_string(row.number));
         const QJsonObject port = array[static_cast<qsizetype>(i)].toObject();
-        EXPECT_EQ(port.keys(), (QStringList{"device", "number", "state"}));
+        EXPECT_EQ(port.keys(), (QStringList{"description", "device", "number", "state"}));
         EXPECT_EQ(port["number"].toInt(), row.number);
         EXPECT_EQ(port["device"].toString().toStdString(), row.device);
         EXPECT_EQ(port["state"].toString().toStdString(), row.state);
-        EXPECT_EQ(lines[i],
-                  "COM" + std::to_string(row.number) + "\t" + row.device + "\t" + row.state);
+        EXPECT_EQ(port["description"].toString().toStdString(), row.description);
+        EXPECT_EQ(lines[i], "COM" + std::to_string(row.number) + "\t" + row.device + "\t" +
+                                row.state +
+                                (row.description.empty() ? "" : "\t" + row.description));
     }
 }
 
