@@ -141,6 +141,7 @@ CliParse ParseCommandLine(const QStringList& arguments) {
         }
     }
     // The parser keeps each option's values apart; their order comes from the command line.
+    std::optional<Family> modelSoFar;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
         if (arg == "--") {
@@ -148,7 +149,7 @@ CliParse ParseCommandLine(const QStringList& arguments) {
         }
         QString name;
         QString value;
-        for (const char* option : {"--port", "--device"}) {
+        for (const char* option : {"--port", "--device", "--model"}) {
             if (arg == option && i + 1 < arguments.size()) {
                 name = option;
                 value = arguments[++i];
@@ -166,12 +167,14 @@ CliParse ParseCommandLine(const QStringList& arguments) {
                                  .arg(portmap::kLastPort)
                                  .arg(value));
             }
-            options.targets.push_back({n, std::nullopt});
+            options.targets.push_back({n, std::nullopt, modelSoFar});
         } else if (name == "--device") {
             if (value.isEmpty()) {
                 return Usage("--device wants a device path");
             }
-            options.targets.push_back({std::nullopt, value.toStdString()});
+            options.targets.push_back({std::nullopt, value.toStdString(), modelSoFar});
+        } else if (name == "--model") {
+            modelSoFar = value == "640" ? Family::k640 : Family::k612;  // checked above
         }
     }
     (void)port;

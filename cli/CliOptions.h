@@ -36,6 +36,9 @@ enum class CliCommand { Ports, Poll, Watch, Status, Read, Send, Calc };
 struct CliTarget {
     std::optional<int> port;
     std::optional<std::string> device;
+    // The --model given before this target on the command line; unset: CliOptions::model.
+    // So one watch can take 612s and 640s: --model 612 --port 1 --model 640 --port 2.
+    std::optional<Family> model;
 };
 
 struct CliOptions {

@@ -140,7 +140,10 @@ CliFailure CommFailure(const std::string& portName, LinkResult result) {
 class ModuleLink {
 public:
     ModuleLink(const CliTarget& target, Family model, const StopRequest& stop)
-        : target_(target), baud_(BaudRateOf(model)), stop_(stop) {
+        : target_(target),
+          model_(target.model.value_or(model)),
+          baud_(BaudRateOf(model_)),
+          stop_(stop) {
         if (target_.device) {
             name_ = *target_.device;
         } else {
@@ -192,6 +195,8 @@ public:
 
     CLink& Link() { return link_; }
     const std::string& Name() const { return name_; }
+    Family Model() const { return model_; }
+    int ModelNumber() const { return model_ == Family::k640 ? 640 : 612; }
 
 private:
     static int StoredPortNumber() {
@@ -207,6 +212,7 @@ private:
 
     CliTarget target_;
     int number_ = 0;
+    Family model_;
     int baud_;
     const StopRequest& stop_;
     std::string name_;
@@ -399,8 +405,8 @@ ModuleResult Failed(const CliFailure& failure) {
 }
 
 int RunPoll(const CliOptions& options, const Streams& io) {
-    const int model = ModelNumber(options.model);
-    return RunEach(options, io, [model](ModuleLink& link) {
+    return RunEach(options, io, [](ModuleLink& link) {
+        const int model = link.ModelNumber();
         PollReading p;
         const LinkResult result = link.Exchange([&p, model](CSerialPort& port, const int& on) {
             p = PollModule(model, port, on);
@@ -425,12 +431,15 @@ std::string CsvHeader(Family model, bool withPort) {
                                   : "flowRate,unit\n");
 }
 
-std::string CsvRow(const std::string& time, const std::string* port, const Reading& r) {
+std::string CsvRow(const std::string& time, const std::string* port, const Reading& r,
+                   Family table) {
     std::string row = time + "," + (port ? *port + "," : "") +
                       NumberText(ModuleNumber(r.flowRate)) + "," + r.unit;
     if (r.alarms) {
         row +=
             std::string(",") + (r.highActivated ? "1" : "0") + "," + (r.lowActivated ? "1" : "0");
+    } else if (table == Family::k640) {
+        row += ",,";  // a 612 in a table with 640s: it has no alarms
     }
     return row + "\n";
 }
@@ -538,7 +547,11 @@ int RunWatch(const CliOptions& options, const Streams& io) {
     CsvLog csv(options.csv, io);
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(options.intervalSeconds));
-    const int model = ModelNumber(options.model);
+    // Mixed models share one table: the alarm columns stay empty in a 612's rows.
+    Family tableModel = Family::k612;
+    for (const auto& m : modules) {
+        tableModel = m->Model() == Family::k640 ? Family::k640 : tableModel;
+    }
 
     std::mutex mutex;  // guards everything below and the output
     std::condition_variable changed;
@@ -599,7 +612,7 @@ int RunWatch(const CliOptions& options, const Streams& io) {
             ++w.polls;
             const std::string time = Timestamp();
             w.module->Link().Run([&, wp = &w, time](CSerialPort& port, const int& online) {
-                const PollReading p = PollModule(model, port, online);
+                const PollReading p = PollModule(wp->module->ModelNumber(), port, online);
                 const bool gone = port.Gone() || (p.result == kLinkOffline);
                 std::lock_guard inner(mutex);
                 wp->inFlight = false;
@@ -615,8 +628,8 @@ int RunWatch(const CliOptions& options, const Streams& io) {
                 if (p.Complete()) {
                     const Reading r = ReadingOf(p);
                     const std::string* port = several ? &wp->module->Name() : nullptr;
-                    if (auto failure =
-                            csv.Append(CsvHeader(options.model, several), CsvRow(time, port, r))) {
+                    if (auto failure = csv.Append(CsvHeader(tableModel, several),
+                                                  CsvRow(time, port, r, tableModel))) {
                         fatal = failure;
                     } else if (io.json) {
                         QJsonObject object = ToJson(r);
@@ -713,10 +726,10 @@ ModuleResult ReadRecord(ModuleLink& link) {
 }
 
 int RunRead(const CliOptions& options, const Streams& io) {
-    if (options.model == Family::k640) {
-        return RunEach(options, io, ReadRecord<ModuleData640, CDevice640>);
-    }
-    return RunEach(options, io, ReadRecord<ModuleData612, CDevice612>);
+    return RunEach(options, io, [](ModuleLink& link) {
+        return link.Model() == Family::k640 ? ReadRecord<ModuleData640, CDevice640>(link)
+                                            : ReadRecord<ModuleData612, CDevice612>(link);
+    });
 }
 
 // ---- send -------------------------------------------------------------------------------------
