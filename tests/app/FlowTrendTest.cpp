@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QImage>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
@@ -86,8 +87,8 @@ TEST(FlowTrend, PlotsThePollsOfEitherModel) {
         rig.AddSim(1, {"--model", r.model, "--flow", std::to_string(r.flow), "--high-status", "100",
                        "--low-status", "0"});
         rig.Start();
-        EXPECT_TRUE(rig.dlg().IsMenuItemEnabled(ID_FLOW_TREND));
         CFlowTrendDlg& trend = ShowTrend(rig, is640);
+        EXPECT_TRUE(rig.dlg().IsMenuItemEnabled(ID_FLOW_TREND));
         EXPECT_EQ(trend.windowTitle(), "Flow Trend");
         EXPECT_EQ(trend.spanMinutes(), 10);
         guitest::ExpectTidyLayout(&trend);
@@ -123,6 +124,11 @@ TEST(FlowTrend, PlotsThePollsOfEitherModel) {
         EXPECT_TRUE(trend.samples()[2].gap);
         view = trend.CurrentView();
         EXPECT_EQ(view.runs, (std::vector<trend::TrendView::Run>{{0, 1}}));
+
+        // It goes with the main window.
+        const QPointer<CFlowTrendDlg> gone(&trend);
+        rig.Restart();
+        EXPECT_TRUE(gone.isNull());
     }
 }
 
