@@ -88,7 +88,6 @@ TEST(FlowTrend, PlotsThePollsOfEitherModel) {
                        "--low-status", "0"});
         rig.Start();
         CFlowTrendDlg& trend = ShowTrend(rig, is640);
-        EXPECT_TRUE(rig.dlg().IsMenuItemEnabled(ID_FLOW_TREND));
         EXPECT_EQ(trend.windowTitle(), "Flow Trend");
         EXPECT_EQ(trend.spanMinutes(), 10);
         guitest::ExpectTidyLayout(&trend);
