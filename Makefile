@@ -6,11 +6,12 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Debian packages the build, the tests and CI need.
 PACKAGES = build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 \
            qt6-qpa-plugins libgtest-dev libgmock-dev fonts-dejavu-core \
-           g++-mingw-w64-x86-64 clang libclang-rt-14-dev
+           g++-mingw-w64-x86-64 clang libclang-rt-14-dev \
+           scdoc dpkg-dev file lintian desktop-file-utils bash-completion
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test package demo bench clean
 
 all: build
 
@@ -32,6 +33,11 @@ build: configure
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The Debian package of what `make build` built: $(BUILD)/fernwell_<version>_<arch>.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/fernwell_*.deb
 
 demo: build
 	@scripts/demo.sh $(BUILD)

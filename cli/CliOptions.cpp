@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include <cstring>
+
 #include <QCommandLineParser>
 #include <cmath>
 #include <utility>
@@ -13,7 +15,9 @@ constexpr const char* kDescription =
     "Fernwell transmitter module (612 or 640) with the program's own protocol code.\n"
     "\n"
     "The port: --port N opens COM N (see `ports`), --device PATH a device directly; with\n"
-    "neither, the COM port stored by the program (\"Set Comm Port\"), else COM1.\n"
+    "neither, the COM port stored by the program (\"Set Comm Port\"), else COM1. Give\n"
+    "--port and --device more than once to talk to several modules at once (not send):\n"
+    "each runs on its own port, results come in the order given, lines led by the port.\n"
     "The line runs at 1200 baud for the 612 and 4800 for the 640, 8N1.\n"
     "\n"
     "Commands:\n"
@@ -22,7 +26,8 @@ constexpr const char* kDescription =
     "  poll                   one reading: flow rate and unit; 640: the two alarm lamps\n"
     "  watch                  a reading every --interval seconds (default 3) with an ISO 8601\n"
     "                         timestamp, --count times or until Ctrl-C; --csv FILE or - logs\n"
-    "                         CSV (the file is replaced, and flushed after every row)\n"
+    "                         CSV (appended to, header only in a new file, flushed after\n"
+    "                         every row); several modules add a port column\n"
     "  status                 640: high and low alarm status words decoded, and the flow\n"
     "  read                   the module's parameter dump, field by field\n"
     "  send KEY=VALUE ...     read the module, apply the settings as the configuration\n"
@@ -51,8 +56,10 @@ constexpr const char* kDescription =
     "With --json every command prints one JSON document (watch: one per reading).\n"
     "\n"
     "Exit status: 0 success; 1 usage error (unknown command, key or value); 2 the port could\n"
-    "not be opened; 3 communication error; 4 input rejected (calculator range or pipe, alarm\n"
-    "pair, value that cannot be sent). Errors go to standard error, one line each.\n"
+    "not be opened; 3 communication error (also a read-back that differs, a log that cannot\n"
+    "be written); 4 input rejected (calculator range or pipe, alarm pair, value that cannot\n"
+    "be sent); 130 interrupted. With several modules, the worst of them. Errors go to\n"
+    "standard error, one line each.\n"
     "\n"
     "Examples:\n"
     "  fernwell-cli ports\n"
@@ -60,6 +67,7 @@ constexpr const char* kDescription =
     "  fernwell-cli --model 640 --port 3 watch --interval 10 --csv flow.csv\n"
     "  fernwell-cli --model 640 --json status\n"
     "  fernwell-cli --device /dev/ttyUSB0 read --json\n"
+    "  fernwell-cli --model 640 --port 3 --port 4 watch --csv panel.csv\n"
     "  fernwell-cli --port 3 send sensor=insertion row=5 unit=gph pulseUnit=Gallons\n"
     "  fernwell-cli --model 640 send highSetPoint=150 highReleasePoint=140 highAlarm=latched\n"
     "  fernwell-cli send kFactor=4.5 offset=0.08 --dry-run\n"
@@ -132,26 +140,42 @@ CliParse ParseCommandLine(const QStringList& arguments) {
             return Usage(QString("--model wants 612 or 640, not \"%1\"").arg(value));
         }
     }
-    if (parser.isSet(port) && parser.isSet(device)) {
-        return Usage("--port and --device exclude each other");
-    }
-    if (parser.isSet(port)) {
-        bool ok = false;
-        const int n = parser.value(port).toInt(&ok);
-        if (!ok || n < portmap::kFirstPort || n > portmap::kLastPort) {
-            return Usage(QString("--port wants a COM number from %1 to %2, not \"%3\"")
-                             .arg(portmap::kFirstPort)
-                             .arg(portmap::kLastPort)
-                             .arg(parser.value(port)));
+    // The parser keeps each option's values apart; their order comes from the command line.
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == "--") {
+            break;
         }
-        options.port = n;
-    }
-    if (parser.isSet(device)) {
-        if (parser.value(device).isEmpty()) {
-            return Usage("--device wants a device path");
+        QString name;
+        QString value;
+        for (const char* option : {"--port", "--device"}) {
+            if (arg == option && i + 1 < arguments.size()) {
+                name = option;
+                value = arguments[++i];
+            } else if (arg.startsWith(QString(option) + "=")) {
+                name = option;
+                value = arg.mid(static_cast<qsizetype>(std::strlen(option)) + 1);
+            }
         }
-        options.device = parser.value(device).toStdString();
+        if (name == "--port") {
+            bool ok = false;
+            const int n = value.toInt(&ok);
+            if (!ok || n < portmap::kFirstPort || n > portmap::kLastPort) {
+                return Usage(QString("--port wants a COM number from %1 to %2, not \"%3\"")
+                                 .arg(portmap::kFirstPort)
+                                 .arg(portmap::kLastPort)
+                                 .arg(value));
+            }
+            options.targets.push_back({n, std::nullopt});
+        } else if (name == "--device") {
+            if (value.isEmpty()) {
+                return Usage("--device wants a device path");
+            }
+            options.targets.push_back({std::nullopt, value.toStdString()});
+        }
     }
+    (void)port;
+    (void)device;
     options.json = parser.isSet(json);
 
     const QStringList positional = parser.positionalArguments();
@@ -201,6 +225,9 @@ CliParse ParseCommandLine(const QStringList& arguments) {
                 return Usage(QString("%1 takes no arguments, not \"%2\"")
                                  .arg(name, QString::fromStdString(options.args.front())));
             }
+    }
+    if (options.command == CliCommand::Send && options.targets.size() > 1) {
+        return Usage("send talks to one module: give one --port or --device");
     }
     if (options.command == CliCommand::Status && options.model != Family::k640) {
         return Usage("status reads the alarms of a 640: add --model 640");

@@ -1,7 +1,7 @@
 #pragma once
 // The command line of fernwell-cli:
 //
-//   fernwell-cli [--model 612|640] [--port N | --device PATH] [--json] COMMAND [ARGS]
+//   fernwell-cli [--model 612|640] [--port N | --device PATH]... [--json] COMMAND [ARGS]
 //
 // Parsing only: which command, which port, which switches. Nothing here touches a port.
 
@@ -32,10 +32,17 @@ struct CliFailure {
 
 enum class CliCommand { Ports, Poll, Watch, Status, Read, Send, Calc };
 
+// One module to talk to: a COM number (--port) or a device path (--device).
+struct CliTarget {
+    std::optional<int> port;
+    std::optional<std::string> device;
+};
+
 struct CliOptions {
     Family model = Family::k612;
-    std::optional<int> port;            // --port N
-    std::optional<std::string> device;  // --device PATH
+    // --port and --device in the order given; empty: the port the program stored, else COM1.
+    // More than one: poll, watch, status and read talk to every module, each on its own port.
+    std::vector<CliTarget> targets;
     bool json = false;
     CliCommand command = CliCommand::Poll;
     std::vector<std::string> args;  // what follows the command (send's KEY=VALUE, calc's size)

@@ -5,14 +5,6 @@
 #include <cstdio>
 #include <string>
 
-class CSerialPort;
-
-// Opens the device `path` (--device) with CSerialPort::Open and the program's line settings
-// (`baudRate`, N, 8, 1). Returns Open's result; on failure `errorText` says why (the port's
-// LastErrorText() as a rule).
-int OpenDevicePath(CSerialPort& port, const std::string& path, int baudRate,
-                   std::string& errorText);
-
 // Whether `stream` writes to a terminal (upload progress is shown only there).
 bool IsTerminal(std::FILE* stream);
 

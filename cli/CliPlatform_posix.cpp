@@ -8,14 +8,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <optional>
-#include <system_error>
 
 #include "cli/CliPlatform.h"
-#include "serial/SerialPort.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -37,37 +31,6 @@ struct sigaction gOldInt;
 struct sigaction gOldTerm;
 
 }  // namespace
-
-// CSerialPort opens COM numbers, and a COM number reaches its device through the port map,
-// whose links may point anywhere. So --device gets a private ports directory holding the one
-// link com1 -> PATH for the length of the Open; the descriptor stays open after the link is
-// gone. Everything else about the open (lock, exclusive flag, line settings, error text) is
-// CSerialPort's own.
-int OpenDevicePath(CSerialPort& port, const std::string& path, int baudRate,
-                   std::string& errorText) {
-    char pattern[] = "/tmp/fernwell-cli-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        errorText = std::string("cannot make a temporary folder: ") + std::strerror(errno);
-        return CSerialPort::kOpenDeviceFailed;
-    }
-    const fs::path home = pattern;
-    std::error_code ec;
-    fs::create_directories(home / "fernwell" / "ports", ec);
-    fs::create_symlink(fs::absolute(path, ec), home / "fernwell" / "ports" / "com1", ec);
-
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-    const int result = port.Open(1, baudRate, 'N', 8, 1);
-    if (saved) {
-        setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
-    } else {
-        unsetenv("XDG_CONFIG_HOME");
-    }
-    fs::remove_all(home, ec);
-    errorText = port.LastErrorText();
-    return result;
-}
 
 bool IsTerminal(std::FILE* stream) {
     return isatty(fileno(stream)) == 1;

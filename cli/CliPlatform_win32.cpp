@@ -11,7 +11,6 @@
 #include <atomic>
 
 #include "cli/CliPlatform.h"
-#include "serial/SerialPort.h"
 
 namespace {
 
@@ -29,41 +28,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return FALSE;
 }
 
-// "COM3", "com3" or "\\.\COM3": 3; anything else 0.
-int ComNumberOf(std::string path) {
-    const std::string prefix = "\\\\.\\";
-    if (path.compare(0, prefix.size(), prefix) == 0) {
-        path.erase(0, prefix.size());
-    }
-    if (path.size() < 4 || std::toupper(static_cast<unsigned char>(path[0])) != 'C' ||
-        std::toupper(static_cast<unsigned char>(path[1])) != 'O' ||
-        std::toupper(static_cast<unsigned char>(path[2])) != 'M') {
-        return 0;
-    }
-    int number = 0;
-    for (std::size_t i = 3; i < path.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(path[i])) || number > 255) {
-            return 0;
-        }
-        number = number * 10 + (path[i] - '0');
-    }
-    return number;
-}
-
 }  // namespace
-
-// Windows reaches a serial device by its COM name only, which CSerialPort opens by number.
-int OpenDevicePath(CSerialPort& port, const std::string& path, int baudRate,
-                   std::string& errorText) {
-    const int number = ComNumberOf(path);
-    if (number == 0) {
-        errorText = "On Windows --device takes a COM name such as COM3 or \\\\.\\COM3.";
-        return CSerialPort::kOpenDeviceFailed;
-    }
-    const int result = port.Open(number, baudRate, 'N', 8, 1);
-    errorText = port.LastErrorText();
-    return result;
-}
 
 bool IsTerminal(std::FILE* stream) {
     return _isatty(_fileno(stream)) != 0;

@@ -8,10 +8,16 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -20,6 +26,8 @@
 #include "cli/Report.h"
 #include "cli/SendSettings.h"
 #include "config/SensorRules.h"
+#include "link/Link.h"
+#include "link/Poll.h"
 #include "protocol/Commands.h"
 #include "protocol/Device.h"
 #include "serial/PortMap.h"
@@ -125,55 +133,64 @@ CliFailure CommFailure(const std::string& portName, LinkResult result) {
                            ": " + reason + ")"};
 }
 
-// The port as the main window opens it (OpenPort), minus its message boxes: the stored
-// "CommPort", else COM1, unless --port or --device names another.
+// One module the command talks to, on the port as the main window opens it (OpenPort),
+// minus its message boxes: the stored "CommPort", else COM1, unless --port or --device names
+// another. The link owns the port and runs every exchange on its own thread; the command's
+// thread waits, and abandons the exchange at once when Ctrl-C or SIGTERM comes.
 class ModuleLink {
 public:
-    // `stop` (may be null) ends a running exchange, and an upload after its current byte.
-    explicit ModuleLink(const StopRequest* stop = nullptr) {
-        if (stop != nullptr) {
-            port_.SetCancelFlag(stop->Flag());
+    ModuleLink(const CliTarget& target, Family model, const StopRequest& stop)
+        : target_(target), baud_(BaudRateOf(model)), stop_(stop) {
+        if (target_.device) {
+            name_ = *target_.device;
+        } else {
+            number_ = target_.port ? *target_.port : StoredPortNumber();
+            name_ = "COM" + std::to_string(number_);
         }
     }
 
-    std::optional<CliFailure> Open(const CliOptions& options) {
-        options_ = &options;
-        const int baud = BaudRateOf(options.model);
+    std::optional<CliFailure> Open() {
         int result = 0;
         std::string errorText;
-        online_ = 0;
-        if (options.device) {
-            name_ = *options.device;
-            result = OpenDevicePath(port_, *options.device, baud, errorText);
+        std::promise<void> opened;
+        auto done = [&](int r, const std::string& text) {
+            result = r;
+            errorText = text;
+            opened.set_value();
+        };
+        if (target_.device) {
+            link_.OpenPath(*target_.device, baud_, done);
         } else {
-            const int number = options.port ? *options.port : StoredPortNumber();
-            name_ = "COM" + std::to_string(number);
-            result = port_.Open(number, baud, 'N', 8, 1);
-            errorText = port_.LastErrorText();
+            link_.Open(number_, baud_, done);
         }
+        opened.get_future().wait();
         if (result != CSerialPort::kOpenOk) {
             return CliFailure{kExitOpen, "Error Opening " + name_ + ": " + errorText};
         }
-        online_ = 1;
         return std::nullopt;
     }
-    // Opens the port again as Open did (after it was found gone).
-    std::optional<CliFailure> Reopen() { return Open(*options_); }
 
-    // Whether the last exchange found the device gone (unplugged, hung up); the port is then
-    // closed and the link offline until a Reopen works.
-    bool Gone() {
-        if (port_.Gone()) {
-            goneReason_ = std::strerror(port_.LastIoError());
-            port_.Close();
-            online_ = 0;
+    // Runs `exchange` on the link's thread and waits for its result; a stop abandons it
+    // (within 100 ms) and gives kLinkCancelled.
+    LinkResult Exchange(const std::function<LinkResult(CSerialPort&, const int&)>& exchange) {
+        std::promise<LinkResult> promise;
+        std::future<LinkResult> result = promise.get_future();
+        link_.Run([&exchange, &promise](CSerialPort& port, const int& online) {
+            promise.set_value(exchange(port, online));
+        });
+        while (result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+            if (stop_.Requested()) {
+                link_.AbandonAndWait();  // ours has run, or was dropped and never will
+                if (result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                    return kLinkCancelled;
+                }
+            }
         }
-        return online_ == 0;
+        const LinkResult r = result.get();
+        return r != kLinkOk && stop_.Requested() ? kLinkCancelled : r;
     }
-    const std::string& GoneReason() const { return goneReason_; }
 
-    CDevice612 Device612() { return CDevice612(port_, online_); }
-    CDevice640 Device640() { return CDevice640(port_, online_); }
+    CLink& Link() { return link_; }
     const std::string& Name() const { return name_; }
 
 private:
@@ -188,12 +205,27 @@ private:
         return number;
     }
 
-    CSerialPort port_;
-    int online_ = 0;
+    CliTarget target_;
+    int number_ = 0;
+    int baud_;
+    const StopRequest& stop_;
     std::string name_;
-    const CliOptions* options_ = nullptr;
-    std::string goneReason_;
+    CLink link_;  // last: its thread ends before the rest goes
 };
+
+// The modules of the command line, in the order given (the stored port when none is given).
+std::vector<std::unique_ptr<ModuleLink>> Modules(const CliOptions& options,
+                                                 const StopRequest& stop) {
+    std::vector<CliTarget> targets = options.targets;
+    if (targets.empty()) {
+        targets.push_back({});
+    }
+    std::vector<std::unique_ptr<ModuleLink>> modules;
+    for (const CliTarget& t : targets) {
+        modules.push_back(std::make_unique<ModuleLink>(t, options.model, stop));
+    }
+    return modules;
+}
 
 // ---- ports ------------------------------------------------------------------------------------
 
@@ -257,41 +289,20 @@ struct Reading {
     bool lowActivated = false;
 };
 
-// One poll as the main window makes it: the dump, then (640) the high and the low status word,
-// stopping at the first failure; the unit label from SensorCode.
-LinkResult PollOnce(Family model, ModuleLink& link, Reading& reading) {
-    reading = Reading{};
-    if (model == Family::k612) {
-        CDevice612 device = link.Device612();
-        ModuleData612 data;
-        const LinkResult result = device.ReadAll(data);
-        if (result != kLinkOk) {
-            return result;
-        }
-        reading.flowRate = data.flowRate;
-        reading.unit = RateUnitLabel(Family::k612, data.SensorCode).value_or("");
-        return kLinkOk;
+Reading ReadingOf(const PollReading& p) {
+    Reading r;
+    r.flowRate = p.flowRate;
+    r.unit = RateUnitLabel(p.model == 640 ? Family::k640 : Family::k612, p.sensorCode).value_or("");
+    if (p.model == 640) {
+        r.alarms = true;
+        r.highActivated = DecodeAlarmStatus(p.highStatus).activated;
+        r.lowActivated = DecodeAlarmStatus(p.lowStatus).activated;
     }
-    CDevice640 device = link.Device640();
-    ModuleData640 data;
-    std::uint32_t high = 0;
-    std::uint32_t low = 0;
-    LinkResult result = device.ReadAll(data);
-    if (result == kLinkOk) {
-        result = device.ReadHighStatus(high);
-    }
-    if (result == kLinkOk) {
-        result = device.ReadLowStatus(low);
-    }
-    if (result != kLinkOk) {
-        return result;
-    }
-    reading.flowRate = data.flowRate;
-    reading.unit = RateUnitLabel(Family::k640, data.SensorCode).value_or("");
-    reading.alarms = true;
-    reading.highActivated = DecodeAlarmStatus(high).activated;
-    reading.lowActivated = DecodeAlarmStatus(low).activated;
-    return kLinkOk;
+    return r;
+}
+
+int ModelNumber(Family model) {
+    return model == Family::k640 ? 640 : 612;
 }
 
 QJsonObject ToJson(const Reading& r) {
@@ -308,36 +319,110 @@ const char* LampWord(bool lit) {
     return lit ? "activated" : "not activated";
 }
 
-int RunPoll(const CliOptions& options, const Streams& io) {
+// What one module gave a one-shot command: its text and JSON, or why it failed.
+struct ModuleResult {
+    int exitCode = kExitOk;
+    std::string message;  // the error line when exitCode != 0
+    std::string text;
+    QJsonObject json;
+};
+
+// Runs `talk` for every module at once, each on its own link, and prints the results in the
+// order the modules were given: alone as before; several with each text line led by the
+// module's port and, with --json, one array of objects that carry a "port" key (and an
+// "error" key for a module that failed). The exit status is the worst of them.
+int RunEach(const CliOptions& options, const Streams& io,
+            const std::function<ModuleResult(ModuleLink&)>& talk) {
     StopRequest stop;
-    ModuleLink link(&stop);
-    if (auto failure = link.Open(options)) {
-        return Fail(io, *failure);
+    std::vector<std::unique_ptr<ModuleLink>> modules = Modules(options, stop);
+    std::vector<ModuleResult> results(modules.size());
+    {
+        std::vector<std::thread> threads;
+        for (std::size_t i = 0; i < modules.size(); ++i) {
+            threads.emplace_back([&, i] {
+                if (auto failure = modules[i]->Open()) {
+                    results[i] = {failure->exitCode, failure->message, {}, {}};
+                    return;
+                }
+                results[i] = talk(*modules[i]);
+            });
+        }
+        for (std::thread& t : threads) {
+            t.join();
+        }
     }
-    Reading r;
-    if (const LinkResult result = PollOnce(options.model, link, r); result != kLinkOk) {
-        return Fail(io, CommFailure(link.Name(), result));
+    const bool several = modules.size() > 1;
+    int worst = kExitOk;
+    QJsonArray array;
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        const ModuleResult& r = results[i];
+        const std::string& name = modules[i]->Name();
+        worst = std::max(worst, r.exitCode);
+        if (r.exitCode != kExitOk) {
+            PrintError(io, r.message);
+        }
+        if (io.json) {
+            if (!several) {
+                if (r.exitCode == kExitOk) {
+                    PrintJson(io, QJsonDocument(r.json));
+                }
+                continue;
+            }
+            QJsonObject object = r.json;
+            object.insert("port", QString::fromStdString(name));
+            if (r.exitCode != kExitOk) {
+                object.insert("error", QString::fromStdString(OneLine(r.message)));
+            }
+            array.append(object);
+        } else if (r.exitCode == kExitOk) {
+            std::string text;
+            std::istringstream lines(r.text);
+            for (std::string line; std::getline(lines, line);) {
+                text += (several ? name + ": " : std::string()) + line + "\n";
+            }
+            Print(io, text);
+        }
     }
-    if (io.json) {
-        PrintJson(io, QJsonDocument(ToJson(r)));
-        return kExitOk;
+    if (io.json && several) {
+        PrintJson(io, QJsonDocument(array));
     }
-    std::string text = "Flow rate: " + FormatFixed(r.flowRate, 2) + " " + r.unit + "\n";
-    if (r.alarms) {
-        text += std::string("High alarm: ") + LampWord(r.highActivated) + "\n";
-        text += std::string("Low alarm: ") + LampWord(r.lowActivated) + "\n";
-    }
-    Print(io, text);
-    return kExitOk;
+    return worst;
 }
 
-std::string CsvHeader(Family model) {
-    return model == Family::k640 ? "time,flowRate,unit,highActivated,lowActivated\n"
-                                 : "time,flowRate,unit\n";
+ModuleResult Failed(const CliFailure& failure) {
+    return {failure.exitCode, failure.message, {}, {}};
 }
 
-std::string CsvRow(const std::string& time, const Reading& r) {
-    std::string row = time + "," + NumberText(ModuleNumber(r.flowRate)) + "," + r.unit;
+int RunPoll(const CliOptions& options, const Streams& io) {
+    const int model = ModelNumber(options.model);
+    return RunEach(options, io, [model](ModuleLink& link) {
+        PollReading p;
+        const LinkResult result = link.Exchange([&p, model](CSerialPort& port, const int& on) {
+            p = PollModule(model, port, on);
+            return p.result;
+        });
+        if (result != kLinkOk) {
+            return Failed(CommFailure(link.Name(), result));
+        }
+        const Reading r = ReadingOf(p);
+        std::string text = "Flow rate: " + FormatFixed(r.flowRate, 2) + " " + r.unit + "\n";
+        if (r.alarms) {
+            text += std::string("High alarm: ") + LampWord(r.highActivated) + "\n";
+            text += std::string("Low alarm: ") + LampWord(r.lowActivated) + "\n";
+        }
+        return ModuleResult{kExitOk, {}, text, ToJson(r)};
+    });
+}
+
+std::string CsvHeader(Family model, bool withPort) {
+    return std::string("time,") + (withPort ? "port," : "") +
+           (model == Family::k640 ? "flowRate,unit,highActivated,lowActivated\n"
+                                  : "flowRate,unit\n");
+}
+
+std::string CsvRow(const std::string& time, const std::string* port, const Reading& r) {
+    std::string row = time + "," + (port ? *port + "," : "") +
+                      NumberText(ModuleNumber(r.flowRate)) + "," + r.unit;
     if (r.alarms) {
         row +=
             std::string(",") + (r.highActivated ? "1" : "0") + "," + (r.lowActivated ? "1" : "0");
@@ -345,8 +430,9 @@ std::string CsvRow(const std::string& time, const Reading& r) {
     return row + "\n";
 }
 
-std::string TextLine(const std::string& time, const Reading& r) {
-    std::string line = time + " " + FormatFixed(r.flowRate, 2) + " " + r.unit;
+std::string TextLine(const std::string& time, const std::string* port, const Reading& r) {
+    std::string line =
+        time + " " + (port ? *port + " " : "") + FormatFixed(r.flowRate, 2) + " " + r.unit;
     if (r.alarms) {
         line += std::string(" high:") + (r.highActivated ? "on" : "off") +
                 " low:" + (r.lowActivated ? "on" : "off");
@@ -413,84 +499,159 @@ private:
 // After a failed poll the next try waits at least this long, however short --interval is:
 // an unplugged adapter fails at once, and must not make the loop spin.
 constexpr std::chrono::seconds kRetryAfterFailure{1};
-// While the port stays gone, it is said again this often.
+// While a port stays gone, it is said again this often.
 constexpr std::chrono::seconds kGoneReminder{60};
 
-// Polls every interval (measured from the start of one poll to the next) until --count polls
-// are made or Ctrl-C / SIGTERM asks to stop. A stop ends a poll in progress within 100 ms
-// (that poll gives no line), so the CSV file always ends with a whole row. A failed poll is
-// reported on standard error and the next one tries again, as the main window's timer does;
-// the exit status is then 3 however the watch ends. A port that is gone (unplugged, hung up)
-// is said once, then once a minute, and reopened at every try until it is back.
+// Polls every module every interval (measured from the start of one poll to the next) until
+// --count polls are made or Ctrl-C / SIGTERM asks to stop. Each module is polled on its own
+// link, at its own cadence: a slow or failing line never delays another module. A stop ends
+// the polls in progress within 100 ms (they give no line), so the CSV file always ends with a
+// whole row. A failed poll is reported on standard error and the next one tries again, as
+// the main window's timer does; the exit status is then 3 however the watch ends. A port that
+// is gone (unplugged, hung up) is said once, then once a minute; its link reopens it, and the
+// watch carries on when it is back.
 int RunWatch(const CliOptions& options, const Streams& io) {
+    using Clock = std::chrono::steady_clock;
+    struct Watched {
+        ModuleLink* module = nullptr;
+        Clock::time_point due;
+        long long polls = 0;
+        bool inFlight = false;
+        bool lastFailed = false;
+        bool gone = false;
+        std::optional<Clock::time_point> goneSaid;
+    };
+
     StopRequest stop;
-    ModuleLink link(&stop);
-    if (auto failure = link.Open(options)) {
-        return Fail(io, *failure);
+    std::vector<std::unique_ptr<ModuleLink>> modules = Modules(options, stop);
+    const bool several = modules.size() > 1;
+    for (const auto& m : modules) {
+        if (auto failure = m->Open()) {
+            return Fail(io, *failure);
+        }
     }
     CsvLog csv(options.csv, io);
-
-    using Clock = std::chrono::steady_clock;
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(options.intervalSeconds));
+    const int model = ModelNumber(options.model);
+
+    std::mutex mutex;  // guards everything below and the output
+    std::condition_variable changed;
+    std::vector<Watched> watched(modules.size());
     bool anyFailed = false;
-    std::optional<Clock::time_point> goneSaid;
-    auto due = Clock::now();
-    bool lastFailed = false;
-    for (long long n = 0; !options.count || n < *options.count; ++n) {
-        if (n > 0) {
-            due += lastFailed ? std::max<Clock::duration>(interval, kRetryAfterFailure) : interval;
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
-            if (stop.Wait(static_cast<int>(std::max<long long>(left.count(), 0)))) {
-                break;
+    std::optional<CliFailure> fatal;
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        watched[i].module = modules[i].get();
+        watched[i].due = Clock::now();
+    }
+
+    // Said on the module's own thread as its link sees the port go and come back.
+    auto sayGone = [&](Watched& w, const std::string& time) {
+        if (!w.goneSaid || Clock::now() - *w.goneSaid >= kGoneReminder) {
+            PrintError(io, time + " " + w.module->Name() + ": the port is gone (" +
+                               std::strerror(EIO) + "); trying again every second");
+            w.goneSaid = Clock::now();
+        }
+    };
+    for (Watched& w : watched) {
+        w.module->Link().SetStatusObserver([&, wp = &w](const CLink::Status& status) {
+            std::lock_guard lock(mutex);
+            if (status.gone && !wp->gone) {
+                wp->gone = true;
+                anyFailed = true;
+                sayGone(*wp, Timestamp());
+            } else if (status.online && wp->gone) {
+                wp->gone = false;
+                wp->goneSaid.reset();
+                PrintError(io, Timestamp() + " " + wp->module->Name() + ": the port is back");
             }
-            due = std::max(due, Clock::now());  // late polls are not made up in a burst
-        } else if (stop.Requested()) {
+        });
+    }
+
+    auto finished = [&](const Watched& w) { return options.count && w.polls >= *options.count; };
+    std::unique_lock lock(mutex);
+    for (;;) {
+        bool allDone = true;
+        auto next = Clock::time_point::max();
+        for (Watched& w : watched) {
+            if (finished(w)) {
+                allDone = allDone && !w.inFlight;
+                continue;
+            }
+            allDone = false;
+            if (w.inFlight) {
+                continue;
+            }
+            if (w.gone) {
+                sayGone(w, Timestamp());  // once a minute while it stays gone
+            }
+            if (Clock::now() < w.due) {
+                next = std::min(next, w.due);
+                continue;
+            }
+            // Due: poll now. The next slot counts from this start; a late poll is not made up.
+            w.inFlight = true;
+            ++w.polls;
+            const std::string time = Timestamp();
+            w.module->Link().Run([&, wp = &w, time](CSerialPort& port, const int& online) {
+                const PollReading p = PollModule(model, port, online);
+                const bool gone = port.Gone() || (p.result == kLinkOffline);
+                std::lock_guard inner(mutex);
+                wp->inFlight = false;
+                wp->lastFailed = !p.Complete();
+                const Clock::duration wait =
+                    wp->lastFailed ? std::max<Clock::duration>(interval, kRetryAfterFailure)
+                                   : interval;
+                wp->due = std::max(wp->due + wait, Clock::now() - interval + wait);
+                if (stop.Requested() || fatal) {
+                    changed.notify_all();
+                    return;
+                }
+                if (p.Complete()) {
+                    const Reading r = ReadingOf(p);
+                    const std::string* port = several ? &wp->module->Name() : nullptr;
+                    if (auto failure =
+                            csv.Append(CsvHeader(options.model, several), CsvRow(time, port, r))) {
+                        fatal = failure;
+                    } else if (io.json) {
+                        QJsonObject object = ToJson(r);
+                        object.insert("time", QString::fromStdString(time));
+                        if (several) {
+                            object.insert("port", QString::fromStdString(wp->module->Name()));
+                        }
+                        PrintJson(io, QJsonDocument(object), QJsonDocument::Compact);
+                    } else if (!csv.ToStandardOutput()) {
+                        Print(io, TextLine(time, port, r));
+                    }
+                } else {
+                    anyFailed = true;
+                    if (!gone) {
+                        PrintError(io,
+                                   time + " " + CommFailure(wp->module->Name(), p.result).message);
+                    }
+                }
+                changed.notify_all();
+            });
+            next = std::min(next, Clock::now());  // look again when it is done
+        }
+        if (allDone || fatal || io.outError != 0) {
             break;
         }
-        const std::string time = Timestamp();
-        if (link.Gone() && link.Reopen()) {
-            lastFailed = anyFailed = true;  // still gone; said below at most once a minute
-        } else {
-            Reading r;
-            const LinkResult result = PollOnce(options.model, link, r);
-            if (result == kLinkCancelled) {
-                break;
-            }
-            lastFailed = result != kLinkOk;
-            if (!lastFailed) {
-                if (goneSaid) {
-                    PrintError(io, time + " " + link.Name() + ": the port is back");
-                    goneSaid.reset();
-                }
-                if (auto failure = csv.Append(CsvHeader(options.model), CsvRow(time, r))) {
-                    return Fail(io, *failure);
-                }
-                if (io.json) {
-                    QJsonObject object = ToJson(r);
-                    object.insert("time", QString::fromStdString(time));
-                    PrintJson(io, QJsonDocument(object), QJsonDocument::Compact);
-                } else if (!csv.ToStandardOutput()) {
-                    Print(io, TextLine(time, r));
-                }
-                if (io.outError != 0) {
-                    break;  // RunCommand reports it
-                }
-            } else if (!link.Gone()) {
-                anyFailed = true;
-                PrintError(io, time + " " + CommFailure(link.Name(), result).message);
-            } else {
-                anyFailed = true;
-            }
-        }
-        if (link.Gone() && (!goneSaid || Clock::now() - *goneSaid >= kGoneReminder)) {
-            PrintError(io, time + " " + link.Name() + ": the port is gone (" + link.GoneReason() +
-                               "); trying again every second");
-            goneSaid = Clock::now();
-        }
+        // Sleep until the next slot or a poll's end; a stop wakes the StopRequest, which is
+        // looked at every 50 ms.
+        const auto wake = std::min(next, Clock::now() + std::chrono::milliseconds(50));
+        changed.wait_until(lock, wake);
         if (stop.Requested()) {
             break;
         }
+    }
+    lock.unlock();
+    for (const auto& m : modules) {
+        m->Link().SetStatusObserver({});
+        m->Link().AbandonAndWait();
+    }
+    if (fatal) {
+        return Fail(io, *fatal);
     }
     return anyFailed ? kExitComm : kExitOk;
 }
@@ -499,67 +660,58 @@ int RunWatch(const CliOptions& options, const Streams& io) {
 
 // The alarm status window's live part: high status, low status, flow.
 int RunStatus(const CliOptions& options, const Streams& io) {
-    StopRequest stop;
-    ModuleLink link(&stop);
-    if (auto failure = link.Open(options)) {
-        return Fail(io, *failure);
-    }
-    CDevice640 device = link.Device640();
-    std::uint32_t high = 0;
-    std::uint32_t low = 0;
-    double flow = 0;
-    LinkResult result = device.ReadHighStatus(high);
-    if (result == kLinkOk) {
-        result = device.ReadLowStatus(low);
-    }
-    if (result == kLinkOk) {
-        result = device.ReadFlow(flow);
-    }
-    if (result != kLinkOk) {
-        return Fail(io, CommFailure(link.Name(), result));
-    }
-    const AlarmStatus h = DecodeAlarmStatus(high);
-    const AlarmStatus l = DecodeAlarmStatus(low);
-    if (io.json) {
-        PrintJson(io, QJsonDocument(QJsonObject{
-                          {"flowRate", ModuleNumber(flow)},
-                          {"high", ToJson(h)},
-                          {"low", ToJson(l)},
-                      }));
-    } else {
-        Print(io, "Flow rate: " + FormatFixed(flow, 2) + "\nHigh alarm: " + ToText(h) +
-                      "\nLow alarm: " + ToText(l) + "\n");
-    }
-    return kExitOk;
+    return RunEach(options, io, [](ModuleLink& link) {
+        std::uint32_t high = 0;
+        std::uint32_t low = 0;
+        double flow = 0;
+        const LinkResult result = link.Exchange([&](CSerialPort& port, const int& online) {
+            CDevice640 device(port, online);
+            LinkResult r = device.ReadHighStatus(high);
+            if (r == kLinkOk) {
+                r = device.ReadLowStatus(low);
+            }
+            if (r == kLinkOk) {
+                r = device.ReadFlow(flow);
+            }
+            return r;
+        });
+        if (result != kLinkOk) {
+            return Failed(CommFailure(link.Name(), result));
+        }
+        const AlarmStatus h = DecodeAlarmStatus(high);
+        const AlarmStatus l = DecodeAlarmStatus(low);
+        return ModuleResult{kExitOk,
+                            {},
+                            "Flow rate: " + FormatFixed(flow, 2) + "\nHigh alarm: " + ToText(h) +
+                                "\nLow alarm: " + ToText(l) + "\n",
+                            QJsonObject{
+                                {"flowRate", ModuleNumber(flow)},
+                                {"high", ToJson(h)},
+                                {"low", ToJson(l)},
+                            }};
+    });
 }
 
 // ---- read -------------------------------------------------------------------------------------
 
 template <class Record, class Device>
-int ReadRecord(Device device, const std::string& portName, const Streams& io) {
+ModuleResult ReadRecord(ModuleLink& link) {
     Record data;
-    if (const LinkResult result = device.ReadAll(data); result != kLinkOk) {
-        return Fail(io, CommFailure(portName, result));
+    const LinkResult result = link.Exchange([&data](CSerialPort& port, const int& online) {
+        return Device(port, online).ReadAll(data);
+    });
+    if (result != kLinkOk) {
+        return Failed(CommFailure(link.Name(), result));
     }
     const ReportFields fields = RecordFields(data);
-    if (io.json) {
-        PrintJson(io, QJsonDocument(ToJson(fields)));
-    } else {
-        Print(io, ToText(fields));
-    }
-    return kExitOk;
+    return {kExitOk, {}, ToText(fields), ToJson(fields)};
 }
 
 int RunRead(const CliOptions& options, const Streams& io) {
-    StopRequest stop;
-    ModuleLink link(&stop);
-    if (auto failure = link.Open(options)) {
-        return Fail(io, *failure);
-    }
     if (options.model == Family::k640) {
-        return ReadRecord<ModuleData640>(link.Device640(), link.Name(), io);
+        return RunEach(options, io, ReadRecord<ModuleData640, CDevice640>);
     }
-    return ReadRecord<ModuleData612>(link.Device612(), link.Name(), io);
+    return RunEach(options, io, ReadRecord<ModuleData612, CDevice612>);
 }
 
 // ---- send -------------------------------------------------------------------------------------
@@ -644,16 +796,24 @@ CliFailure UploadFailure(const std::string& portName, LinkResult result,
 // Read, apply, check, then upload (or, with --dry-run, only show) what SendConfig sends, and
 // read the module back to see that it holds it.
 template <class Record, class Device>
-int SendRecord(Device device, const SendSettings& settings, const CliOptions& options,
-               const std::string& portName, const Streams& io) {
+int SendRecord(ModuleLink& link, const SendSettings& settings, const CliOptions& options,
+               const Streams& io) {
+    const std::string& portName = link.Name();
     Record data;
-    if (const LinkResult result = device.ReadAll(data); result != kLinkOk) {
+    std::string reply;
+    if (const LinkResult result = link.Exchange([&](CSerialPort& port, const int& online) {
+            Device device(port, online);
+            const LinkResult r = device.ReadAll(data);
+            reply = device.LastReply();
+            return r;
+        });
+        result != kLinkOk) {
         return Fail(io, CommFailure(portName, result));
     }
     // The keys not given go back to the module as read: only from a dump that is clean, or
     // one shifted line would upload every setting wrong.
     constexpr int lastLine = std::is_same_v<Record, ModuleData612> ? kDumpLines612 : kDumpLines640;
-    if (!DumpShapeOk(device.LastReply(), lastLine)) {
+    if (!DumpShapeOk(reply, lastLine)) {
         return Fail(io, {kExitComm,
                          "Error Communicating to Module, Check Serial and Power "
                          "Cables (" +
@@ -673,7 +833,10 @@ int SendRecord(Device device, const SendSettings& settings, const CliOptions& op
         return kExitOk;
     }
     UploadReport report;
-    const LinkResult result = device.SendConfig(data, ProgressOn(io.err, portName), &report);
+    const UploadObserver progress = ProgressOn(io.err, portName);
+    const LinkResult result = link.Exchange([&](CSerialPort& port, const int& online) {
+        return Device(port, online).SendConfig(data, progress, &report);
+    });
     if (result != kLinkOk) {
         if (IsTerminal(io.err)) {
             std::fputc('\n', io.err);  // end the progress line
@@ -685,7 +848,10 @@ int SendRecord(Device device, const SendSettings& settings, const CliOptions& op
         return kExitOk;
     }
     std::vector<ReadBackMismatch> mismatches;
-    if (const LinkResult readBack = device.VerifyConfig(data, mismatches); readBack != kLinkOk) {
+    if (const LinkResult readBack = link.Exchange([&](CSerialPort& port, const int& online) {
+            return Device(port, online).VerifyConfig(data, mismatches);
+        });
+        readBack != kLinkOk) {
         PrintSent(commands, io, nullptr);
         CliFailure failure = CommFailure(portName, readBack);
         failure.message += "; the settings were sent but could not be read back";
@@ -709,14 +875,15 @@ int RunSend(const CliOptions& options, const Streams& io) {
         return Fail(io, *failure);
     }
     StopRequest stop;
-    ModuleLink link(&stop);
-    if (auto failure = link.Open(options)) {
+    ModuleLink link(options.targets.empty() ? CliTarget{} : options.targets.front(), options.model,
+                    stop);
+    if (auto failure = link.Open()) {
         return Fail(io, *failure);
     }
     if (options.model == Family::k640) {
-        return SendRecord<ModuleData640>(link.Device640(), settings, options, link.Name(), io);
+        return SendRecord<ModuleData640, CDevice640>(link, settings, options, io);
     }
-    return SendRecord<ModuleData612>(link.Device612(), settings, options, link.Name(), io);
+    return SendRecord<ModuleData612, CDevice612>(link, settings, options, io);
 }
 
 // ---- calc -------------------------------------------------------------------------------------

@@ -99,6 +99,10 @@ void CConfig612Dlg::ReadUnitSelection() {
 }
 
 void CConfig612Dlg::OnSend() {
+    // A code built from a list without a selection reaches the module as garbage.
+    if (RefuseUnsendable(CheckListsChosen(ReadSensorChoice(), ListIndex(IDC_PULSE_UNITS)))) {
+        return;
+    }
     ModuleData612 edited = data_;
     edited.kFactor = TextToDouble(GetDlgItemText(IDC_K_FACTOR).toStdString(), kNumberTextChars);
     edited.offset = TextToDouble(GetDlgItemText(IDC_OFFSET).toStdString(), kNumberTextChars);

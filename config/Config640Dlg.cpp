@@ -132,6 +132,10 @@ void CConfig640Dlg::OnAlarmSwitch(const AlarmControls& alarm, int& mode) {
 }
 
 void CConfig640Dlg::OnSend() {
+    // A code built from a list without a selection reaches the module as garbage.
+    if (RefuseUnsendable(CheckListsChosen(ReadSensorChoice()))) {
+        return;
+    }
     ModuleData640 edited = data_;
     edited.kFactor = ReadNumber(*this, IDC_K_FACTOR);
     edited.offset = ReadNumber(*this, IDC_OFFSET);

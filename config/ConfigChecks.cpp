@@ -80,3 +80,21 @@ std::optional<RuleMessage> CheckSendable(const ModuleData640& data) {
                             {"Low Set Point", data.lowSetPoint},
                             {"Low Release Point", data.lowReleasePoint}});
 }
+
+std::optional<RuleMessage> CheckListsChosen(const SensorChoice& choice,
+                                            std::optional<int> pulseUnit) {
+    const char* list = nullptr;
+    if (choice.type == SensorType::Insertion && choice.row < 0) {
+        list = "a pipe size";
+    } else if (choice.type == SensorType::Tee && choice.row < 0) {
+        list = "a tee sensor";
+    } else if (choice.unit < 0) {
+        list = "a unit of measure";
+    } else if (pulseUnit && *pulseUnit < 0) {
+        list = "a pulse unit";
+    }
+    if (!list) {
+        return std::nullopt;
+    }
+    return RuleMessage{std::string("Select ") + list + " before sending.", kInvalidEntry};
+}

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "config/SensorRules.h"
 #include "protocol/ModuleData.h"
 
 // A message box the caller shows with an OK button only.
@@ -46,3 +47,12 @@ std::optional<RuleMessage> CheckAlarmPairs(ModuleData640& data);
 // first typed field (in the dialog's order) that cannot be sent, with the range it can carry.
 std::optional<RuleMessage> CheckSendable(const ModuleData612& data);
 std::optional<RuleMessage> CheckSendable(const ModuleData640& data);
+
+// Send builds SensorCode from list 1037 and the row list of the checked type, and the 612's
+// PulseUnitCode from its pulse-unit list. A list left without a selection (ShowSettings given a
+// code whose position the list does not hold) would build a code from position -1, which the
+// module ignores or reads as another unit: names the first such list (row list, unit of
+// measure, pulse unit), and nothing may be sent then. `pulseUnit` is the pulse-unit list's
+// selection, nullopt where the dialog has none.
+std::optional<RuleMessage> CheckListsChosen(const SensorChoice& choice,
+                                            std::optional<int> pulseUnit = std::nullopt);

@@ -35,18 +35,38 @@ void CLink::SetStatusObserver(StatusObserver observer) {
 }
 
 void CLink::Open(int portNumber, int baudRate, OpenDone done) {
-    Run([this, portNumber, baudRate, done = std::move(done)](CSerialPort& port, const int&) {
-        const int result = port.Open(portNumber, baudRate, kParity, kDataBits, kStopBits);
-        online_ = result == CSerialPort::kOpenOk ? 1 : 0;
-        {
-            std::lock_guard lock(mutex_);
-            status_ = Status{online_ != 0, false, portNumber, baudRate};
-        }
-        Publish();
-        if (done) {
-            done(result, port.LastErrorText());
-        }
+    Run([this, portNumber, baudRate, done = std::move(done)](CSerialPort&, const int&) {
+        OpenOnWorker(portNumber, std::string(), baudRate, done);
     });
+}
+
+void CLink::OpenPath(const std::string& device, int baudRate, OpenDone done) {
+    Run([this, device, baudRate, done = std::move(done)](CSerialPort&, const int&) {
+        OpenOnWorker(0, device, baudRate, done);
+    });
+}
+
+int CLink::OpenPort(const Status& wanted) {
+    if (!wanted.device.empty()) {
+        return port_.OpenPath(wanted.device, wanted.baud, kParity, kDataBits, kStopBits);
+    }
+    return port_.Open(wanted.portNumber, wanted.baud, kParity, kDataBits, kStopBits);
+}
+
+void CLink::OpenOnWorker(int portNumber, const std::string& device, int baudRate,
+                         const OpenDone& done) {
+    const Status wanted{false, false, portNumber, baudRate, device};
+    const int result = OpenPort(wanted);
+    online_ = result == CSerialPort::kOpenOk ? 1 : 0;
+    {
+        std::lock_guard lock(mutex_);
+        status_ = wanted;
+        status_.online = online_ != 0;
+    }
+    Publish();
+    if (done) {
+        done(result, port_.LastErrorText());
+    }
 }
 
 void CLink::Close() {
@@ -156,7 +176,11 @@ void CLink::Worker() {
         queue_.pop_front();
         running_ = true;
         cancel_ = false;
+        const bool goneBefore = status_.gone;
         lock.unlock();
+        if (goneBefore) {
+            TryReopen();  // a task asked while the port is gone finds it as soon as it is back
+        }
         RunTask(task);
         lock.lock();
         running_ = false;
@@ -191,11 +215,13 @@ void CLink::TryReopen() {
         std::lock_guard lock(mutex_);
         wanted = status_;
     }
-    if (!wanted.gone || cancel_) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!wanted.gone || cancel_ ||
+        now - lastReopen_ < std::chrono::milliseconds(kReopenIntervalMs * 9 / 10)) {
         return;
     }
-    if (port_.Open(wanted.portNumber, wanted.baud, kParity, kDataBits, kStopBits) !=
-        CSerialPort::kOpenOk) {
+    lastReopen_ = now;
+    if (OpenPort(wanted) != CSerialPort::kOpenOk) {
         port_.Close();
         return;  // still gone: try again in a second
     }

@@ -15,6 +15,7 @@
 // Standard C++ only: the command-line companion uses the same link.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -30,8 +31,9 @@ public:
     struct Status {
         bool online = false;  // the port is open and configured
         bool gone = false;    // the port went away; reopening is being tried
-        int portNumber = 0;
+        int portNumber = 0;   // 0 for a port opened by its device path
         int baud = 0;
+        std::string device;  // the device path of OpenPath, else empty
 
         bool operator==(const Status&) const = default;
     };
@@ -54,6 +56,8 @@ public:
     // Queued: closes what is held, then opens COM `portNumber` at `baudRate` (8N1) with the
     // port's own steps and pause. `done` runs on the worker with the result.
     void Open(int portNumber, int baudRate, OpenDone done = {});
+    // The same for a device path (fernwell-cli --device): reopened by that path.
+    void OpenPath(const std::string& device, int baudRate, OpenDone done = {});
     // Queued: closes the port; the link is offline until the next Open.
     void Close();
     // Queued: runs `task` on the worker.
@@ -84,6 +88,9 @@ private:
     void RunTask(const Task& task);
     void AfterTask();
     void TryReopen();
+    void OpenOnWorker(int portNumber, const std::string& device, int baudRate,
+                      const OpenDone& done);
+    int OpenPort(const Status& wanted);
     void Publish();
 
     CSerialPort port_;
@@ -99,5 +106,6 @@ private:
     std::mutex observerMutex_;  // held while the observer runs, so replacing it is final
     StatusObserver observer_;
     std::atomic<bool> cancel_{false};
+    std::chrono::steady_clock::time_point lastReopen_{};  // the worker's own
     std::thread worker_;  // last: starts once everything above exists
 };

@@ -20,7 +20,9 @@ constexpr std::uint32_t kList = kVScroll | kTabStop;
 // follow one another (a radio group ends at the first control that is not a radio), so the
 // two row lists come after them; each list sits beside its radio, and ShowSettings shows at
 // most one of them. "Calculate" gives K and offset, so it sits beside those edits. The space
-// below "Defaults" is where the dialog shows the progress of an upload.
+// below "Defaults" is where the dialog shows the progress of an upload. Each edit and list
+// follows the static text that names it (its name for assistive tools); the pulse-unit list
+// is as wide as the frame allows, so "Cubic Meters" shows whole.
 constexpr std::array kConfig612 = {
     ControlTemplate{IDC_STATIC, K::GroupBox, "Irrigation Sensor Type", 7, 7, 202, 62, kNone},
     ControlTemplate{IDC_SENSOR_WSS, K::RadioButton, "WSS - Wind Speed Sensor", 15, 20, 120, 10,
@@ -40,10 +42,10 @@ constexpr std::array kConfig612 = {
     ControlTemplate{IDC_UNIT_OF_MEASURE, K::DropList, "", 84, 120, 60, 100, kList},
 
     ControlTemplate{IDC_STATIC, K::GroupBox, "Pulse Output Control", 7, 145, 202, 64, kNone},
-    ControlTemplate{IDC_STATIC, K::Text, "Units", 150, 157, 50, 8, kNone},
     ControlTemplate{IDC_STATIC, K::Text, "1 Pulse =", 15, 170, 64, 8, kRight},
     ControlTemplate{IDC_PULSE_VALUE, K::Edit, "", 84, 168, 60, 12, kNumberEdit},
-    ControlTemplate{IDC_PULSE_UNITS, K::DropList, "", 150, 168, 50, 60, kList},
+    ControlTemplate{IDC_STATIC, K::Text, "Units", 150, 157, 50, 8, kNone},
+    ControlTemplate{IDC_PULSE_UNITS, K::DropList, "", 150, 168, 56, 60, kList},
     ControlTemplate{IDC_STATIC, K::Text, "Pulse Width (ms) =", 15, 190, 64, 8, kRight},
     ControlTemplate{IDC_PULSE_WIDTH, K::DropList, "", 84, 188, 60, 120, kList},
 

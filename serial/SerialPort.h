@@ -41,6 +41,15 @@ public:
     // Opens COM `portNumber` (1..255) after closing what is held and waiting OpenDelayMs().
     // Returns 0 or one of the negative OpenResult codes. On failure LastErrorText() says why.
     int Open(int portNumber, int baudRate, char parity, int dataBits, int stopBits);
+    // Opens the device `path` itself, not through a COM number (fernwell-cli --device), with
+    // Open's steps and results otherwise. PortNumber() is 0 then.
+    int OpenPath(const std::string& path, int baudRate, char parity, int dataBits,
+                 int stopBits) {
+        pathOverride_ = path;
+        const int result = Open(0, baudRate, parity, dataBits, stopBits);
+        pathOverride_.clear();
+        return result;
+    }
     // Purges both directions, then writes `count` bytes; `count` returns the number written.
     // Returns 0, or -1 when no port is held.
     int Write(const void* data, int& count);
@@ -99,6 +108,7 @@ private:
     bool readOverran_ = false;
     int lastIoError_ = 0;
     const std::atomic<bool>* cancel_ = nullptr;
+    std::string pathOverride_;  // set by OpenPath for the length of its Open
     int lastError_ = 0;
     std::string lastErrorText_;
 };

@@ -244,7 +244,8 @@ int CSerialPort::Open(int portNumber, int baudRate, char parity, int dataBits, i
         return code;
     };
 
-    if (portNumber < portmap::kFirstPort || portNumber > portmap::kLastPort) {
+    if (pathOverride_.empty() &&
+        (portNumber < portmap::kFirstPort || portNumber > portmap::kLastPort)) {
         return fail(kOpenDeviceFailed, EINVAL,
                     "COM" + std::to_string(portNumber) +
                         " is not a valid port number: ports are numbered 1 to 255.",
@@ -254,7 +255,8 @@ int CSerialPort::Open(int portNumber, int baudRate, char parity, int dataBits, i
     std::this_thread::sleep_for(milliseconds(OpenDelayMs()));
 
     // Resolved after the wait, so a link made or changed meanwhile is the one used.
-    const std::string device = portmap::DevicePath(portNumber);
+    const std::string device =
+        pathOverride_.empty() ? portmap::DevicePath(portNumber) : pathOverride_;
     if (device.empty()) {
         const std::string n = std::to_string(portNumber);
         return fail(kOpenDeviceFailed, ENOENT,

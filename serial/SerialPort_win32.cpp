@@ -60,7 +60,8 @@ int CSerialPort::Open(int portNumber, int baudRate, char parity, int dataBits, i
         return code;
     };
 
-    if (portNumber < portmap::kFirstPort || portNumber > portmap::kLastPort) {
+    if (pathOverride_.empty() &&
+        (portNumber < portmap::kFirstPort || portNumber > portmap::kLastPort)) {
         handle_ = INVALID_HANDLE_VALUE;
         lastError_ = ERROR_FILE_NOT_FOUND;
         lastErrorText_ = "COM" + std::to_string(portNumber) +
@@ -70,8 +71,15 @@ int CSerialPort::Open(int portNumber, int baudRate, char parity, int dataBits, i
 
     // The plain "COM%d" form opens only COM1-COM9; the device namespace form opens every
     // number, and is the form EnumerateComPorts probes.
-    char device[50];
-    std::snprintf(device, sizeof device, "\\\\.\\COM%d", portNumber);
+    char device[300];
+    if (pathOverride_.empty()) {
+        std::snprintf(device, sizeof device, "\\\\.\\COM%d", portNumber);
+    } else {
+        // A plain name ("COM33") is opened in the device namespace, where every number works.
+        const bool hasPrefix = pathOverride_.rfind("\\\\", 0) == 0;
+        std::snprintf(device, sizeof device, "%s%s", hasPrefix ? "" : "\\\\.\\",
+                      pathOverride_.c_str());
+    }
     char definition[50];
     std::snprintf(definition, sizeof definition, "baud=%d parity=%c data=%d stop=%d", baudRate,
                   parity, dataBits, stopBits);

@@ -20,6 +20,7 @@
 #include "res/Resource.h"
 #include "res/Templates.h"
 #include "ui/Bitmaps.h"
+#include "ui/DialogLook.h"
 #include "ui/MessageBox.h"
 
 namespace ui {
@@ -188,6 +189,7 @@ bool CDialog::BuildWindow(QWidget* parent) {
     setParent(parent, flags);
     setWindowTitle(QString::fromUtf8(template_->caption));
     setFont(DialogFont());
+    InstallButtonAccessibility();
     baseUnits_ = BaseUnitsOf(font());
     if (template_->menuId) {
         BuildMenu(template_->menuId);
@@ -233,6 +235,7 @@ void CDialog::BuildMenu(int menuId) {
             onCommand(command);
         });
     }
+    SetUpMenuKeys(menuBar_);
     menuHeight_ = menuBar_->sizeHint().height();
 }
 
@@ -240,6 +243,8 @@ void CDialog::BuildControls() {
     const int top = menuHeight_;
     QButtonGroup* radios = nullptr;
     std::vector<QGroupBox*> frames;
+    const res::ControlTemplate* previous = nullptr;
+    QWidget* previousWidget = nullptr;
     for (const res::ControlTemplate& c : template_->controls) {
         const QRect rect =
             ui::MapDialogRect(QRect(c.x, c.y, c.w, c.h), baseUnits_).translated(0, top);
@@ -264,7 +269,7 @@ void CDialog::BuildControls() {
                 break;
             }
             case res::ControlKind::GroupBox: {
-                auto* box = new QGroupBox(text, this);
+                auto* box = new GroupFrame(text, this);
                 // A group box is a frame drawn behind its neighbours and takes no clicks.
                 box->setAttribute(Qt::WA_TransparentForMouseEvents);
                 box->setFocusPolicy(Qt::NoFocus);
@@ -274,7 +279,7 @@ void CDialog::BuildControls() {
             }
             case res::ControlKind::PushButton:
             case res::ControlKind::DefPushButton: {
-                auto* button = new QPushButton(text, this);
+                auto* button = new DialogPushButton(text, this);
                 button->setAutoDefault(true);
                 button->setDefault(c.kind == res::ControlKind::DefPushButton);
                 connect(button, &QPushButton::clicked, this, [this, id] { onCommand(id); });
@@ -282,13 +287,13 @@ void CDialog::BuildControls() {
                 break;
             }
             case res::ControlKind::CheckBox: {
-                auto* box = new QCheckBox(text, this);
+                auto* box = new DialogCheckBox(text, this);
                 connect(box, &QCheckBox::clicked, this, [this, id] { onCommand(id); });
                 widget = box;
                 break;
             }
             case res::ControlKind::RadioButton: {
-                auto* radio = new QRadioButton(text, this);
+                auto* radio = new DialogRadioButton(text, this);
                 // Radios form one group up to the next control that starts a group.
                 if (!radios || (c.style & res::kGroup)) {
                     radios = new QButtonGroup(this);
@@ -328,6 +333,7 @@ void CDialog::BuildControls() {
             case res::ControlKind::DropList: {
                 auto* combo = new QComboBox(this);
                 combo->setEditable(false);
+                SetUpDropList(combo);
                 combo->setProperty("sorted", bool(c.style & res::kSort));
                 // The template's height is the dropped list's; the closed box is as high as
                 // the font makes it.
@@ -362,6 +368,18 @@ void CDialog::BuildControls() {
             label->setPixmap(IconResource(ResourceNumber(c.text)).pixmap(32, 32));
             label->resize(32, 32);
         }
+        // An edit or list is named after the static text just before it in the template, as
+        // the system names a control without text of its own for assistive tools.
+        const bool named = c.kind == res::ControlKind::Edit || c.kind == res::ControlKind::DropList;
+        if (named && previous && previous->kind == res::ControlKind::Text && previous->text) {
+            const QString label = QString::fromUtf8(previous->text);
+            widget->setAccessibleName(
+                (previous->style & res::kNoPrefix) ? label : WithoutAccessKeys(label));
+            // Qt's tools on Linux name a list by its value and its label by this relation.
+            static_cast<QLabel*>(previousWidget)->setBuddy(widget);
+        }
+        previous = &c;
+        previousWidget = widget;
         if (c.style & res::kHidden) {
             widget->hide();
         }
@@ -495,7 +513,8 @@ QAction* CDialog::menuItem(int command) const {
 
 void CDialog::CheckMenuItem(int command, bool checked) {
     if (QAction* action = menuItem(command)) {
-        action->setCheckable(true);
+        // An item without its check mark shows nothing in that place, not an empty box.
+        action->setCheckable(checked);
         action->setChecked(checked);
         action->setProperty(kCheckedProperty, checked);
     }
@@ -591,6 +610,10 @@ void CDialog::reject() {
 }
 
 void CDialog::keyPressEvent(QKeyEvent* event) {
+    if (menuBar_ && event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
+        ActivateMenuBar(menuBar_);
+        return;
+    }
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         for (QPushButton* button : findChildren<QPushButton*>()) {

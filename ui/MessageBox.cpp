@@ -1,11 +1,15 @@
 #include "ui/MessageBox.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <vector>
 
 #include "res/Strings.h"
+#include "ui/DialogLook.h"
 
 namespace ui {
 namespace {
@@ -15,10 +19,60 @@ MessageBoxHandler& Handler() {
     return handler;
 }
 
+// The system's message box lays its text out itself: a line wraps only where it is wider
+// than five eighths of the screen, and the box is centred on its owner, or on the screen
+// when the owner is not shown (a box during start-up, before the main window appears).
+class SystemMessageBox : public QMessageBox {
+public:
+    SystemMessageBox(QWidget* owner, const QString& text) : QMessageBox(owner), text_(text) {
+        setText(text);
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        LayOut();
+        const QWidget* over = parentWidget() ? parentWidget()->window() : nullptr;
+        const QRect area =
+            (over && over->isVisible()) ? over->frameGeometry() : screen()->availableGeometry();
+        move(area.center() - rect().center());
+    }
+    bool event(QEvent* event) override {
+        const bool result = QMessageBox::event(event);
+        if (event->type() == QEvent::LayoutRequest) {
+            LayOut();
+        }
+        return result;
+    }
+
+private:
+    // QMessageBox sizes itself (on showing, and on every layout request) with a narrower
+    // wrapping of its own; lay the text out again the system's way after it.
+    void LayOut() {
+        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (!label) {
+            return;
+        }
+        label->setWordWrap(false);
+        const QString wrapped =
+            WrapMessageText(text_, label->fontMetrics(), MessageTextWidth(screen()));
+        if (label->text() != wrapped) {
+            label->setText(wrapped);
+        }
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        layout()->activate();
+        setFixedSize(layout()->totalSizeHint().expandedTo(layout()->totalMinimumSize()));
+        // What the changes above asked for is done: no second round.
+        QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
+    }
+
+    QString text_;
+};
+
 int ShowRealBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) {
-    QMessageBox box(owner ? owner : QApplication::activeWindow());
+    SystemMessageBox box(owner ? owner : QApplication::activeWindow(), text);
     box.setWindowTitle(caption);
-    box.setText(text);
     switch (type & kMbIconMask) {
         case kMbIconStop:
             box.setIcon(QMessageBox::Critical);

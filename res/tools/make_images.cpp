@@ -127,7 +127,9 @@ int main(int argc, char** argv) {
         ok &= Save(Lamp(lamp.colour), dir, QString("lamp%1.png").arg(lamp.id));
     }
     ok &= Save(Banner(), dir, "banner1001.png");
-    for (int size : {16, 32, 48}) {
+    // 16, 32 and 48 are the window icon in the resource file; with the other sizes they are the
+    // hicolor theme icons the package installs.
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         ok &= Save(Icon(size), dir, QString("icon128_%1.png").arg(size));
     }
     return ok ? 0 : 1;

@@ -102,6 +102,8 @@ TEST_F(MainWindowTest, MenuStartsWith612CheckedAndAlarmStatusGrayed) {
         ASSERT_NE(item, nullptr);
         EXPECT_EQ(item->text(), r.text);
         EXPECT_EQ(dlg.IsMenuItemChecked(r.command), r.checked);
+        // An item without its mark shows no empty box either.
+        EXPECT_EQ(item->isCheckable(), r.checked);
         EXPECT_EQ(dlg.IsMenuItemEnabled(r.command), r.enabled);
     }
     EXPECT_EQ(dlg.menuItem(ID_SHOW_TERMINAL), nullptr) << "32778 has no menu item";
@@ -180,6 +182,53 @@ TEST_F(MainWindowTest, GreenWindowWhiteTextAndAWhiteFlowDisplay) {
     EXPECT_EQ(shot.pixelColor(display.left() + 4, display.center().y()), QColor(Qt::white));
     const QWidget& bar = dlg.statusBar();
     EXPECT_NE(shot.pixelColor(bar.x() + 1, bar.geometry().center().y()), kGreen);
+    // The same green inside the frame, whose etched edge stands out from it, with the caption
+    // on its top line.
+    const QRect box = frame->geometry();
+    EXPECT_EQ(shot.pixelColor(box.left() + 4, box.bottom() - 4), kGreen);
+    const int edge = box.top() + frame->fontMetrics().height() / 2 - 1;
+    for (QPoint p : {QPoint(box.left(), box.center().y()), QPoint(box.right() - 2, edge)}) {
+        const QColor c = shot.pixelColor(p);
+        EXPECT_GT(std::abs(c.red() - kGreen.red()) + std::abs(c.blue() - kGreen.blue()), 100)
+            << p.x() << "," << p.y();
+    }
+    EXPECT_LT(frame->y(), edge);
+    EXPECT_EQ(shot.pixelColor(box.left() + 6, edge), kGreen) << "the caption interrupts the line";
+}
+
+// The menu without the mouse: F10 or Alt, then arrows, letters, Enter.
+TEST_F(MainWindowTest, KeyboardReachesTheMenu) {
+    struct Row {
+        int line;
+        std::vector<Qt::Key> keys;
+    } rows[] = {
+        {__LINE__,
+         {Qt::Key_F10, Qt::Key_Right, Qt::Key_Right, Qt::Key_Return, Qt::Key_Down, Qt::Key_Return}},
+        {__LINE__, {Qt::Key_Alt, Qt::Key_C, Qt::Key_P, Qt::Key_Return}},
+        // Escape closes the menu, a second Escape leaves the bar; Left wraps to "Help".
+        {__LINE__,
+         {Qt::Key_F10, Qt::Key_Down, Qt::Key_Escape, Qt::Key_Escape, Qt::Key_F10, Qt::Key_Left,
+          Qt::Key_Left, Qt::Key_Return, Qt::Key_Down, Qt::Key_Return}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        ASSERT_TRUE(guitest::ShowActive(&dlg));
+        dlg.item(IDC_AUTO_UPDATE)->setFocus();
+        bool opened = false;
+        guitest::MessageBoxRecorder offline;  // the dialog's read finds no module
+        guitest::NextModal parameters([&](QWidget* modal) {
+            opened = QString(modal->metaObject()->className()) == "CConfig612Dlg";
+            static_cast<QDialog*>(modal)->done(IDCANCEL);
+        });
+        for (Qt::Key key : row.keys) {
+            QTest::keyClick(dlg.windowHandle(), key);
+            if (opened) {
+                break;
+            }
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(opened, 2000);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    }
 }
 
 TEST_F(MainWindowTest, LayoutIsTidy) {

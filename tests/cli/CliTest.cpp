@@ -380,6 +380,35 @@ TEST_F(Cli, SendThenReadRoundTrips) {
     }
 }
 
+// A real module drops bytes that come faster than 50 ms apart: only FERNWELL_BYTE_PAUSE_MS
+// (tests against the fast simulator) may shorten the pause after each uploaded byte.
+TEST_F(Cli, BytePauseIsShortenedOnlyThroughTheEnvironment) {
+    struct Row {
+        const char* pause;  // nullptr: unset
+        bool fullPace;
+    } rows[] = {{nullptr, true}, {"5", false}};
+    StartSim({"--model", "612"});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.pause ? row.pause : "unset");
+        row.pause ? setenv("FERNWELL_BYTE_PAUSE_MS", row.pause, 1)
+                  : unsetenv("FERNWELL_BYTE_PAUSE_MS");
+        const auto start = std::chrono::steady_clock::now();
+        const CliOutcome r = Run("612", {"send", "kFactor=2.5"});
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        ASSERT_EQ(r.exitCode, 0) << Show(r);
+        std::size_t bytes = 0;
+        for (const std::string& line : Lines(r.out)) {
+            if (line.ends_with("\\r")) {
+                bytes += line.size() - 1;  // a command, its CR shown as the two characters \r
+            }
+        }
+        ASSERT_GT(bytes, 60u);
+        EXPECT_EQ(elapsed >= std::chrono::milliseconds(50) * bytes, row.fullPace)
+            << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() << " ms for "
+            << bytes << " bytes";
+    }
+}
+
 TEST_F(Cli, ExitStatusAndOneErrorLine) {
     struct Case {
         const char* what;
@@ -653,7 +682,7 @@ TEST_F(Cli, WatchAppendsToItsLog) {
 TEST_F(Cli, WatchCarriesOnWhenThePortComesBack) {
     StartSim({"--model", "612", "--flow", "7.25", "--hangup-after", "2"});
     clitest::CliProcess watch(
-        {"--port", std::to_string(kSimPort), "watch", "--interval", "0", "--count", "6"});
+        {"--port", std::to_string(kSimPort), "watch", "--interval", "0", "--count", "8"});
     ASSERT_TRUE(sim_->WaitExit(5000).has_value());
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     StartSim({"--model", "612", "--flow", "7.25"});

@@ -6,7 +6,8 @@
 //    test main already saves every window when it is shown; call this for later states.
 //  - MessageBoxRecorder: records the message boxes shown while it lives and answers them.
 //  - ExpectTidyLayout: the visible controls of a window lie inside it, do not overlap (group
-//    boxes aside, which frame others) and show their whole text.
+//    boxes aside, which frame others) and show their whole text: every line of a label or a
+//    message box, and the longest item of a drop-down list.
 //  - NextModal: acts on the next modal window that opens (a dialog's DoModal, a nested box)
 //    from inside its modal loop; fails the test and closes what is left open when the
 //    watchdog runs out, so a broken test never hangs.
@@ -16,15 +17,18 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -89,9 +93,13 @@ inline QString SaveScreenshot(QWidget* window, const QString& tag) {
 
 inline void ExpectTidyLayout(QWidget* window) {
     std::vector<QWidget*> controls;
+    // A message box's texts are its labels (the icon aside); a dialog's are its controls.
+    const bool box = qobject_cast<QMessageBox*>(window) != nullptr;
     for (QObject* child : window->children()) {
         auto* w = qobject_cast<QWidget*>(child);
-        if (w && w->isVisible() && w->property("controlId").isValid()) {
+        const auto* label = qobject_cast<QLabel*>(w);
+        if (w && w->isVisible() &&
+            (box ? label && !label->text().isEmpty() : w->property("controlId").isValid())) {
             controls.push_back(w);
         }
     }
@@ -118,6 +126,18 @@ inline void ExpectTidyLayout(QWidget* window) {
             EXPECT_LE(fm.horizontalAdvance(plain(button->text())) + 8, button->width())
                 << name(w) << " clips \"" << button->text().toStdString() << "\"";
             EXPECT_GE(button->height(), fm.height() + 4) << name(w);
+        } else if (auto* list = qobject_cast<QComboBox*>(w)) {
+            // The item is drawn in the list's text field, one pixel in from each side.
+            QStyleOptionComboBox option;
+            option.initFrom(list);
+            option.editable = list->isEditable();
+            option.frame = list->hasFrame();
+            const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                              QStyle::SC_ComboBoxEditField, list);
+            for (int i = 0; i < list->count(); ++i) {
+                EXPECT_LE(fm.horizontalAdvance(list->itemText(i)), field.width() - 2)
+                    << name(w) << " cuts \"" << list->itemText(i).toStdString() << "\"";
+            }
         } else if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) {
             EXPECT_LE(w->sizeHint().width(), w->width())
                 << name(w) << " clips \"" << static_cast<QAbstractButton*>(w)->text().toStdString()

@@ -86,41 +86,47 @@ TEST(Calculator, EntryTable) {
     }
 }
 
-// Each piece is closed at its upper end, and the pieces do not meet.
+// Each K piece is closed at its upper end, and the pieces do not meet. The offset follows K
+// with joints at 8.622 and 266.7; the rows at 4.08/4.081 and 20.01/20.02 inches straddle them.
+// Expected values worked out apart from the code, with Python 3 doubles:
+//   def k(d):
+//       for hi, a, b, c in ((5.0, 1.023, -3.105, 4.259), (6.1, 0.262, 3.866, -11.511),
+//                           (10.14, 0.584, 1.477, -8.901), (12.25, 1.409, -14.26, 65.8),
+//                           (36.0, 0.82, -5.312, 44.574), (59.4576, 0.71, 0, 0)):
+//           if d <= hi:
+//               return d * d * a + b * d + c
+//   def offset(k):
+//       if k <= 8.622: return 0.0417 * k - 0.119
+//       if k <= 266.7: return 0.00133 * k + 0.228
+//       return 0.00072 * k + 0.404
+//   print(f"{k(d):.12g} {offset(k(d)):.12g}")  # d = math.nextafter(5.0, 6.0) and so on
 TEST(Calculator, PieceJoints) {
     struct Row {
         int line;
         double inches;
         Outcome outcome;
-        double k;
+        double k, offset;
     } rows[] = {
-        {__LINE__, std::nextafter(3.0, 0.0), Outcome::TeeType, 0},
-        {__LINE__, 3.0, Outcome::PipeError, 0},
-        {__LINE__, 3.05, Outcome::Ok, 4.3052075},
-        {__LINE__, 5.0, Outcome::Ok, 14.309},
-        {__LINE__, std::nextafter(5.0, 6.0), Outcome::Ok, 14.369},
-        {__LINE__, 6.1, Outcome::Ok, 21.82062},
-        {__LINE__, 10.14, Outcome::Ok, 66.1224264},
-        {__LINE__, 12.25, Outcome::Ok, 102.5530625},
-        {__LINE__, 36.0, Outcome::Ok, 916.062},
-        {__LINE__, std::nextafter(36.0, 37.0), Outcome::Ok, 920.16},
-        {__LINE__, 59.0, Outcome::Ok, 2471.51},
-        {__LINE__, std::nextafter(59.0, 60.0), Outcome::TooLarge, 0},
+        {__LINE__, std::nextafter(3.0, 0.0), Outcome::TeeType, 0, 0},
+        {__LINE__, 3.0, Outcome::PipeError, 0, 0},
+        {__LINE__, 3.05, Outcome::Ok, 4.3052075, 0.06052715275},
+        {__LINE__, 4.08, Outcome::Ok, 8.6198672, 0.24044846224},      // K just below 8.622
+        {__LINE__, 4.081, Outcome::Ok, 8.625110903, 0.239471397501},  // and just above
+        {__LINE__, 5.0, Outcome::Ok, 14.309, 0.24703097},
+        {__LINE__, std::nextafter(5.0, 6.0), Outcome::Ok, 14.369, 0.24711077},
+        {__LINE__, 6.1, Outcome::Ok, 21.82062, 0.2570214246},
+        {__LINE__, 10.14, Outcome::Ok, 66.1224264, 0.315942827112},
+        {__LINE__, 12.25, Outcome::Ok, 102.5530625, 0.364395573125},
+        {__LINE__, 20.01, Outcome::Ok, 266.608962, 0.58258991946},  // K just below 266.7
+        {__LINE__, 20.02, Outcome::Ok, 266.884088, 0.59615654336},  // and just above
+        {__LINE__, 36.0, Outcome::Ok, 916.062, 1.06356464},
+        {__LINE__, std::nextafter(36.0, 37.0), Outcome::Ok, 920.16, 1.0665152},
+        {__LINE__, 59.0, Outcome::Ok, 2471.51, 2.1834872},
+        {__LINE__, std::nextafter(59.0, 60.0), Outcome::TooLarge, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.line);
-        const CalcResult r = ComputeKAndOffset(row.inches);
-        if (row.outcome != Outcome::Ok) {
-            ExpectOutcome(r, row.outcome, 0, 0, 0);
-            continue;
-        }
-        ASSERT_TRUE(r.ok);
-        EXPECT_NEAR(r.k, row.k, 1e-6);
-        // The offset piece follows K: 8.622 and 266.7 are its joints.
-        const double offset = r.k <= 8.622   ? 0.0417 * r.k - 0.119
-                              : r.k <= 266.7 ? 0.00133 * r.k + 0.228
-                                             : 0.00072 * r.k + 0.404;
-        EXPECT_DOUBLE_EQ(r.offset, offset);
+        ExpectOutcome(ComputeKAndOffset(row.inches), row.outcome, row.k, row.offset, 1e-9);
     }
 }
 

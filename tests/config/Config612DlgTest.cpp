@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
+#include <functional>
 #include <memory>
 
 #include "app/FernwellDlg.h"
@@ -268,6 +271,56 @@ TEST_F(Config612Test, SensorControlsApplyTheRowAndRadioRules) {
     }
 }
 
+// The wheel over a list that does not have the focus changes nothing; with the focus it
+// turns the list, and the row rule runs as for any choice.
+TEST_F(Config612Test, WheelTurnsOnlyTheFocusedList) {
+    StartMain(std::nullopt);
+    Open();
+    Click(IDC_SENSOR_INSERTION);
+    Edit(IDC_K_FACTOR)->setFocus();
+    dlg->SetDlgItemText(IDC_K_FACTOR, "5");
+    auto wheel = [&] {
+        QComboBox* list = List(IDC_PIPE_LIST);
+        const QPointF at = QRectF(list->rect()).center();
+        QWheelEvent event(at, list->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(list, &event);
+    };
+    wheel();
+    EXPECT_EQ(Text(IDC_PIPE_LIST), "Other (Unlisted)");
+    EXPECT_EQ(Text(IDC_K_FACTOR), "5");
+    List(IDC_PIPE_LIST)->setFocus();
+    wheel();
+    EXPECT_EQ(Text(IDC_PIPE_LIST), "3\" Class 160\"");
+    EXPECT_EQ(Text(IDC_K_FACTOR), "4.902000");
+}
+
+// Assistive tools: each edit is named after the label before it, and a radio pressed through
+// its accessibility action runs the dialog's click rule.
+TEST_F(Config612Test, AccessibleNamesAndActions) {
+    StartMain(std::nullopt);
+    Open();
+    for (const auto& [id, name] : {std::pair{IDC_K_FACTOR, "K ="},
+                                   {IDC_OFFSET, "Offset ="},
+                                   {IDC_PULSE_VALUE, "1 Pulse ="}}) {
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(dlg->item(id));
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->text(QAccessible::Name), name);
+    }
+    // A list's value is its name on Linux; its label is in a relation.
+    const auto labels = QAccessible::queryAccessibleInterface(dlg->item(IDC_PULSE_UNITS))
+                            ->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels[0].first->text(QAccessible::Name), "Units");
+    QAccessibleInterface* tee = QAccessible::queryAccessibleInterface(dlg->item(IDC_SENSOR_TEE));
+    ASSERT_NE(tee->actionInterface(), nullptr);
+    tee->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_TEE));
+    EXPECT_TRUE(Shown(IDC_TEE_LIST));
+    EXPECT_EQ(Text(IDC_K_FACTOR), "0.414470");
+    EXPECT_TRUE(tee->state().checked);
+}
+
 TEST_F(Config612Test, CalculateTakesKAndOffsetAndKeepsThePipeRow) {
     StartMain(std::nullopt);
     Open();
@@ -418,31 +471,43 @@ TEST_F(Config612Test, NoInputReachesAnyWindowWhileAnUploadRuns) {
     EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_TEE));
 }
 
+// Send refuses, and sends and takes over nothing, a number the command would carry as
+// another number, and a code built from a list left without a selection.
 TEST_F(Config612Test, RefusesValuesThatWouldArriveAsAnotherNumber) {
     StartMain(Strings{});
     ASSERT_TRUE(Open().empty());
     struct Row {
-        int id;
-        const char* typed;
-        const char* field;
+        int line;
+        std::function<void()> act;
+        const char* text;  // how the message starts
     } rows[] = {
-        {IDC_K_FACTOR, "123456789", "K"},
-        {IDC_OFFSET, "-10000000", "Offset"},
-        {IDC_PULSE_VALUE, "100000000.5", "Pulse Value"},
+        {__LINE__, [&] { dlg->SetDlgItemText(IDC_K_FACTOR, "123456789"); }, "K cannot be sent"},
+        {__LINE__, [&] { dlg->SetDlgItemText(IDC_OFFSET, "-10000000"); }, "Offset cannot be sent"},
+        {__LINE__, [&] { dlg->SetDlgItemText(IDC_PULSE_VALUE, "100000000.5"); },
+         "Pulse Value cannot be sent"},
+        // The defaults hold pulse unit 51 (wind, "mph"): under Insertion the four-entry list
+        // has no position 5 and stays blank.
+        {__LINE__, [&] { Click(IDC_SENSOR_INSERTION); }, "Select a pulse unit before sending."},
+        {__LINE__, [&] { List(IDC_UNIT_OF_MEASURE)->setCurrentIndex(-1); },
+         "Select a unit of measure before sending."},
+        {__LINE__,
+         [&] {
+             Click(IDC_SENSOR_TEE);
+             List(IDC_TEE_LIST)->setCurrentIndex(-1);
+         },
+         "Select a tee sensor before sending."},
     };
-    Click(IDC_DEFAULTS);
-    const ModuleData612 held = dlg->settings();
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.field);
+        SCOPED_TRACE(row.line);
         Click(IDC_DEFAULTS);
-        dlg->SetDlgItemText(row.id, row.typed);
+        row.act();
+        const ModuleData612 held = dlg->settings();
         guitest::MessageBoxRecorder boxes;
         Click(IDC_SEND);
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].caption, "Invalid Entry");
-        EXPECT_TRUE(boxes.boxes[0].text.startsWith(QString(row.field) + " cannot be sent"));
-        EXPECT_TRUE(boxes.boxes[0].text.contains("99999999.999999"));
-        EXPECT_EQ(Text(row.id), row.typed);
+        EXPECT_EQ(boxes.boxes[0].type, ui::kMbOk | ui::kMbIconExclamation);
+        EXPECT_TRUE(boxes.boxes[0].text.startsWith(row.text)) << boxes.boxes[0].text.toStdString();
         EXPECT_EQ(dlg->settings(), held);
         EXPECT_TRUE(dlg->item(IDC_SEND)->isEnabled());
     }

@@ -617,6 +617,14 @@ TEST_F(Config640Test, RefusesValuesThatWouldArriveAsAnotherNumber) {
         EXPECT_EQ(Text(row.id), row.typed);
         EXPECT_EQ(dlg->settings(), held);
     }
+    // A unit list without a selection would build unit digit 0.
+    Click(IDC_DEFAULTS);
+    List(IDC_UNIT_OF_MEASURE)->setCurrentIndex(-1);
+    BoxWatch boxes(dlg.get());
+    Click(IDC_SEND);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "Select a unit of measure before sending.");
+    EXPECT_EQ(dlg->settings(), held);
 }
 
 // Delays are read as the framework reads a signed integer from an edit.

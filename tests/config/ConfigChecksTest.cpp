@@ -86,6 +86,7 @@ TEST(Sendable, NamesTheFirstFieldThatWouldArriveCorrupted) {
         {__LINE__, 99999999.0, -9999999.0, 0, nullptr},  // the widest that still fit
         {__LINE__, 100000000.0, 0, 0, "K"},              // would go out as k=10000000
         {__LINE__, 1, -10000000.0, 0, "Offset"},
+        {__LINE__, 1, 0, 1e8, "Pulse Value"},
         {__LINE__, 1, 0, NAN, "Pulse Value"},
         {__LINE__, 1e9, 1e9, 1e9, "K"},  // the first field in the dialog's order
     };
@@ -106,11 +107,30 @@ TEST(Sendable, NamesTheFirstFieldThatWouldArriveCorrupted) {
         EXPECT_NE(message->text.find("99999999.999999"), std::string::npos);
         EXPECT_EQ(message->caption, "Invalid Entry");
     }
-    ModuleData640 data640 = Defaults640();
-    EXPECT_FALSE(CheckSendable(data640).has_value());
-    data640.lowReleasePoint = 123456789.0;
-    ASSERT_TRUE(CheckSendable(data640).has_value());
-    EXPECT_EQ(CheckSendable(data640)->text.rfind("Low Release Point cannot be sent", 0), 0u);
+    EXPECT_FALSE(CheckSendable(Defaults640()).has_value());
+    // Each typed field of the 640 alone, one past the widest that fits.
+    struct Row640 {
+        int line;
+        double ModuleData640::*field;
+        double value;
+        const char* name;
+    } rows640[] = {
+        {__LINE__, &ModuleData640::kFactor, 1e8, "K"},
+        {__LINE__, &ModuleData640::offset, -1e7, "Offset"},
+        {__LINE__, &ModuleData640::highSetPoint, 1e8, "High Set Point"},
+        {__LINE__, &ModuleData640::highReleasePoint, 1e8, "High Release Point"},
+        {__LINE__, &ModuleData640::lowSetPoint, -1e7, "Low Set Point"},
+        {__LINE__, &ModuleData640::lowReleasePoint, 123456789.0, "Low Release Point"},
+    };
+    for (const Row640& row : rows640) {
+        SCOPED_TRACE(row.line);
+        ModuleData640 data = Defaults640();
+        data.*row.field = row.value;
+        const std::optional<RuleMessage> message = CheckSendable(data);
+        ASSERT_TRUE(message.has_value());
+        EXPECT_EQ(message->text.rfind(std::string(row.name) + " cannot be sent", 0), 0u)
+            << message->text;
+    }
 }
 
 }  // namespace

@@ -44,16 +44,41 @@ TEST(SensorTables, UnitListsShowTheFamilysUnitsInTableOrder) {
     }
 }
 
-TEST(SensorTables, RowTextsCarryTheirInchMarks) {
-    EXPECT_STREQ(kPipeTable[0].text, "Other (Unlisted)");
-    EXPECT_STREQ(kPipeTable[1].text, "3\" Class 160\"");
-    EXPECT_STREQ(kPipeTable[12].text, "12\" Class 200\"");
-    EXPECT_STREQ(kTeeTable[1].text, "KV150-1.5\"");
-    for (std::size_t i = 1; i < kPipeTable.size(); ++i) {
-        EXPECT_EQ(std::string(kPipeTable[i].text).back(), '"') << "pipe row " << i;
-    }
-    for (const SensorRow& row : kTeeTable) {
-        EXPECT_EQ(std::string(row.text).back(), '"') << row.text;
+// Every row as published, inch marks included: a K or offset typed wrong here is uploaded.
+TEST(SensorTables, EveryRowAsPublished) {
+    struct Row {
+        int line;
+        SensorType type;
+        int row;
+        SensorRow published;
+    } rows[] = {
+        {__LINE__, kIns, 0, {"Other (Unlisted)", 1.0, 0.0}},
+        {__LINE__, kIns, 1, {"3\" Class 160\"", 4.902, 0.085}},
+        {__LINE__, kIns, 2, {"3\" Class 200\"", 4.682, 0.076}},
+        {__LINE__, kIns, 3, {"4\" Class 160\"", 9.013, 0.24}},
+        {__LINE__, kIns, 4, {"4\" Class 200\"", 8.578, 0.239}},
+        {__LINE__, kIns, 5, {"6\" Class 160\"", 21.968, 0.257}},
+        {__LINE__, kIns, 6, {"6\" Class 200\"", 21.068, 0.256}},
+        {__LINE__, kIns, 7, {"8\" Class 160\"", 39.869, 0.281}},
+        {__LINE__, kIns, 8, {"8\" Class 200\"", 38.203, 0.279}},
+        {__LINE__, kIns, 9, {"10\" Class 160\"", 63.272, 0.312}},
+        {__LINE__, kIns, 10, {"10\" Class 200\"", 60.733, 0.309}},
+        {__LINE__, kIns, 11, {"12\" Class 160\"", 93.152, 0.352}},
+        {__LINE__, kIns, 12, {"12\" Class 200\"", 88.842, 0.346}},
+        {__LINE__, kTee, 0, {"KV100-1\"", 0.41447, 0.44117}},
+        {__LINE__, kTee, 1, {"KV150-1.5\"", 1.848, 0.227}},
+        {__LINE__, kTee, 2, {"KV200-2\"", 2.725, 0.392}},
+        {__LINE__, kTee, 3, {"KV300-3\"", 8.309, 0.227}},
+        {__LINE__, kTee, 4, {"KV400-4\"", 13.74283, 0.23707}},
+    };
+    ASSERT_EQ(RowTable(kIns).size(), 13u);
+    ASSERT_EQ(RowTable(kTee).size(), 5u);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        const SensorRow& held = RowTable(row.type)[row.row];
+        EXPECT_STREQ(held.text, row.published.text);
+        EXPECT_EQ(held.k, row.published.k);
+        EXPECT_EQ(held.offset, row.published.offset);
     }
 }
 

@@ -145,6 +145,36 @@ TEST(DecodeTest, StatusReplies) {
     }
 }
 
+// Bits 15-8 activated, 7-0 a delay running (which one follows from 15-8), 31-24 its ticks;
+// 23-16 unused.
+TEST(DecodeTest, AlarmStatusWord) {
+    struct Row {
+        int line;
+        std::uint32_t status;
+        bool activated, waitingToActivate, waitingToRelease;
+        unsigned ticks;
+    } rows[] = {
+        {__LINE__, 0x00000000, false, false, false, 0},
+        {__LINE__, 0x00000001, false, true, false, 0},
+        {__LINE__, 0x00000080, false, true, false, 0},
+        {__LINE__, 0x00000100, true, false, false, 0},
+        {__LINE__, 0x00008000, true, false, false, 0},
+        {__LINE__, 0x00000101, true, false, true, 0},
+        {__LINE__, 0x00FF0000, false, false, false, 0},
+        {__LINE__, 0x28000001, false, true, false, 40},  // a set delay 10 s into its run
+        {__LINE__, 0x01000000, false, false, false, 1},  // the count stays without a delay
+        {__LINE__, 0xFF008001, true, false, true, 255},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        const AlarmStatusBits bits = DecodeAlarmStatusWord(row.status);
+        EXPECT_EQ(bits.activated, row.activated);
+        EXPECT_EQ(bits.waitingToActivate, row.waitingToActivate);
+        EXPECT_EQ(bits.waitingToRelease, row.waitingToRelease);
+        EXPECT_EQ(bits.delayTicks, row.ticks);
+    }
+}
+
 TEST(DecodeTest, FlowReplies) {
     struct Row {
         int line;

@@ -70,6 +70,8 @@ TEST_F(DeviceTest, OfflineSendsNothing) {
 
 // "k=1.696500\r": 11 port writes of one byte, each followed by the pause.
 TEST_F(DeviceTest, SendCommandWritesOneBytePerWrite) {
+    // As shipped, until a test sets its own: a real module drops bytes that come faster.
+    EXPECT_EQ(CDeviceBase::BytePauseMs(), 50);
     constexpr int kPauseMs = 60;  // wide enough that the reader never sees two bytes at once
     CDeviceBase::SetBytePauseMs(kPauseMs);
     auto reader = std::async(std::launch::async, [this] {
@@ -139,21 +141,34 @@ TEST_F(DeviceTest, SendConfigReportsEveryByte) {
     EXPECT_EQ(pty_.ReadMasterUntilQuiet(300), expected612);
 }
 
-// Query framing: the two bytes of the command, and a read of at most 16 characters for a
-// single value, so a marker after them is not seen.
-TEST_F(DeviceTest, SingleValueReadStopsAtSixteenCharacters) {
+// Query framing: the two bytes of the command, and a read of exactly 16 characters for a
+// single value (1024 for the dump), so a marker after them is not seen and the rest of the
+// reply stays on the line. One character more would overrun the reply buffer.
+TEST_F(DeviceTest, QueryAsksThePortForSixteenOr1024Characters) {
+    const auto expectLeftOnLine = [this](std::size_t count) {
+        EXPECT_TRUE(pty_.WaitSlaveInput(count, 1000));
+        EXPECT_EQ(pty_.SlaveInputPending(), count);
+    };
     CDevice640 device(port_, online_);
     double flow = -7;
     auto peer = Answer(std::string(15, 'x') + "f=7F000000");
     EXPECT_EQ(device.ReadFlow(flow), kLinkShortReply);
     EXPECT_EQ(peer.get(), "f\r");
     EXPECT_EQ(flow, -7);
+    expectLeftOnLine(25 - 16);
 
     std::uint32_t status = 0;
     peer = Answer(std::string(12, 'x') + "l=05000101");
     EXPECT_EQ(device.ReadLowStatus(status), kLinkShortReply);  // "05": the rest was not read
     EXPECT_EQ(peer.get(), "l\r");
     EXPECT_EQ(status, 0u);
+    expectLeftOnLine(22 - 16);
+
+    ModuleData640 data;
+    peer = Answer(std::string(1024, 'x') + "beyond");
+    (void)device.ReadAll(data);
+    EXPECT_EQ(peer.get(), "v\r");
+    expectLeftOnLine(6);
 }
 
 }  // namespace

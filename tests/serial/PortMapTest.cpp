@@ -77,6 +77,8 @@ TEST(PortMap, DevicePathFromLinksThenFixedRanges) {
     const std::string usb = dir.MakeFakeDevice("ttyUSB7");
     ASSERT_TRUE(dir.Link(2, usb));
     ASSERT_TRUE(dir.Link(120, usb));
+    ASSERT_TRUE(dir.Link(255, usb));
+    ASSERT_TRUE(dir.Link(256, usb));  // no port number: never followed
     ASSERT_TRUE(dir.Link(4, dir.Root() + "/unplugged"));
     struct Case {
         int port;
@@ -93,7 +95,7 @@ TEST(PortMap, DevicePathFromLinksThenFixedRanges) {
         {96, dev + "ttyACM31"},
         {97, ""},
         {120, usb},  // links reach beyond the fixed ranges
-        {255, ""},
+        {255, usb},  // the last port
         {0, ""},
         {256, ""},
         {-1, ""},
@@ -119,6 +121,8 @@ TEST(PortMap, EnumerateAppliesExistenceRules) {
     dir.MakeFakeDevice("ttyACM31");
     ASSERT_EQ(mkdir((dir.DevRoot() + "/ttyUSB1").c_str(), 0755), 0);  // opens for nobody
     ASSERT_TRUE(dir.Link(100, pty.SlavePath()));
+    ASSERT_TRUE(dir.Link(255, pty.SlavePath()));
+    ASSERT_TRUE(dir.Link(256, pty.SlavePath()));
     ASSERT_TRUE(dir.Link(150, empty));  // no UART behind it through a link either
     ASSERT_TRUE(dir.Link(90, dir.Root() + "/gone"));
     ASSERT_TRUE(dir.Link(4, dir.DevRoot() + "/gone"));
@@ -126,16 +130,18 @@ TEST(PortMap, EnumerateAppliesExistenceRules) {
 
     std::vector<unsigned> ports{7};
     EXPECT_EQ(EnumerateComPorts(ports), 1);
-    EXPECT_EQ(ports, (std::vector<unsigned>{1, 3, 33, 96, 100}));
+    EXPECT_EQ(ports, (std::vector<unsigned>{1, 3, 33, 96, 100, 255}));
 }
 
 TEST(PortMap, OpenErrorTextGivesTheReason) {
     fwtest::ScopedPortsDir dir;
     ASSERT_TRUE(dir.Ok());
     const std::string device = dir.MakeFakeDevice("ttyUSB0");
-    // Give the device a group other than ours where we may, so the name must come from it.
+    // Give the device a group other than ours where we may, so the name must come from it;
+    // where we may not, it keeps our group, which is read back the same way.
     if (const group* gr = getgrnam("dialout")) {
-        (void)chown(device.c_str(), static_cast<uid_t>(-1), gr->gr_gid);
+        [[maybe_unused]] const int given =
+            chown(device.c_str(), static_cast<uid_t>(-1), gr->gr_gid);
     }
     ASSERT_EQ(chmod(device.c_str(), 0660), 0);
     const std::string rootOnly = dir.MakeFakeDevice("ttyUSB1");

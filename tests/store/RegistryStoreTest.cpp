@@ -151,6 +151,7 @@ TEST_F(RegistryStoreTest, ReadsStoredNotations) {
         {R"("hex:07")", 7},                     // shorter: the low bytes
         {R"("hex:03,00,00,00,00")", kDefault},  // longer
         {R"("hex(b):03,00,00,00,00,00,00,00")", kDefault},
+        {R"("hex(zz):03,00,00,00")", kDefault},  // type number not hex
         {"dword:100000000", kDefault},
         {R"("hex:03,0g,00,00")", kDefault},
         {R"("text")", kDefault},

@@ -1,3 +1,5 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -320,6 +322,30 @@ TEST(Dialog, ProgramTemplatesAreTidy) {
         EXPECT_EQ(dlg.clientRect().size(),
                   ui::MapDialogRect(QRect(0, 0, t->w, t->h), dlg.baseUnits()).size());
         EXPECT_EQ(dlg.windowTitle(), t->caption);
+    }
+}
+
+// The layout check sees a list item that its field cuts.
+TEST(Dialog, LayoutCheckCatchesACutListItem) {
+    SampleDialog dlg;
+    ASSERT_TRUE(dlg.Create());
+    dlg.show();
+    auto* list = dlg.itemAs<QComboBox>(207);
+    for (const auto& [item, failures] :
+         {std::pair{"Millimeters", 0}, {"Millimeters and more", 1}}) {
+        SCOPED_TRACE(item);
+        list->addItem(item);
+        testing::TestPartResultArray results;
+        {
+            testing::ScopedFakeTestPartResultReporter fake(
+                testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &results);
+            guitest::ExpectTidyLayout(&dlg);
+        }
+        ASSERT_EQ(results.size(), failures);
+        if (failures) {
+            EXPECT_THAT(results.GetTestPartResult(0).message(),
+                        testing::HasSubstr("cuts \"Millimeters and more\""));
+        }
     }
 }
 

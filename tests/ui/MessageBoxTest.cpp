@@ -2,6 +2,9 @@
 
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <QScreen>
+
+#include "res/Strings.h"
 
 #include "tests/common/GuiTest.h"
 #include "ui/MessageBox.h"
@@ -86,6 +89,25 @@ TEST(MessageBox, RealBoxButtonsIconsAndResults) {
         });
         EXPECT_EQ(ui::ShowMessageBox(nullptr, "text", "caption", r.type), r.result);
     }
+    ui::SetMessageBoxHandler(failing);
+}
+
+// A line the system would not wrap stays whole, and a box whose owner is not shown (start-up)
+// sits in the middle of the screen.
+TEST(MessageBox, RealBoxKeepsLinesWholeAndCentresOnTheScreen) {
+    const QString text = QString::fromUtf8(res::kHighAlarmOrder);
+    const ui::MessageBoxHandler failing = ui::SetMessageBoxHandler(nullptr);
+    QWidget hidden;
+    guitest::NextModal next([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text(), text);
+        guitest::ExpectTidyLayout(box);
+        const QPoint centre = box->screen()->availableGeometry().center();
+        EXPECT_LE((box->geometry().center() - centre).manhattanLength(), 8);  // uncentred: 68
+        box->button(QMessageBox::Ok)->click();
+    });
+    ui::ShowMessageBox(&hidden, text, "Invalid Entry", ui::kMbOk);
     ui::SetMessageBoxHandler(failing);
 }
 
