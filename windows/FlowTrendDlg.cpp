@@ -300,7 +300,7 @@ void CFlowTrendDlg::Paint(QPainter& painter, const QRect& area) const {
         hi += pad;
     }
     // A little room above and below, so no reading runs along the frame.
-    const double room = (hi - lo) * 0.05;
+    const double room = any ? (hi - lo) * 0.05 : 0.0;
     lo = lo >= 0 ? std::max(0.0, lo - room) : lo - room;
     hi += room;
     const double step = NiceStep(hi - lo, 5);
