@@ -267,9 +267,14 @@ int RunPorts(const CliOptions& options, const Streams& io) {
         if (state == nullptr) {
             continue;
         }
-        array.append(QJsonObject{
-            {"number", number}, {"device", QString::fromStdString(device)}, {"state", state}});
-        text += "COM" + std::to_string(number) + "\t" + device + "\t" + state + "\n";
+        // What the device is ("FT232R USB UART (FTDI, A12345)"): a fourth column where known.
+        const std::string description = portmap::PortDescription(number);
+        array.append(QJsonObject{{"number", number},
+                                 {"device", QString::fromStdString(device)},
+                                 {"state", state},
+                                 {"description", QString::fromStdString(description)}});
+        text += "COM" + std::to_string(number) + "\t" + device + "\t" + state +
+                (description.empty() ? "" : "\t" + description) + "\n";
     }
     if (io.json) {
         PrintJson(io, QJsonDocument(array));

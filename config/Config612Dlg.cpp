@@ -100,7 +100,8 @@ void CConfig612Dlg::ReadUnitSelection() {
 
 void CConfig612Dlg::OnSend() {
     // A code built from a list without a selection reaches the module as garbage.
-    if (RefuseUnsendable(CheckListsChosen(ReadSensorChoice(), ListIndex(IDC_PULSE_UNITS)))) {
+    if (RefuseUnsendable(CheckListsChosen(ReadSensorChoice(), ListIndex(IDC_PULSE_UNITS),
+                                          ListIndex(IDC_PULSE_WIDTH)))) {
         return;
     }
     ModuleData612 edited = data_;

@@ -82,7 +82,8 @@ std::optional<RuleMessage> CheckSendable(const ModuleData640& data) {
 }
 
 std::optional<RuleMessage> CheckListsChosen(const SensorChoice& choice,
-                                            std::optional<int> pulseUnit) {
+                                            std::optional<int> pulseUnit,
+                                            std::optional<int> pulseWidth) {
     const char* list = nullptr;
     if (choice.type == SensorType::Insertion && choice.row < 0) {
         list = "a pipe size";
@@ -92,6 +93,8 @@ std::optional<RuleMessage> CheckListsChosen(const SensorChoice& choice,
         list = "a unit of measure";
     } else if (pulseUnit && *pulseUnit < 0) {
         list = "a pulse unit";
+    } else if (pulseWidth && *pulseWidth < 0) {
+        list = "a pulse width";
     }
     if (!list) {
         return std::nullopt;

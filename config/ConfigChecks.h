@@ -52,7 +52,9 @@ std::optional<RuleMessage> CheckSendable(const ModuleData640& data);
 // PulseUnitCode from its pulse-unit list. A list left without a selection (ShowSettings given a
 // code whose position the list does not hold) would build a code from position -1, which the
 // module ignores or reads as another unit: names the first such list (row list, unit of
-// measure, pulse unit), and nothing may be sent then. `pulseUnit` is the pulse-unit list's
-// selection, nullopt where the dialog has none.
+// measure, pulse unit, pulse width), and nothing may be sent then. `pulseUnit` and
+// `pulseWidth` are those lists' selections, nullopt where the dialog has none (a blank pulse
+// width list would send "w=0").
 std::optional<RuleMessage> CheckListsChosen(const SensorChoice& choice,
-                                            std::optional<int> pulseUnit = std::nullopt);
+                                            std::optional<int> pulseUnit = std::nullopt,
+                                            std::optional<int> pulseWidth = std::nullopt);

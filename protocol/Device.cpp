@@ -13,6 +13,17 @@ namespace {
 
 std::atomic<int> bytePauseMs{50};
 
+// Reads the module into a record of its own and compares it with what was sent.
+template <class Device, class Record>
+LinkResult ReadBack(Device& device, const Record& sent, std::vector<ReadBackMismatch>& mismatches) {
+    Record held;
+    const LinkResult result = device.ReadAll(held);
+    if (result == kLinkOk) {
+        mismatches = CompareReadBack(sent, held);
+    }
+    return result;
+}
+
 }  // namespace
 
 int CDeviceBase::BytePauseMs() {
@@ -101,20 +112,12 @@ LinkResult CDevice612::ReadAll(ModuleData612& data) {
 
 LinkResult CDevice612::SendConfig(const ModuleData612& data, const UploadObserver& observer,
                                   UploadReport* report) {
-    if (!online_) {
-        return kLinkOffline;
-    }
-    return SendAll(ConfigCommands612(data), observer, report);
+    return online_ ? SendAll(ConfigCommands612(data), observer, report) : kLinkOffline;
 }
 
 LinkResult CDevice612::VerifyConfig(const ModuleData612& sent,
                                     std::vector<ReadBackMismatch>& mismatches) {
-    ModuleData612 held;
-    const LinkResult result = ReadAll(held);
-    if (result == kLinkOk) {
-        mismatches = CompareReadBack(sent, held);
-    }
-    return result;
+    return ReadBack(*this, sent, mismatches);
 }
 
 const char* CDevice640::UnitName(int index) {
@@ -151,18 +154,10 @@ LinkResult CDevice640::ReadLowStatus(std::uint32_t& status) {
 
 LinkResult CDevice640::SendConfig(const ModuleData640& data, const UploadObserver& observer,
                                   UploadReport* report) {
-    if (!online_) {
-        return kLinkOffline;
-    }
-    return SendAll(ConfigCommands640(data), observer, report);
+    return online_ ? SendAll(ConfigCommands640(data), observer, report) : kLinkOffline;
 }
 
 LinkResult CDevice640::VerifyConfig(const ModuleData640& sent,
                                     std::vector<ReadBackMismatch>& mismatches) {
-    ModuleData640 held;
-    const LinkResult result = ReadAll(held);
-    if (result == kLinkOk) {
-        mismatches = CompareReadBack(sent, held);
-    }
-    return result;
+    return ReadBack(*this, sent, mismatches);
 }

@@ -117,17 +117,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
            });
 }
 
-std::string_view TrimmedAscii(std::string_view text) {
-    const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    while (!text.empty() && space(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && space(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // A key as the file spells it: '\' for '/', %XX and %UXXXX for single UTF-16 units; a '%'
 // not followed by enough hex digits is itself.
 std::string UnescapeKey(std::string_view text) {
@@ -334,6 +323,17 @@ std::string EscapeValue(std::string_view value) {
 }
 
 }  // namespace
+
+std::string_view TrimmedAscii(std::string_view text) {
+    const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!text.empty() && space(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && space(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
 
 IniDocument::IniDocument(const std::string& text) {
     std::string section;

@@ -27,6 +27,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class IniDocument {
@@ -67,3 +68,7 @@ private:
 
     std::vector<Line> lines_;
 };
+
+// `text` without the blanks and the control characters tab to CR at either end (ASCII only:
+// the notations in the file are ASCII).
+std::string_view TrimmedAscii(std::string_view text);

@@ -29,9 +29,17 @@ std::string DevicePath(int portNumber);
 // because it is busy. A dangling link and a ttyS without a UART do not exist.
 bool PortExists(int portNumber);
 
+// What the device of COM `portNumber` is, from the system's records, for the port lists:
+// "FT232R USB UART (FTDI, A12345)" for a USB adapter (product, maker, serial number as the
+// device reports them), "built-in serial port" for a UART, "pseudo-terminal" for a pty such
+// as fernwell-sim's. An empty string when nothing is known (no device, a plain file).
+// On Linux from udev; a fake FERNWELL_SYSFS_ROOT tree is read directly. On Windows from the
+// device properties the Plug and Play manager keeps for the port.
+std::string PortDescription(int portNumber);
+
 // The reason shown after "Error Opening COM%d:\n" when opening `device` failed with the
 // system error `error`: the system's own text, plus for missing rights the group that owns
-// the device, and for a busy device that another program is using the port.
+// the device, and for a busy device which program holds it (serial/PortHolder.h).
 std::string OpenErrorText(int error, const std::string& device);
 
 }  // namespace portmap

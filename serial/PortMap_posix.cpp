@@ -3,8 +3,10 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <libudev.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,7 +14,9 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <vector>
 
+#include "serial/PortHolder.h"
 #include "serial/PortMap.h"
 
 namespace portmap {
@@ -23,6 +27,11 @@ namespace fs = std::filesystem;
 std::string EnvOr(const char* name, const char* fallback) {
     const char* value = std::getenv(name);
     return (value != nullptr && value[0] != '\0') ? value : fallback;
+}
+
+bool SysfsIsReal() {
+    const char* value = std::getenv("FERNWELL_SYSFS_ROOT");
+    return value == nullptr || value[0] == '\0';
 }
 
 std::string DevRoot() {
@@ -52,6 +61,141 @@ bool IsTtySWithoutUart(const std::string& device) {
     std::ifstream type(SysfsRoot() + "/class/tty/" + name + "/type");
     int value = -1;
     return (type >> value) && value == 0;
+}
+
+// What the system's records say about the device behind a tty.
+struct DeviceFacts {
+    bool backed = false;  // a device stands behind the tty (not a console or a virtual tty)
+    bool usb = false;     // ... and it sits on USB; the names below are the USB device's
+    std::string product;
+    std::string manufacturer;
+    std::string serial;
+    std::string vendorId;
+    std::string productId;
+    std::string driver;  // of the device behind the tty: ftdi_sio, cp210x, cdc_acm, ...
+};
+
+std::string Trimmed(std::string text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+// "FT232R USB UART (FTDI, A12345)": the product, then its maker and serial number as far as
+// the device reports them. A USB device without a product name shows its ids and driver.
+std::string Describe(const DeviceFacts& facts) {
+    if (!facts.backed) {
+        return {};
+    }
+    if (!facts.usb) {
+        return "built-in serial port";
+    }
+    std::string title = facts.product;
+    std::vector<std::string> details;
+    for (const std::string* part : {&facts.manufacturer, &facts.serial}) {
+        if (!part->empty()) {
+            details.push_back(*part);
+        }
+    }
+    if (title.empty()) {
+        title = "USB serial adapter";
+        if (!facts.vendorId.empty()) {
+            title += " " + facts.vendorId + ":" + facts.productId;
+        }
+        if (!facts.driver.empty()) {
+            details.push_back(facts.driver);
+        }
+    }
+    if (details.empty()) {
+        return title;
+    }
+    std::string text = title + " (";
+    for (std::size_t i = 0; i < details.size(); ++i) {
+        text += (i > 0 ? ", " : "") + details[i];
+    }
+    return text + ")";
+}
+
+std::string Text(const char* value) {
+    return value != nullptr ? Trimmed(value) : std::string();
+}
+
+// The facts from udev, for the character device `number`. The sysfs attributes of the USB
+// device come first (what the device itself reports); the names udev's hardware database
+// gives for its ids are used where the device reports none (only when udevd has run).
+DeviceFacts FactsFromUdev(dev_t number) {
+    DeviceFacts facts;
+    udev* context = udev_new();
+    if (context == nullptr) {
+        return facts;
+    }
+    if (udev_device* tty = udev_device_new_from_devnum(context, 'c', number)) {
+        if (udev_device* parent = udev_device_get_parent(tty)) {
+            facts.backed = true;
+            facts.driver = Text(udev_device_get_driver(parent));
+        }
+        if (udev_device* usb =
+                udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_device")) {
+            facts.usb = true;
+            facts.product = Text(udev_device_get_sysattr_value(usb, "product"));
+            facts.manufacturer = Text(udev_device_get_sysattr_value(usb, "manufacturer"));
+            facts.serial = Text(udev_device_get_sysattr_value(usb, "serial"));
+            facts.vendorId = Text(udev_device_get_sysattr_value(usb, "idVendor"));
+            facts.productId = Text(udev_device_get_sysattr_value(usb, "idProduct"));
+            if (facts.product.empty()) {
+                facts.product = Text(udev_device_get_property_value(tty, "ID_MODEL_FROM_DATABASE"));
+            }
+            if (facts.manufacturer.empty()) {
+                facts.manufacturer =
+                    Text(udev_device_get_property_value(tty, "ID_VENDOR_FROM_DATABASE"));
+            }
+        }
+        udev_device_unref(tty);
+    }
+    udev_unref(context);
+    return facts;
+}
+
+std::string ReadAttribute(const fs::path& file) {
+    std::ifstream in(file);
+    std::string value;
+    std::getline(in, value);
+    return Trimmed(value);
+}
+
+// The same facts read from a sysfs tree at FERNWELL_SYSFS_ROOT. libudev only accepts device
+// paths below the real /sys (it has no way to point it elsewhere), so a fake tree laid out
+// by the tests is read here by hand: the tty's `device` link, that device's `driver` link,
+// and the attributes of the first ancestor that is a USB device (has idVendor).
+DeviceFacts FactsFromSysfsTree(const std::string& ttyName) {
+    DeviceFacts facts;
+    std::error_code ec;
+    const fs::path root = fs::canonical(SysfsRoot(), ec);
+    const fs::path device = fs::canonical(root / "class" / "tty" / ttyName / "device", ec);
+    if (ec) {
+        return facts;
+    }
+    facts.backed = true;
+    facts.driver = fs::read_symlink(device / "driver", ec).filename().string();
+    for (fs::path p = device; p != root && p.has_relative_path() && p != p.parent_path();
+         p = p.parent_path()) {
+        if (fs::exists(p / "idVendor", ec)) {
+            facts.usb = true;
+            facts.product = ReadAttribute(p / "product");
+            facts.manufacturer = ReadAttribute(p / "manufacturer");
+            facts.serial = ReadAttribute(p / "serial");
+            facts.vendorId = ReadAttribute(p / "idVendor");
+            facts.productId = ReadAttribute(p / "idProduct");
+            break;
+        }
+    }
+    return facts;
+}
+
+// Unix98 pseudo-terminal slaves (/dev/pts/N) have majors 136 to 143; sysfs has no entry for
+// them, so udev knows nothing about them.
+bool IsPseudoTerminal(const struct stat& st) {
+    return S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
 }
 
 }  // namespace
@@ -110,7 +254,25 @@ bool PortExists(int portNumber) {
     return errno == EACCES || errno == EPERM || errno == EBUSY;
 }
 
+std::string PortDescription(int portNumber) {
+    const std::string device = DevicePath(portNumber);
+    struct stat st;
+    if (device.empty() || stat(device.c_str(), &st) != 0 || IsTtySWithoutUart(device)) {
+        return {};
+    }
+    if (IsPseudoTerminal(st)) {
+        return "pseudo-terminal";
+    }
+    if (SysfsIsReal()) {
+        return S_ISCHR(st.st_mode) ? Describe(FactsFromUdev(st.st_rdev)) : std::string();
+    }
+    return Describe(FactsFromSysfsTree(fs::path(device).filename().string()));
+}
+
 std::string OpenErrorText(int error, const std::string& device) {
+    if (error == EBUSY) {
+        return InUseText(OtherHolder(device));
+    }
     std::string text = std::generic_category().message(error);
     if (error == EACCES || error == EPERM) {
         struct stat st;
@@ -135,8 +297,6 @@ std::string OpenErrorText(int error, const std::string& device) {
                     "MODE=\"0660\" for the device, make the user a member of dialout (sudo "
                     "usermod -aG dialout $USER) and log in again.";
         }
-    } else if (error == EBUSY) {
-        text += ". Another program is using the port.";
     } else if (error == ENOTTY || error == EISDIR) {
         // A link to a file, a FIFO or /dev/null opens but has no line settings.
         text += ". " + device + " is not a serial port.";

@@ -435,17 +435,6 @@ std::optional<std::string> FindValue(const IniDocument& document, const std::str
     return stored ? std::optional(Join(group, *stored)) : std::nullopt;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    while (!text.empty() && space(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && space(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
            std::equal(prefix.begin(), prefix.end(), text.begin(),
@@ -474,13 +463,13 @@ std::optional<std::uint32_t> ParseHex(std::string_view text, std::size_t maxDigi
 // The bytes of a value in export notation (see the top of this file), or nothing when the text
 // is in no notation we know.
 std::optional<std::vector<std::uint8_t>> ParseStoredValue(std::string_view text) {
-    text = Trimmed(text);
+    text = TrimmedAscii(text);
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) {
         return std::nullopt;
     }
     const std::string_view notation = text.substr(0, colon);
-    const std::string_view data = Trimmed(text.substr(colon + 1));
+    const std::string_view data = TrimmedAscii(text.substr(colon + 1));
     std::vector<std::uint8_t> bytes;
 
     if (notation.size() == 5 && StartsWithNoCase(notation, "dword")) {
@@ -509,7 +498,7 @@ std::optional<std::vector<std::uint8_t>> ParseStoredValue(std::string_view text)
     for (std::size_t begin = 0;;) {
         const std::size_t comma = data.find(',', begin);
         const std::optional<std::uint32_t> byte =
-            ParseHex(Trimmed(data.substr(begin, comma - begin)), 2);
+            ParseHex(TrimmedAscii(data.substr(begin, comma - begin)), 2);
         if (!byte) {
             return std::nullopt;
         }

@@ -6,7 +6,8 @@
 // here one "read" is a poll() of at most 100 ms followed by one read().
 //
 // Open's result codes follow the Windows steps they stand for:
-//   -1  open(), flock() (another holder)            CreateFile
+//   -1  open(), another process holding the device,  CreateFile
+//       flock() (another holder)
 //   -5  never: poll() carries the time-outs, there is nothing to set on the device
 //   -4  tcgetattr()                                 GetCommState
 //   -3  baud, parity, data or stop bits refused     BuildCommDCB
@@ -28,6 +29,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "serial/PortHolder.h"
 #include "serial/PortMap.h"
 #include "serial/SerialPort.h"
 
@@ -270,6 +272,11 @@ int CSerialPort::Open(int portNumber, int baudRate, char parity, int dataBits, i
     if (fd < 0) {
         const int err = errno;
         return fail(kOpenDeviceFailed, err, portmap::OpenErrorText(err, device), -1);
+    }
+    // Another program that has the port open without a lock (a terminal program, `cat`)
+    // would read the module's replies before we do: refuse the port as Windows would.
+    if (const std::string holder = portmap::OtherHolder(device); !holder.empty()) {
+        return fail(kOpenDeviceFailed, EBUSY, portmap::InUseText(holder), fd);
     }
     // Share mode 0 on Windows. flock() keeps out every other program that asks (including
     // one running as root); TIOCEXCL makes any other open() of the tty fail with EBUSY,

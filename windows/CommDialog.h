@@ -1,7 +1,9 @@
 #pragma once
-// The comm settings dialog (template 130): lists the COM ports that exist when it opens,
-// preselects the port in use and, on OK, writes the chosen port into the main window. Storing
-// the choice and reopening the port are the main window's business after an OK result.
+// The comm settings dialog (template 130): lists the COM ports that exist when it opens, each
+// with what its device is where the system knows it ("Comm 33 - FT232R USB UART (FTDI,
+// A12345)"), preselects the port in use and, on OK, writes the chosen port into the main
+// window. Storing the choice and reopening the port are the main window's business after an
+// OK result.
 
 #include <vector>
 
@@ -25,4 +27,7 @@ public:
 protected:
     bool OnInitDialog() override;
     void OnOK() override;
+
+private:
+    void FitListToEntries();
 };

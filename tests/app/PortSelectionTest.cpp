@@ -12,9 +12,13 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "serial/PortMap.h"
 #include "tests/app/MainWindowRig.h"
+#include "tests/common/PtyPair.h"
 #include "ui/MessageBox.h"
 #include "windows/CommDialog.h"
 
@@ -180,16 +184,23 @@ TEST(PortSelection, OpenFailureShowsTheSystemsReasonAndStaysOffline) {
     struct Row {
         const char* what;
         int error;
+        const char* holder;  // a process holding the port, or nullptr
     };
     const Row rows[] = {
-        {"held by another program", EBUSY},
-        {"not a serial device", ENOTTY},
+        {"held by this program", EBUSY, nullptr},
+        {"held by another process", EBUSY, "sleep"},
+        {"not a serial device", ENOTTY, nullptr},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         MainWindowRig rig;
         CSerialPort holder;
-        if (r.error == EBUSY) {
+        std::optional<fwtest::HoldingProcess> process;
+        if (r.holder) {
+            rig.AddSim(1);
+            process.emplace(std::vector<std::string>{r.holder, "30"}, portmap::DevicePath(1));
+            ASSERT_GT(process->pid(), 0);
+        } else if (r.error == EBUSY) {
             rig.AddSim(1);
             ASSERT_EQ(holder.Open(1, 1200, 'N', 8, 1), 0) << holder.LastErrorText();
         } else {
@@ -201,9 +212,13 @@ TEST(PortSelection, OpenFailureShowsTheSystemsReasonAndStaysOffline) {
         CFernwellDlg& dlg = rig.Start();
         const auto boxes = rig.TakeBoxes();
         ASSERT_EQ(boxes.size(), 1u) << "listed, so no \"does not exist\" box before it";
-        const std::string reason = portmap::OpenErrorText(r.error, device);
+        const std::string reason =
+            r.holder ? "The port is in use by sleep (pid " + std::to_string(process->pid()) + ")."
+                     : portmap::OpenErrorText(r.error, device);
         EXPECT_EQ(boxes[0].text.toStdString(), "Error Opening COM1:\n" + reason);
-        EXPECT_NE(reason.find(std::strerror(r.error)), std::string::npos) << reason;
+        EXPECT_NE(reason.find(r.error == EBUSY ? "The port is in use by" : std::strerror(r.error)),
+                  std::string::npos)
+            << reason;
         EXPECT_EQ(boxes[0].caption, "CommError");
         EXPECT_EQ(boxes[0].type, kExclamationOk);
         EXPECT_EQ(dlg.statusText(1), "Offline");
@@ -227,8 +242,8 @@ TEST(PortSelection, SetCommPortStoresTheChoiceAndReopensOnOkOnly) {
         bool reopened;
     };
     const Row rows[] = {
-        {"Comm 1", 1, 1, true},
-        {"Comm 3", 3, 3, true},
+        {"Comm 1 - pseudo-terminal", 1, 1, true},
+        {"Comm 3 - pseudo-terminal", 3, 3, true},
         {nullptr, 1, -1, false},
     };
     for (const Row& r : rows) {
@@ -242,7 +257,8 @@ TEST(PortSelection, SetCommPortStoresTheChoiceAndReopensOnOkOnly) {
 
         SetCommPort(dlg, [&](CCommDialog* comm) {
             EXPECT_EQ(comm->mainWindow, &dlg);
-            EXPECT_EQ(comm->itemAs<QComboBox>(IDC_COMM_PORT_LIST)->currentText(), "Comm 1");
+            EXPECT_EQ(comm->itemAs<QComboBox>(IDC_COMM_PORT_LIST)->currentText(),
+                      "Comm 1 - pseudo-terminal");
             if (r.choice) {
                 ChooseAndOk(comm, r.choice);
             } else {
@@ -276,7 +292,7 @@ TEST(PortSelection, UnsavedChoiceIsReportedAndTheStoredPortIsUsed) {
     ASSERT_TRUE(QFile::remove(settings)) << "start-up made the key";
     ASSERT_TRUE(QDir().mkpath(settings));
 
-    SetCommPort(dlg, [](CCommDialog* comm) { ChooseAndOk(comm, "Comm 3"); });
+    SetCommPort(dlg, [](CCommDialog* comm) { ChooseAndOk(comm, "Comm 3 - pseudo-terminal"); });
     const auto boxes = rig.TakeBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.startsWith("The port setting could not be saved"))

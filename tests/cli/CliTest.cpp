@@ -127,12 +127,13 @@ TEST_F(Cli, PortsListsEveryLinkedDeviceWithItsState) {
         int number;
         std::string device;
         std::string state;
+        std::string description;  // a fourth column of the text where not empty
     };
-    std::vector<Row> expected = {{2, freeLine.SlavePath(), "free"},
-                                 {3, busyLine.SlavePath(), "in use"}};
+    std::vector<Row> expected = {{2, freeLine.SlavePath(), "free", "pseudo-terminal"},
+                                 {3, busyLine.SlavePath(), "in use", "pseudo-terminal"}};
     const std::optional<std::string> denied = DeniedPath(ports_.Root());
     if (denied) {
-        expected.push_back({5, fs::canonical(*denied).string(), "no permission"});
+        expected.push_back({5, fs::canonical(*denied).string(), "no permission", ""});
     }
     for (const Row& row : expected) {
         ASSERT_TRUE(ports_.Link(row.number, row.device));
@@ -158,12 +159,14 @@ TEST_F(Cli, PortsListsEveryLinkedDeviceWithItsState) {
         const Row& row = expected[i];
         SCOPED_TRACE("COM" + std::to_string(row.number));
         const QJsonObject port = array[static_cast<qsizetype>(i)].toObject();
-        EXPECT_EQ(port.keys(), (QStringList{"device", "number", "state"}));
+        EXPECT_EQ(port.keys(), (QStringList{"description", "device", "number", "state"}));
         EXPECT_EQ(port["number"].toInt(), row.number);
         EXPECT_EQ(port["device"].toString().toStdString(), row.device);
         EXPECT_EQ(port["state"].toString().toStdString(), row.state);
-        EXPECT_EQ(lines[i],
-                  "COM" + std::to_string(row.number) + "\t" + row.device + "\t" + row.state);
+        EXPECT_EQ(port["description"].toString().toStdString(), row.description);
+        EXPECT_EQ(lines[i], "COM" + std::to_string(row.number) + "\t" + row.device + "\t" +
+                                row.state +
+                                (row.description.empty() ? "" : "\t" + row.description));
     }
 }
 
@@ -850,6 +853,60 @@ TEST_F(Cli, CalcGivesTheCalculatorsResults) {
         EXPECT_NEAR(result["kFactor"].toDouble(), c.k, 5e-4);
         EXPECT_NEAR(result["offset"].toDouble(), c.offset, 5e-6);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Three modules at once, one of them silent: every answering module in every row and line,
+// led by its port; the silent one's failures on standard error; the worst exit status.
+TEST_F(Cli, SeveralModulesAtOnce) {
+    auto sim = [&](int port, std::vector<std::string> args) {
+        return std::make_unique<fwtest::SimProcess>(fwtest::SimProcess::Options{
+            .args = std::move(args), .port = port, .portsDir = ports_.PortsDir()});
+    };
+    const auto a = sim(5, {"--model", "612", "--flow", "1.5"});
+    const auto b = sim(6, {"--model", "612", "--silent"});
+    const auto c = sim(7, {"--model", "612", "--flow", "7.25"});
+    ASSERT_TRUE(a->Ok() && b->Ok() && c->Ok());
+    const std::vector<std::string> three = {"--port", "5", "--port", "6", "--port", "7"};
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), three.begin(), three.end());
+        return RunCli(args);
+    };
+
+    const CliOutcome csv = run({"watch", "--count", "2", "--interval", "0.1", "--csv", "-"});
+    EXPECT_EQ(csv.exitCode, 3) << Show(csv);
+    const std::vector<std::string> rows = Lines(csv.out);
+    ASSERT_EQ(rows.size(), 5u) << csv.out;
+    EXPECT_EQ(rows[0], "time,port,flowRate,unit");
+    int com5 = 0, com7 = 0;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const std::vector<std::string> f = Split(rows[i], ',');
+        ASSERT_EQ(f.size(), 4u) << rows[i];
+        com5 += f[1] == "COM5" && f[2] == "1.5";
+        com7 += f[1] == "COM7" && f[2] == "7.25";
+    }
+    EXPECT_EQ(com5, 2);
+    EXPECT_EQ(com7, 2);
+    EXPECT_EQ(Lines(csv.err).size(), 2u) << csv.err;
+    EXPECT_NE(csv.err.find("COM6: no reply"), std::string::npos) << csv.err;
+
+    const CliOutcome json = run({"--json", "poll"});
+    EXPECT_EQ(json.exitCode, 3) << Show(json);
+    const QJsonArray results = Json(json).array();
+    ASSERT_EQ(results.size(), 3);
+    EXPECT_EQ(results[0].toObject()["port"], "COM5");
+    EXPECT_EQ(results[0].toObject()["flowRate"], 1.5);
+    EXPECT_EQ(results[1].toObject()["port"], "COM6");
+    EXPECT_TRUE(results[1].toObject().contains("error"));
+    EXPECT_EQ(results[2].toObject()["flowRate"], 7.25);
+
+    const CliOutcome text = run({"poll"});
+    EXPECT_EQ(Lines(text.out),
+              (std::vector<std::string>{"COM5: Flow rate: 1.50 mph", "COM7: Flow rate: 7.25 mph"}));
+    EXPECT_EQ(run({"send", "kFactor=2"}).exitCode, 1);
 }
 
 }  // namespace

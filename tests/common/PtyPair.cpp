@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -158,6 +161,35 @@ void PtyPair::ReleaseSlave() {
     }
 }
 
+HoldingProcess::HoldingProcess(const std::vector<std::string>& argv, const std::string& port,
+                               int master) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!port.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 0, port.c_str(), O_RDWR | O_NOCTTY, 0);
+    }
+    if (master >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, master, 3);
+    }
+    std::vector<char*> args;
+    for (const std::string& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    if (argv.empty() ||
+        posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) {
+        pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+HoldingProcess::~HoldingProcess() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
 ScopedPortsDir::ScopedPortsDir(bool isolateFixedDevices) {
     std::string pattern = (fs::temp_directory_path() / "fernwell-ports-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -236,6 +268,23 @@ bool ScopedPortsDir::SetUartType(const std::string& name, const std::string& typ
     std::ofstream out(dir / "type");
     out << type << "\n";
     return static_cast<bool>(out.flush());
+}
+
+void ScopedPortsDir::AddSysfsTty(const std::string& name, const std::string& driver,
+                                 const std::map<std::string, std::string>& usbAttributes) const {
+    const fs::path sys = SysfsRoot();
+    const fs::path usb = sys / "devices/pci0000:00/usb1" / ("1-" + name);
+    const fs::path device =
+        usbAttributes.empty() ? sys / "devices/platform/serial8250" / name : usb / "1.0" / name;
+    std::error_code ec;
+    fs::create_directories(device, ec);
+    fs::create_directories(sys / "bus/drivers" / driver, ec);
+    fs::create_symlink(sys / "bus/drivers" / driver, device / "driver", ec);
+    for (const auto& [key, value] : usbAttributes) {
+        std::ofstream(usb / key) << value << "\n";
+    }
+    fs::create_directories(sys / "class/tty" / name, ec);
+    fs::create_symlink(device, sys / "class/tty" / name / "device", ec);
 }
 
 }  // namespace fwtest

@@ -3,9 +3,11 @@
 // port (the code under test opens the slave path) while the test plays the peer on the
 // master, and a scratch ports directory that maps COM numbers to such devices.
 
+#include <sys/types.h>
 #include <termios.h>
 
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +64,22 @@ private:
     std::string error_;
 };
 
+// Another process holding a port for the object's lifetime: `argv` (looked up in PATH) run with
+// `port` (unless empty) open as its standard input and, for `master` >= 0, that descriptor
+// (a pty's master side) as its descriptor 3. Killed and reaped on destruction.
+class HoldingProcess {
+public:
+    HoldingProcess(const std::vector<std::string>& argv, const std::string& port, int master = -1);
+    ~HoldingProcess();
+    HoldingProcess(const HoldingProcess&) = delete;
+    HoldingProcess& operator=(const HoldingProcess&) = delete;
+
+    pid_t pid() const { return pid_; }  // -1 when it could not be started
+
+private:
+    pid_t pid_ = -1;
+};
+
 // For the object's lifetime, points XDG_CONFIG_HOME at a fresh temporary folder holding an
 // empty fernwell/ports directory. With `isolateFixedDevices` (the default) FERNWELL_DEV_ROOT
 // and FERNWELL_SYSFS_ROOT point at empty folders of it as well, so the machine's own
@@ -89,6 +107,12 @@ public:
     std::string MakeFakeDevice(const std::string& name) const;
     // Writes /sys/class/tty/<name>/type under SysfsRoot() ("0" = no UART behind a ttyS).
     bool SetUartType(const std::string& name, const std::string& type) const;
+    // Lays out under SysfsRoot() what the kernel shows for tty `name`: class/tty/<name>/device
+    // links to the device behind it, whose `driver` links to `driver`. With `usbAttributes`
+    // (idVendor, idProduct, manufacturer, product, serial) that device sits below a USB
+    // device carrying them, else on the platform bus like an on-board UART.
+    void AddSysfsTty(const std::string& name, const std::string& driver,
+                     const std::map<std::string, std::string>& usbAttributes) const;
 
 private:
     struct SavedVar {

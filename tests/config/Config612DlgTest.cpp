@@ -490,6 +490,8 @@ TEST_F(Config612Test, RefusesValuesThatWouldArriveAsAnotherNumber) {
         {__LINE__, [&] { Click(IDC_SENSOR_INSERTION); }, "Select a pulse unit before sending."},
         {__LINE__, [&] { List(IDC_UNIT_OF_MEASURE)->setCurrentIndex(-1); },
          "Select a unit of measure before sending."},
+        {__LINE__, [&] { List(IDC_PULSE_WIDTH)->setCurrentIndex(-1); },
+         "Select a pulse width before sending."},
         {__LINE__,
          [&] {
              Click(IDC_SENSOR_TEE);

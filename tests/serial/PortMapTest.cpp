@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -133,6 +134,70 @@ TEST(PortMap, EnumerateAppliesExistenceRules) {
     EXPECT_EQ(ports, (std::vector<unsigned>{1, 3, 33, 96, 100, 255}));
 }
 
+TEST(PortMap, DescriptionSaysWhatTheDeviceIs) {
+    fwtest::ScopedPortsDir dir;
+    ASSERT_TRUE(dir.Ok());
+    fwtest::PtyPair pty;
+    ASSERT_TRUE(pty.Ok()) << pty.Error();
+    for (const char* name : {"ttyS0", "ttyS1", "ttyUSB0", "ttyUSB1", "ttyACM0"}) {
+        dir.MakeFakeDevice(name);
+    }
+    dir.AddSysfsTty("ttyS0", "serial8250", {});
+    ASSERT_TRUE(dir.SetUartType("ttyS0", "4"));
+    ASSERT_TRUE(dir.SetUartType("ttyS1", "0"));
+    dir.AddSysfsTty("ttyUSB0", "ftdi_sio",
+                    {{"idVendor", "0403"},
+                     {"idProduct", "6001"},
+                     {"manufacturer", "FTDI"},
+                     {"product", "FT232R USB UART"},
+                     {"serial", "A12345"}});
+    dir.AddSysfsTty("ttyACM0", "cdc_acm", {{"idVendor", "2341"}, {"idProduct", "0043"}});
+    ASSERT_TRUE(dir.Link(100, pty.SlavePath()));
+    ASSERT_TRUE(dir.Link(101, dir.MakeFakeDevice("plain")));
+    ASSERT_TRUE(dir.Link(102, dir.DevRoot() + "/ttyUSB0"));  // as /dev/serial/by-id does
+
+    struct Case {
+        int port;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {1, "built-in serial port"},
+        {2, ""},  // ttyS1 without a UART
+        {33, "FT232R USB UART (FTDI, A12345)"},
+        {34, ""},                                        // ttyUSB1 has no sysfs entry
+        {35, ""},                                        // no device at all
+        {65, "USB serial adapter 2341:0043 (cdc_acm)"},  // reports no names
+        {100, "pseudo-terminal"},
+        {101, ""},
+        {102, "FT232R USB UART (FTDI, A12345)"},
+        {200, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        EXPECT_EQ(portmap::PortDescription(c.port), c.expected);
+    }
+}
+
+// Against the machine's own records through udev: devices without hardware behind them say
+// nothing, a pty is named as such, and a fitted UART at ttyS0 is a built-in serial port.
+TEST(PortMap, DescriptionFromUdev) {
+    fwtest::ScopedPortsDir dir(/*isolateFixedDevices=*/false);
+    ASSERT_TRUE(dir.Ok());
+    fwtest::PtyPair pty;
+    ASSERT_TRUE(pty.Ok()) << pty.Error();
+    ASSERT_TRUE(dir.Link(100, pty.SlavePath()));
+    ASSERT_TRUE(dir.Link(101, "/dev/tty"));
+    ASSERT_TRUE(dir.Link(102, "/dev/null"));
+    EXPECT_EQ(portmap::PortDescription(100), "pseudo-terminal");
+    EXPECT_EQ(portmap::PortDescription(101), "");
+    EXPECT_EQ(portmap::PortDescription(102), "");
+    std::ifstream type("/sys/class/tty/ttyS0/type");
+    int uart = 0;
+    if ((type >> uart) && uart != 0 && access("/dev/ttyS0", F_OK) == 0) {
+        EXPECT_EQ(portmap::PortDescription(1), "built-in serial port");
+    }
+}
+
 TEST(PortMap, OpenErrorTextGivesTheReason) {
     fwtest::ScopedPortsDir dir;
     ASSERT_TRUE(dir.Ok());
@@ -170,7 +235,7 @@ TEST(PortMap, OpenErrorTextGivesTheReason) {
          rootOnly,
          {"Only root may open", "udev rule", "MODE=\"0660\"", "dialout"},
          {"\"" + groupName + "\":"}},
-        {EBUSY, device, {"busy", "Another program is using the port"}, {"group"}},
+        {EBUSY, device, {"The port is in use by another program."}, {"group"}},
         {ENOENT, device, {"No such file or directory"}, {"group", "Another"}},
         {ENOTTY, file, {"Inappropriate ioctl", file + " is not a serial port."}, {"group"}},
     };

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "serial/PortHolder.h"
 #include "serial/SerialPort.h"
 #include "tests/common/PtyPair.h"
 #include "tests/common/ScopedWaits.h"
@@ -348,8 +349,8 @@ TEST_F(SerialPortOnPty, SecondOpenOfHeldPortFailsAsInUse) {
     EXPECT_EQ(Open(second), CSerialPort::kOpenDeviceFailed);
     EXPECT_FALSE(second.IsOpen());
     EXPECT_EQ(second.LastError(), EBUSY);
-    EXPECT_NE(second.LastErrorText().find("Another program is using the port"), std::string::npos)
-        << second.LastErrorText();
+    // The holder is this very process, which the search for holders leaves out.
+    EXPECT_EQ(second.LastErrorText(), "The port is in use by another program.");
 
     // The failed attempt left the holder's exclusive open and its line alone.
     EXPECT_EQ(ExclusiveFlag(), 1);
@@ -359,6 +360,48 @@ TEST_F(SerialPortOnPty, SecondOpenOfHeldPortFailsAsInUse) {
     holder.Close();
     EXPECT_EQ(ExclusiveFlag(), 0);
     EXPECT_EQ(Open(second), 0) << second.LastErrorText();
+}
+
+// A port that another process has open, locked or not, is refused and the process named; the
+// process holding the pty's master side is the line's far end (the simulator) and does not
+// count.
+TEST_F(SerialPortOnPty, PortHeldByAnotherProcessIsRefusedWithItsName) {
+    const std::string slave = pty_.SlavePath();
+    struct Row {
+        const char* what;
+        std::vector<std::string> argv;
+        bool withMaster;
+        const char* named;  // the process named, nullptr: the open succeeds
+    };
+    const Row rows[] = {
+        {"reading it without a lock", {"sleep", "30"}, false, "sleep"},
+        // flock(1) opens and locks the port itself, then (-F) becomes sleep.
+        {"holding a lock on it", {"flock", "-F", slave, "sleep", "30"}, false, "sleep"},
+        {"holding the master side too", {"sleep", "30"}, true, nullptr},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const bool onStdin = r.argv[0] != "flock";
+        const fwtest::HoldingProcess holder(r.argv, onStdin ? slave : "",
+                                            r.withMaster ? pty_.MasterFd() : -1);
+        ASSERT_GT(holder.pid(), 0);
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (r.named != nullptr && portmap::OtherHolder(slave).empty() &&
+               Clock::now() < deadline) {
+            std::this_thread::sleep_for(milliseconds(10));  // flock opens it after its start
+        }
+        CSerialPort port;
+        if (r.named == nullptr) {
+            EXPECT_EQ(Open(port), 0) << port.LastErrorText();
+            continue;
+        }
+        EXPECT_EQ(Open(port), CSerialPort::kOpenDeviceFailed);
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_EQ(port.LastError(), EBUSY);
+        EXPECT_EQ(port.LastErrorText(), std::string("The port is in use by ") + r.named + " (pid " +
+                                            std::to_string(holder.pid()) + ").");
+        EXPECT_EQ(ExclusiveFlag(), 0);  // the refused open left no exclusive flag behind
+    }
 }
 
 TEST_F(SerialPortOnPty, OpenClosesHeldPortThenWaitsDefaultDelay) {

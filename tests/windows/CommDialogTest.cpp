@@ -9,6 +9,8 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include "app/FernwellDlg.h"
@@ -23,6 +25,20 @@ namespace {
 
 ::testing::Environment* const kModuleOnCom1 =
     ::testing::AddGlobalTestEnvironment(new apptest::SimulatedModuleEnvironment);
+
+// Every entry of the list shows whole in the closed list: its text beside the arrow, as the
+// style lays a combo box out.
+void ExpectEntriesFit(QComboBox* list) {
+    const QFontMetrics fm(list->font());
+    for (int i = 0; i < list->count(); ++i) {
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        const QSize text(fm.horizontalAdvance(list->itemText(i)), fm.height());
+        EXPECT_LE(list->style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, list).width(),
+                  list->width())
+            << "clips \"" << list->itemText(i).toStdString() << "\"";
+    }
+}
 
 // Ports 1 to 255 that exist, as links to ordinary files (which open like devices); the main
 // window is never created, the dialog only reads and writes its portNumber.
@@ -179,21 +195,51 @@ TEST_F(CommDialogTest, APortHeldOpenElsewhereIsListed) {
     ASSERT_EQ(holder.Open(2, 1200, 'N', 8, 1), 0) << holder.LastErrorText();
     main.portNumber = 2;
     Run([&](CCommDialog* dlg) {
-        EXPECT_EQ(Entries(dlg), QStringList({"Comm 2", "Comm 4"}));
+        EXPECT_EQ(Entries(dlg), QStringList({"Comm 2 - pseudo-terminal", "Comm 4"}));
         EXPECT_EQ(List(dlg)->currentIndex(), 0);
     });
 }
 
-// Template 130 on screen: caption, OK the default button, nothing clipped or overlapping.
+// Template 130 on screen: caption, OK the default button, nothing clipped or overlapping;
+// the list grows to show a long description whole, and the dialog with it.
 TEST_F(CommDialogTest, LaidOutTidily) {
-    AddPorts({1, 3});
-    main.portNumber = 1;
-    Run([&](CCommDialog* dlg) {
-        EXPECT_EQ(dlg->windowTitle(), "Comm Settings");
-        EXPECT_TRUE(dlg->itemAs<QPushButton>(IDOK)->isDefault());
-        guitest::ExpectTidyLayout(dlg);
-        guitest::SaveScreenshot(dlg, "comm-settings");
-    });
+    struct Row {
+        const char* what;
+        bool usbAdapter;
+        QString entry;  // the current port's entry
+    };
+    const Row rows[] = {
+        {"numbers only", false, "Comm 1"},
+        {"a USB adapter", true, "Comm 33 - FT232R USB UART (FTDI, A12345)"},
+    };
+    std::vector<int> widths;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        fwtest::ScopedPortsDir scratch;
+        ASSERT_TRUE(scratch.Link(3, scratch.MakeFakeDevice("dev3")));
+        scratch.MakeFakeDevice("ttyS0");
+        if (r.usbAdapter) {
+            scratch.MakeFakeDevice("ttyUSB0");
+            scratch.AddSysfsTty("ttyUSB0", "ftdi_sio",
+                                {{"idVendor", "0403"},
+                                 {"idProduct", "6001"},
+                                 {"manufacturer", "FTDI"},
+                                 {"product", "FT232R USB UART"},
+                                 {"serial", "A12345"}});
+        }
+        main.portNumber = r.usbAdapter ? 33 : 1;
+        Run([&](CCommDialog* dlg) {
+            EXPECT_EQ(dlg->windowTitle(), "Comm Settings");
+            EXPECT_EQ(List(dlg)->currentText(), r.entry);
+            EXPECT_TRUE(dlg->itemAs<QPushButton>(IDOK)->isDefault());
+            widths.push_back(dlg->width());
+            guitest::ExpectTidyLayout(dlg);
+            ExpectEntriesFit(List(dlg));
+            guitest::SaveScreenshot(dlg, "comm-settings");
+        });
+    }
+    ASSERT_EQ(widths.size(), 2u);
+    EXPECT_GT(widths[1], widths[0]);  // the template's width unless an entry needs more
 }
 
 }  // namespace
