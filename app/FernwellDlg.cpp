@@ -71,6 +71,7 @@ CFernwellDlg::CFernwellDlg(QWidget* parent)
     mapCommand(IDC_AUTO_UPDATE, [this] { OnAutoUpdate(); });
     // WM_TIMER: OnTimer; WM_CTLCOLOR: OnCtlColor.
     mapCommand(ID_ALARM_STATUS, [this] { OnAlarmStatus(); });
+    mapCommand(ID_FLOW_TREND, [this] { OnFlowTrend(); });
 
     link_.SetStatusObserver([this](const CLink::Status& status) {
         ui::OnWindowThread(this, [this, status] { OnLinkStatus(status); });
@@ -116,6 +117,16 @@ bool CFernwellDlg::OnInitDialog() {
     } else {
         ui::ShowMessageBox(this, QString::fromUtf8(res::kErrorCreatingTerminal));
     }
+    trend_.colours = &palette_;
+    trend_.unitLabel = [](int model, int code) -> std::optional<std::string> {
+        // As the main window's label: the 640's is emptied for a code without an entry, the
+        // 612's keeps what it shows.
+        if (model == 640) {
+            return RateUnitLabel(Family::k640, code).value_or("");
+        }
+        return RateUnitLabel(Family::k612, code);
+    };
+    trendCreated_ = trend_.Create(this);
 
     // Model 612 as the Device menu item selects it; this opens the stored port, before the
     // poll timer starts, so the first tick finds the port online or offline, never half-open.
@@ -272,6 +283,7 @@ void CFernwellDlg::SelectModel612() {
         ShowItem(id, false);
     }
     model = 612;
+    trend_.SetModel(model);
     // Always reopened, also for the model already selected: the rate follows the model.
     OpenPort();
 }
@@ -287,6 +299,7 @@ void CFernwellDlg::SelectModel642() {
     ui::SetBitmap(itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_GREY);
     ui::SetBitmap(itemAs<QLabel>(IDC_LOW_ALARM_LAMP), IDB_LAMP_GREY);
     model = 640;
+    trend_.SetModel(model);
     OpenPort();
 }
 
@@ -343,6 +356,10 @@ void CFernwellDlg::Poll() {
 // Each step stops at the first failed query; what is already shown stays.
 void CFernwellDlg::ShowPoll(const PollReading& r) {
     pollRunning_ = false;
+    // A reading of the model selected before the last change belongs to no trend.
+    if (r.model == model) {
+        AddTrendReading(trend::FlowReadingOf(r));
+    }
     if (r.completed >= 1) {
         ShowRate(r.flowRate);
     }
@@ -403,7 +420,24 @@ void CFernwellDlg::OnAlarmStatus() {
         CAlarm640Dlg dlg;
         dlg.link = &link_;
         dlg.colours = &palette_;
+        dlg.onFlowReading = [this](const trend::FlowReading& r) { AddTrendReading(r); };
         dlg.DoModal();
     }
     busy = 0;
+}
+
+// --- The flow trend --------------------------------------------------------------------------
+
+void CFernwellDlg::OnFlowTrend() {
+    if (CFlowTrendDlg* t = flowTrend()) {
+        t->show();
+        t->raise();
+        t->activateWindow();
+    }
+}
+
+void CFernwellDlg::AddTrendReading(const trend::FlowReading& reading) {
+    if (trendCreated_) {
+        trend_.AddReading(reading);
+    }
 }

@@ -22,6 +22,7 @@
 #include "ui/Colours.h"
 #include "ui/Dialog.h"
 #include "ui/StatusBar.h"
+#include "windows/FlowTrendDlg.h"
 #include "windows/TerminalDlg.h"
 
 class CFernwellDlg : public CDialog {
@@ -37,6 +38,7 @@ public:
 private:
     CLink link_;
     CTerminalDlg terminal_;  // constructed without a parent, created in OnInitDialog
+    CFlowTrendDlg trend_;    // likewise
     ui::Palette palette_;    // the window's green and the display white
     QIcon icon_;             // icon 128
     ui::StatusBar statusBar_;
@@ -55,6 +57,8 @@ public:
     bool pollRunning() const { return pollRunning_; }
     // The terminal window, or nullptr when it could not be created.
     CTerminalDlg* terminal() { return terminalCreated_ ? &terminal_ : nullptr; }
+    // The flow trend window, or nullptr when it could not be created.
+    CFlowTrendDlg* flowTrend() { return trendCreated_ ? &trend_ : nullptr; }
     ui::StatusBar& statusBar() { return statusBar_; }
     QString statusText(int pane) const { return statusBar_.GetPaneText(pane); }
     void setStatusText(int pane, const QString& text) { statusBar_.SetPaneText(pane, text); }
@@ -98,7 +102,10 @@ private:
     void OnEmailSupport();
     void OnShowTerminal();
     void OnAlarmStatus();
+    void OnFlowTrend();
+    void AddTrendReading(const trend::FlowReading& reading);
 
     bool terminalCreated_ = false;
+    bool trendCreated_ = false;
     bool pollRunning_ = false;
 };

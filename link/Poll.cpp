@@ -2,6 +2,11 @@
 
 #include "protocol/Device.h"
 
+AlarmPoints AlarmPointsOf(const ModuleData640& data) {
+    return {data.highAlarmMode,    data.lowAlarmMode, data.highSetPoint,
+            data.highReleasePoint, data.lowSetPoint,  data.lowReleasePoint};
+}
+
 PollReading PollModule(int model, CSerialPort& port, const int& online) {
     PollReading r;
     r.model = model;
@@ -25,6 +30,7 @@ PollReading PollModule(int model, CSerialPort& port, const int& online) {
     r.completed = 1;
     r.flowRate = data.flowRate;
     r.sensorCode = data.SensorCode;
+    r.alarmPoints = AlarmPointsOf(data);
     r.result = device.ReadHighStatus(r.highStatus);
     if (r.result != kLinkOk) {
         return r;

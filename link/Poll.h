@@ -7,8 +7,24 @@
 #include <cstdint>
 
 #include "protocol/Decode.h"
+#include "protocol/ModuleData.h"
 
 class CSerialPort;
+
+// The alarm settings of a 640's dump that a flow trend draws: the two modes (0 off, 1 on,
+// 2 latched) and the four points, in the module's flow unit.
+struct AlarmPoints {
+    int highMode = 0;
+    int lowMode = 0;
+    double highSet = 0;
+    double highRelease = 0;
+    double lowSet = 0;
+    double lowRelease = 0;
+
+    bool operator==(const AlarmPoints&) const = default;
+};
+
+AlarmPoints AlarmPointsOf(const ModuleData640& data);
 
 struct PollReading {
     int model = 0;                // 612 or 640
@@ -18,6 +34,7 @@ struct PollReading {
     int sensorCode = 0;           // from the dump
     std::uint32_t highStatus = 0;
     std::uint32_t lowStatus = 0;
+    AlarmPoints alarmPoints;  // 640, from the dump
 
     bool Complete() const { return result == kLinkOk; }
 };

@@ -28,6 +28,7 @@ constexpr int IDD_TERMINAL = 132;         // terminal window
 constexpr int IDD_CONFIG_640 = 133;       // alarm transmitter configuration
 constexpr int IDD_CALCULATE = 138;        // K and offset calculator
 constexpr int IDD_ALARM_STATUS = 139;     // alarm status window
+constexpr int IDD_FLOW_TREND = 140;       // flow trend window
 
 // --- Icon, menu, bitmaps -----------------------------------------------------------------
 constexpr int IDR_MAINFRAME = 128;  // the program's icon
@@ -52,7 +53,8 @@ constexpr int ID_EXIT = 32777;
 constexpr int ID_SHOW_TERMINAL = 32778;  // no menu item and no key: shows the terminal window
 constexpr int ID_WWW_SUPPORT = 32779;
 constexpr int ID_EMAIL_SUPPORT = 32780;
-constexpr int ID_HELP = 0xE146;  // the framework's help command, routed to the application
+constexpr int ID_FLOW_TREND = 32784;  // shows the flow trend window
+constexpr int ID_HELP = 0xE146;       // the framework's help command, routed to the application
 
 // System menu command of the About item (a system command: the low four bits are the
 // system's own and are masked off before comparing).
@@ -71,6 +73,7 @@ constexpr int AFX_IDW_CONTROLBAR_LAST = 0xE8FF;
 
 constexpr int ID_TIMER_POLL = 256;          // main window: one poll every 3000 ms
 constexpr int ID_TIMER_ALARM_STATUS = 288;  // alarm status window: one refresh every 1000 ms
+constexpr int ID_TIMER_TREND = 300;         // flow trend window: scrolls once a second
 constexpr int kPollIntervalMs = 3000;
 constexpr int kAlarmStatusIntervalMs = 1000;
 
@@ -162,3 +165,9 @@ constexpr int IDC_LOW_SET_POINT_VALUE = 1063;
 constexpr int IDC_LOW_SET_DELAY_VALUE = 1065;
 constexpr int IDC_LOW_RELEASE_POINT_VALUE = 1067;
 constexpr int IDC_LOW_RELEASE_DELAY_VALUE = 1069;
+
+// --- Flow trend window (template 140) ----------------------------------------------------
+constexpr int IDC_TREND_SPAN = 1090;      // 1, 10 or 60 minutes
+constexpr int IDC_TREND_PLOT = 1091;      // the plot fills this control
+constexpr int IDC_TREND_SAVE_CSV = 1092;  // "Save CSV..."
+constexpr int IDC_TREND_LOG = 1093;       // "Log to file..." / "Stop Logging"

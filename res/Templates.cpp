@@ -75,6 +75,7 @@ constexpr std::array kMainMenu = {
     MenuItemTemplate{"Configuration", "Set Comm Port", ID_SET_COMM_PORT, kEnabled},
     MenuItemTemplate{"Configuration", "Parameters", ID_PARAMETERS, kEnabled},
     MenuItemTemplate{"Configuration", "Alarm Status", ID_ALARM_STATUS, kGrayed},
+    MenuItemTemplate{"Configuration", "Flow Trend", ID_FLOW_TREND, kEnabled},
     MenuItemTemplate{"Help", "WWW Tech Support", ID_WWW_SUPPORT, kEnabled},
     MenuItemTemplate{"Help", "Email Tech Support", ID_EMAIL_SUPPORT, kEnabled},
 };
@@ -87,6 +88,8 @@ const std::array kMenus = {
 
 // Template 139 (alarm status window) is in Templates139.cpp.
 const DialogTemplate& AlarmStatusTemplate();
+// Template 140 (flow trend window) is in TemplatesTrend.cpp.
+const DialogTemplate& FlowTrendTemplate();
 // Templates 131 (612 configuration) and 138 (calculator) are in Templates612.cpp.
 const DialogTemplate& Config612Template();
 const DialogTemplate& CalculateTemplate();
@@ -101,6 +104,9 @@ const DialogTemplate* FindDialogTemplate(int id) {
     }
     if (id == IDD_ALARM_STATUS) {
         return &AlarmStatusTemplate();
+    }
+    if (id == IDD_FLOW_TREND) {
+        return &FlowTrendTemplate();
     }
     if (id == IDD_CONFIG_612) {
         return &Config612Template();

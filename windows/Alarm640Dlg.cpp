@@ -114,6 +114,16 @@ void CAlarm640Dlg::ReadAlarmReference() {
 
 void CAlarm640Dlg::ShowReference(bool ok, const ModuleData640& data) {
     --pending_;
+    if (onFlowReading) {
+        trend::FlowReading reading;
+        reading.ok = ok;
+        if (ok) {
+            reading.flow = data.flowRate;
+            reading.sensorCode = data.SensorCode;
+            reading.points = AlarmPointsOf(data);
+        }
+        onFlowReading(reading);
+    }
     if (!ok) {
         ShowCommError();
         return;
@@ -182,6 +192,17 @@ void CAlarm640Dlg::ShowStatus(const StatusReading& r) {
     }
     if (r.completed >= 2) {
         ShowAlarmStatus(false, r.low);
+    }
+    if (onFlowReading) {
+        // Without its "f" the refresh read no flow: a gap in the trend.
+        trend::FlowReading reading;
+        reading.ok = r.completed >= 3;
+        if (reading.ok) {
+            reading.flow = r.flow;
+            reading.highActivated = trend::ActivatedFlag(r.high);
+            reading.lowActivated = trend::ActivatedFlag(r.low);
+        }
+        onFlowReading(reading);
     }
     if (r.completed < 3) {
         ShowCommError();

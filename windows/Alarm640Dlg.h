@@ -15,10 +15,12 @@
 // message box ever comes from this window.
 
 #include <cstdint>
+#include <functional>
 
 #include "protocol/ModuleData.h"
 #include "ui/Colours.h"
 #include "ui/Dialog.h"
+#include "windows/TrendSamples.h"
 
 class CLink;
 
@@ -35,6 +37,9 @@ public:
     // the window keeps the system's colours.
     CLink* link = nullptr;
     const ui::Palette* colours = nullptr;
+    // Told of every flow read (the settings' dump and each status refresh) and every read
+    // that failed, for the flow trend; set by the main window, may be empty.
+    std::function<void(const trend::FlowReading&)> onFlowReading;
     // 1 once the alarm settings have been read; until then every tick tries again.
     int referenceLoaded = 0;
 

@@ -92,6 +92,7 @@ TEST_F(MainWindowTest, MenuStartsWith612CheckedAndAlarmStatusGrayed) {
         {ID_SET_COMM_PORT, "Set Comm Port", false, true},
         {ID_PARAMETERS, "Parameters", false, true},
         {ID_ALARM_STATUS, "Alarm Status", false, false},
+        {ID_FLOW_TREND, "Flow Trend", false, true},
         {ID_WWW_SUPPORT, "WWW Tech Support", false, true},
         {ID_EMAIL_SUPPORT, "Email Tech Support", false, true},
     };

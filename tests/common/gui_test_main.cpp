@@ -1,8 +1,8 @@
 // main of the GUI test suites: a QApplication on the offscreen platform unless the caller
 // chose one, a message-box function that fails the test on any box nobody expected (tests
-// that expect boxes install a guitest::MessageBoxRecorder), a screenshot of every window
-// shown when FERNWELL_SCREENSHOT_DIR is set, a configuration directory of its own so the
-// program under test never reads or writes the user's settings and port links, and empty
+// that expect boxes install a guitest::MessageBoxRecorder), the same for file dialogs, a screenshot
+// of every window shown when FERNWELL_SCREENSHOT_DIR is set, a configuration directory of its own
+// so the program under test never reads or writes the user's settings and port links, and empty
 // device roots so it never opens a real serial port of the machine (only the links tests make).
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include "tests/common/GuiTest.h"
+#include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 
 namespace {
@@ -56,6 +57,10 @@ int main(int argc, char** argv) {
                           << "\": " << text.toStdString();
             return ui::FirstButtonResult(type);
         });
+    ui::SetFileDialogHandler([](QWidget*, const QString& caption, const QString&, ui::SaveKind) {
+        ADD_FAILURE() << "unexpected file dialog \"" << caption.toStdString() << "\"";
+        return QString();
+    });
     ScreenshotOnShow screenshots;
     if (!qEnvironmentVariableIsEmpty("FERNWELL_SCREENSHOT_DIR")) {
         app.installEventFilter(&screenshots);
@@ -63,5 +68,6 @@ int main(int argc, char** argv) {
     const int result = RUN_ALL_TESTS();
     app.removeEventFilter(&screenshots);
     ui::SetMessageBoxHandler(nullptr);
+    ui::SetFileDialogHandler(nullptr);
     return result;
 }

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -400,6 +401,20 @@ TEST_F(ScriptedAlarmWindowTest, ModuleUnpluggedAtFirstAnswersLater) {
     script.plugged = false;
     module.Set(script);
     AlarmWindow w;
+    // What the flow trend is told: "gap", or the flow with the dump's points or the status
+    // refresh's activated flags.
+    std::string trendFeed;
+    w.onFlowReading = [&trendFeed](const trend::FlowReading& r) {
+        std::ostringstream text;
+        text << (r.ok ? "" : "gap");
+        if (r.ok) {
+            text << r.flow << (r.points ? " points " + std::to_string(r.points->highSet) : "");
+        }
+        if (r.highActivated != trend::kUnknown) {
+            text << " " << int(r.highActivated) << int(r.lowActivated);
+        }
+        trendFeed += text.str() + "; ";
+    };
     Open(w);
     EXPECT_EQ(module.TakeQueries(), "v ");
     EXPECT_EQ(w.referenceLoaded, 0);
@@ -427,6 +442,7 @@ TEST_F(ScriptedAlarmWindowTest, ModuleUnpluggedAtFirstAnswersLater) {
     EXPECT_EQ(w.Lamp(1049), kRed);
     EXPECT_EQ(w.Lamp(1072), kGrey);
     EXPECT_EQ(w.Lamp(1073), kGrey);
+    EXPECT_EQ(trendFeed, "gap; gap; gap; 12.34 points 120.000000; 56.78 10; ");
 
     w.Tick();
     EXPECT_EQ(module.TakeQueries(), "h l f ");
