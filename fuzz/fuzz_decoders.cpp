@@ -20,6 +20,7 @@ void Check(bool ok) {
     }
 }
 
+// kLinkGarbledReply shares its value with kLinkMissingSeparator.
 bool IsLinkResult(LinkResult r) {
     return r == kLinkOk || r == kLinkShortReply || r == kLinkMissingSeparator;
 }
@@ -41,17 +42,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const LinkResult r640 = DecodeDump640(reply, d640);
     Check(IsLinkResult(r640));
     Check((r640 == kLinkShortReply) == (size < kDumpMinChars640));
+    // The shape check reads every line of a reply of any size, never past its end.
+    (void)DumpShapeOk(reply, kDumpLines612);
+    (void)DumpShapeOk(reply, kDumpLines640);
 
     // Single-value replies as the 16-character read delivers them, and whole.
     for (const std::string_view value : {reply.substr(0, kValueReadChars), reply}) {
         double flow = 0;
         const LinkResult rf = DecodeFlowReply(value, flow);
-        Check(rf == kLinkOk || rf == kLinkShortReply);
+        Check(IsLinkResult(rf));
+        Check(rf != kLinkOk || std::isfinite(flow));  // a value that is no number is garbled
         std::uint32_t status = 0;
         const LinkResult rh = DecodeStatusReply(value, 'h', status);
-        Check(rh == kLinkOk || rh == kLinkShortReply);
+        Check(IsLinkResult(rh));
         const LinkResult rl = DecodeStatusReply(value, 'l', status);
-        Check(rl == kLinkOk || rl == kLinkShortReply);
+        Check(IsLinkResult(rl));
     }
 
     // Field decoders straight on the bytes; a float read back from its encoding is the same.
