@@ -330,6 +330,18 @@ const char* LampWord(bool lit) {
     return lit ? "activated" : "not activated";
 }
 
+// Runs `job` for 0 .. count-1, each on a thread of its own, and waits for all of them: the
+// modules' opens (500 ms each) and exchanges overlap instead of adding up.
+void AllAtOnce(std::size_t count, const std::function<void(std::size_t)>& job) {
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < count; ++i) {
+        threads.emplace_back(job, i);
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+}
+
 // What one module gave a one-shot command: its text and JSON, or why it failed.
 struct ModuleResult {
     int exitCode = kExitOk;
@@ -347,21 +359,13 @@ int RunEach(const CliOptions& options, const Streams& io,
     StopRequest stop;
     std::vector<std::unique_ptr<ModuleLink>> modules = Modules(options, stop);
     std::vector<ModuleResult> results(modules.size());
-    {
-        std::vector<std::thread> threads;
-        for (std::size_t i = 0; i < modules.size(); ++i) {
-            threads.emplace_back([&, i] {
-                if (auto failure = modules[i]->Open()) {
-                    results[i] = {failure->exitCode, failure->message, {}, {}};
-                    return;
-                }
-                results[i] = talk(*modules[i]);
-            });
+    AllAtOnce(modules.size(), [&](std::size_t i) {
+        if (auto failure = modules[i]->Open()) {
+            results[i] = {failure->exitCode, failure->message, {}, {}};
+            return;
         }
-        for (std::thread& t : threads) {
-            t.join();
-        }
-    }
+        results[i] = talk(*modules[i]);
+    });
     const bool several = modules.size() > 1;
     int worst = kExitOk;
     QJsonArray array;
@@ -539,8 +543,11 @@ int RunWatch(const CliOptions& options, const Streams& io) {
     StopRequest stop;
     std::vector<std::unique_ptr<ModuleLink>> modules = Modules(options, stop);
     const bool several = modules.size() > 1;
-    for (const auto& m : modules) {
-        if (auto failure = m->Open()) {
+    // All ports open at once: each open waits its 500 ms on its own link's thread.
+    std::vector<std::optional<CliFailure>> opened(modules.size());
+    AllAtOnce(modules.size(), [&](std::size_t i) { opened[i] = modules[i]->Open(); });
+    for (const std::optional<CliFailure>& failure : opened) {
+        if (failure) {
             return Fail(io, *failure);
         }
     }
