@@ -74,7 +74,7 @@ for model in mixed; do
       polls++
     }
     END {
-      slots = int((seconds - 1) / interval)
+      slots = int((seconds - 1) / interval) + 1
       missing = 0
       for (p in count) if (count[p] < slots) missing++
       printf "%d/%d (%d short) %8.0f ms", polls, modules * slots, missing + modules - length(count), worst * 1000
