@@ -392,7 +392,7 @@ struct StallCase {
 // Turns the event loop for `ms` milliseconds.
 void RunFor(int ms) {
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
