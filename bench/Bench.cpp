@@ -368,10 +368,11 @@ private:
         if (recording) {
             lateMs_.push_back({std::max(0.0, Seconds(now - due_) * 1000.0), Seconds(now - start_)});
         }
+        // Armed first, so the case's own work here (a Send pressed) counts in the next sample.
+        Arm();
         if (onTick_) {
             onTick_();
         }
-        Arm();
     }
 
     QTimer timer_;
