@@ -9,7 +9,8 @@
 //     words go round a list in which every lamp changes image on most cycles. The window is
 //     repainted every 100 cycles;
 //  3. --real N (300) real refreshes over the line (each ~0.6 s: a query ends only after 200 ms
-//     of silence), every other one after a settings read as an unplugged start has it.
+//     of silence), every other one after a settings read as an unplugged start has it. The
+//     queries run on the link's thread; each refresh waits until the window has shown them.
 // After each step: resident memory (VmRSS), open file descriptors, and how many lamps show
 // an image other than the one shared copy of their bitmap (always 0: each image is loaded
 // once and every lamp showing it shares it).
@@ -25,7 +26,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -100,6 +103,21 @@ void SetLamp(CDialog& dlg, int id, int bitmap) {
     ui::SetBitmap(dlg.itemAs<QLabel>(id), bitmap);
 }
 
+// Turns the event loop until the window has shown every answer it asked the link for.
+bool WaitForReads(const CAlarm640Dlg& dlg) {
+    QElapsedTimer clock;
+    clock.start();
+    QTimer wake;
+    wake.start(1);
+    while (dlg.pendingReads() != 0) {
+        if (clock.elapsed() > 30000) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,15 +150,16 @@ int main(int argc, char** argv) {
     main.KillTimer(ID_TIMER_POLL);
     main.model = 640;
     main.busy = 1;
-    if (main.port().Open(kCom, 4800, 'N', 8, 1) != 0) {
-        std::fprintf(stderr, "COM%d: %s\n", kCom, main.port().LastErrorText().c_str());
+    std::string error;
+    if (main.link().OpenNow(kCom, 4800, &error) != 0) {
+        std::fprintf(stderr, "COM%d: %s\n", kCom, error.c_str());
         return 2;
     }
-    main.online = 1;
 
     CAlarm640Dlg dlg;
-    dlg.mainWindow = &main;
-    dlg.Create();
+    dlg.link = &main.link();
+    dlg.colours = &main.colours();
+    dlg.Create();  // its settings read
     dlg.KillTimer(ID_TIMER_ALARM_STATUS);
     dlg.show();
 
@@ -148,6 +167,7 @@ int main(int argc, char** argv) {
     const std::uint32_t words[] = {0x28000001, 0x05000101, 0x00000100, 0x00000000, 0x0A000001};
     constexpr int kWords = sizeof words / sizeof words[0];
     dlg.RefreshAlarmStatus();
+    WaitForReads(dlg);
     for (int bitmap = IDB_LAMP_ORANGE; bitmap <= IDB_LAMP_GREY; ++bitmap) {
         SetLamp(dlg, IDC_COMM_ERROR_LAMP, bitmap);
     }
@@ -183,7 +203,7 @@ int main(int argc, char** argv) {
             dlg.ReadAlarmReference();
         }
         dlg.RefreshAlarmStatus();
-        QApplication::processEvents();
+        WaitForReads(dlg);
     }
     const Sample afterReal = Report(
         qPrintable(QStringLiteral("after %1 refreshes over the line").arg(real)), dlg, since(t));
@@ -192,7 +212,7 @@ int main(int argc, char** argv) {
                 afterCycles.rssKb - start.rssKb, afterReal.rssKb - afterCycles.rssKb);
     std::printf("fd growth: %+d, %+d; last refresh %s\n", afterCycles.fds - start.fds,
                 afterReal.fds - afterCycles.fds, commOk ? "got through" : "failed");
-    main.port().Close();
+    main.link().Close();
     const bool ok = afterCycles.fds <= start.fds && afterReal.fds <= start.fds &&
                     UnsharedLamps(dlg) == 0 && commOk;
     return ok ? 0 : 1;

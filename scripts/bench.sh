@@ -22,6 +22,7 @@ polls=${BENCH_POLLS:-20000}
 cpu_seconds=${BENCH_CPU_SECONDS:-30}
 alarm_cycles=${BENCH_ALARM_CYCLES:-100000}
 alarm_real=${BENCH_ALARM_REAL:-300}
+stall_seconds=${BENCH_STALL_SECONDS:-60}
 bin="$build/bin"
 
 cmake --build "$build" --target fernwell-bench alarm_refresh fernwell fernwell-sim
@@ -119,3 +120,8 @@ echo
 echo "== 4. Alarm status window: $alarm_cycles lamp refreshes, then real ones over the line"
 stop_sim
 "$bin/alarm_refresh" --cycles "$alarm_cycles" --real "$alarm_real"
+
+echo
+echo "== 5. Stalls of the window's event loop: $stall_seconds s per case, fernwell-sim pacing at the baud rate"
+start_sim --model auto
+"$bin/fernwell-bench" stall --seconds "$stall_seconds"
