@@ -10,6 +10,8 @@
 #     /proc/<pid>/stat.
 #  4. Alarm window: BENCH_ALARM_CYCLES (default 100000) lamp refreshes of the alarm status
 #     window and a few hundred real ones, with resident memory and descriptors (alarm_refresh).
+#  6. Scale: BENCH_SCALE_MODULES (default 32) paced simulators, 612 and 640 alternating,
+#     watched by one fernwell-cli for BENCH_SCALE_SECONDS (default 60) (scripts/bench-scale.sh).
 #
 # Everything runs in a scratch settings home (XDG_CONFIG_HOME) whose ports directory holds the
 # simulator as COM1; the user's own ports and settings are never touched.
@@ -125,3 +127,6 @@ echo
 echo "== 5. Stalls of the window's event loop: $stall_seconds s per case, fernwell-sim pacing at the baud rate"
 start_sim --model auto
 "$bin/fernwell-bench" stall --seconds "$stall_seconds"
+
+echo "== 6. Scale: many simulated modules watched by one fernwell-cli"
+scripts/bench-scale.sh "$build"
