@@ -443,18 +443,26 @@ StallMeter::Result RunModal(CFernwellDlg& dlg, int command, StallMeter& meter,
     return meter.Summary();
 }
 
+// A shown main window on the 640, its port open.
+bool StartMain640(CFernwellDlg& dlg) {
+    if (!StartMain(dlg, true)) {
+        return false;
+    }
+    dlg.onCommand(ID_DEVICE_642);
+    if (!WaitForOpen(dlg)) {
+        return false;
+    }
+    dlg.show();
+    return true;
+}
+
 // The 640's Alarm Status window open: a settings read, then "h", "l", "f" every second.
 StallCase AlarmCase(int seconds) {
     StallCase c{"640, Alarm Status window open", {}, 0, 0, "refreshes"};
     CFernwellDlg dlg;
-    if (!StartMain(dlg, true)) {
+    if (!StartMain640(dlg)) {
         return c;
     }
-    dlg.onCommand(ID_DEVICE_642);
-    if (!WaitForOpen(dlg)) {
-        return c;
-    }
-    dlg.show();
     StallMeter meter;
     int lastPending = 0;
     const auto until = Clock::now() + std::chrono::seconds(seconds);
@@ -481,14 +489,9 @@ StallCase AlarmCase(int seconds) {
 StallCase UploadCase(int seconds) {
     StallCase c{"640, configuration Send", {}, 0, 0, "uploads"};
     CFernwellDlg dlg;
-    if (!StartMain(dlg, true)) {
+    if (!StartMain640(dlg)) {
         return c;
     }
-    dlg.onCommand(ID_DEVICE_642);
-    if (!WaitForOpen(dlg)) {
-        return c;
-    }
-    dlg.show();
     StallMeter meter;
     meter.recording = false;
     bool sending = false;
