@@ -9,8 +9,8 @@
 bool IsTerminal(std::FILE* stream);
 
 // Ctrl-C (and, on POSIX, SIGTERM) for the commands that talk to a module: while an object
-// lives, the signal no longer ends the process; it sets a flag and ends a running Wait early,
-// so the caller can finish the line it is writing and stop. Handed to the port
+// lives, the signal no longer ends the process; it sets a flag that the command looks at, so
+// it can finish the line it is writing and stop. Handed to the port
 // (CSerialPort::SetCancelFlag), the flag also ends an exchange within 100 ms, and an upload
 // after its current byte. One object at a time.
 class StopRequest {
@@ -23,7 +23,4 @@ public:
     bool Requested() const;
     // The flag the signal sets, for CSerialPort::SetCancelFlag.
     const std::atomic<bool>* Flag() const;
-    // Sleeps `ms` milliseconds or until a stop is requested, whichever comes first.
-    // Returns Requested().
-    bool Wait(int ms);
 };

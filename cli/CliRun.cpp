@@ -312,10 +312,6 @@ Reading ReadingOf(const PollReading& p) {
     return r;
 }
 
-int ModelNumber(Family model) {
-    return model == Family::k640 ? 640 : 612;
-}
-
 QJsonObject ToJson(const Reading& r) {
     QJsonObject object{{"flowRate", ModuleNumber(r.flowRate)},
                        {"unit", QString::fromStdString(r.unit)}};

@@ -127,30 +127,11 @@ void CConfig612Dlg::OnSend() {
     data_ = edited;
     data_.PulseUnitCode = PulseUnitHeldFromSent(sentCode);
 
-    RunUpload({
-        [upload](CSerialPort& port, const int& online, const UploadObserver& observer,
-                 UploadReport& report) {
-            return CDevice612(port, online).SendConfig(upload, observer, &report);
-        },
-        [upload](CSerialPort& port, const int& online, std::vector<ReadBackMismatch>& mismatches) {
-            return CDevice612(port, online).VerifyConfig(upload, mismatches);
-        },
-    });
+    UploadRecord<CDevice612>(upload);
 }
 
 void CConfig612Dlg::OnRefresh() {
-    ReadModule<ModuleData612, CDevice612>(data_,
-                                          [this](LinkResult result, const ModuleData612& read) {
-                                              // Whatever the read took over before it failed stays
-                                              // held; after a failure the controls keep what they
-                                              // show.
-                                              data_ = read;
-                                              if (result != kLinkOk) {
-                                                  ReportCommError();
-                                                  return;
-                                              }
-                                              ShowSettings();
-                                          });
+    RefreshRecord<CDevice612>(data_);
 }
 
 void CConfig612Dlg::OnDefaults() {

@@ -167,31 +167,11 @@ void CConfig640Dlg::OnSend() {
     }
 
     data_ = edited;
-    const ModuleData640 upload = data_;
-    RunUpload({
-        [upload](CSerialPort& port, const int& online, const UploadObserver& observer,
-                 UploadReport& report) {
-            return CDevice640(port, online).SendConfig(upload, observer, &report);
-        },
-        [upload](CSerialPort& port, const int& online, std::vector<ReadBackMismatch>& mismatches) {
-            return CDevice640(port, online).VerifyConfig(upload, mismatches);
-        },
-    });
+    UploadRecord<CDevice640>(data_);
 }
 
 void CConfig640Dlg::OnRefresh() {
-    ReadModule<ModuleData640, CDevice640>(data_,
-                                          [this](LinkResult result, const ModuleData640& read) {
-                                              // Whatever the read took over before it failed stays
-                                              // held; after a failure the controls keep what they
-                                              // show.
-                                              data_ = read;
-                                              if (result != kLinkOk) {
-                                                  ReportCommError();
-                                                  return;
-                                              }
-                                              ShowSettings();
-                                          });
+    RefreshRecord<CDevice640>(data_);
 }
 
 void CConfig640Dlg::OnDefaults() {

@@ -185,6 +185,21 @@ protected:
     template <class Record, class Device>
     void ReadModule(const Record& held, std::function<void(LinkResult, const Record&)> done);
 
+    // Refresh: reads the module into `held` (a member of the dialog); a failure shows the comm
+    // error and keeps what the controls show, a success shows the settings. Whatever the read
+    // took over before it failed stays held.
+    template <class Device, class Record>
+    void RefreshRecord(Record& held) {
+        ReadModule<Record, Device>(held, [this, &held](LinkResult result, const Record& read) {
+            held = read;
+            if (result != kLinkOk) {
+                ReportCommError();
+                return;
+            }
+            ShowSettings();
+        });
+    }
+
     // The two exchanges of a Send, run one after the other on the link's thread: the upload
     // (SendConfig with the observer and report it is given) and the read-back that checks it
     // (VerifyConfig).
@@ -200,6 +215,20 @@ protected:
     // read-back that failed or that shows the module holding something else are each reported
     // in one message box; an offline port and a clean upload show nothing.
     void RunUpload(UploadSteps steps);
+    // RunUpload of `upload` as it stands: SendConfig, then VerifyConfig of the same record.
+    template <class Device, class Record>
+    void UploadRecord(const Record& upload) {
+        RunUpload({
+            [upload](CSerialPort& port, const int& online, const UploadObserver& observer,
+                     UploadReport& report) {
+                return Device(port, online).SendConfig(upload, observer, &report);
+            },
+            [upload](CSerialPort& port, const int& online,
+                     std::vector<ReadBackMismatch>& mismatches) {
+                return Device(port, online).VerifyConfig(upload, mismatches);
+            },
+        });
+    }
 
     // `task` on the link's thread; `then` back on the window's thread.
     void RunOnLink(std::function<void(CSerialPort&, const int&)> task);
