@@ -13,7 +13,7 @@
 #include "app/SystemMenu.h"
 #include "config/Config612Dlg.h"
 #include "config/Config640Dlg.h"
-#include "config/SensorRules.h"
+#include "rules/SensorRules.h"
 #include "protocol/Device.h"
 #include "res/Resource.h"
 #include "res/Strings.h"

@@ -42,7 +42,7 @@
 #include "ui/Bitmaps.h"
 #include "ui/MessageBox.h"
 #include "windows/Alarm640Dlg.h"
-#include "windows/AlarmStatus.h"
+#include "rules/AlarmStatus.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include <QStringList>
 
-#include "config/SensorTables.h"
+#include "rules/SensorTables.h"
 
 // Exit statuses; scripts rely on them.
 enum CliExit : int {

@@ -25,7 +25,7 @@
 #include "cli/CliPlatform.h"
 #include "cli/Report.h"
 #include "cli/SendSettings.h"
-#include "config/SensorRules.h"
+#include "rules/SensorRules.h"
 #include "link/Link.h"
 #include "link/Poll.h"
 #include "protocol/Commands.h"
@@ -33,7 +33,7 @@
 #include "serial/PortMap.h"
 #include "serial/RegistryStore.h"
 #include "serial/SerialPort.h"
-#include "windows/CalculateFormulas.h"
+#include "rules/CalculateFormulas.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "config/SensorTables.h"
+#include "rules/SensorTables.h"
 #include "protocol/Commands.h"  // FormatFixed
 #include "protocol/ModuleData.h"
 

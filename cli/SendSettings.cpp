@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <span>
 
-#include "config/ConfigChecks.h"
-#include "config/SensorRules.h"
+#include "rules/ConfigChecks.h"
+#include "rules/SensorRules.h"
 
 std::optional<double> ParseCliNumber(const std::string& text) {
     std::string_view digits = text;

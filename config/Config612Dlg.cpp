@@ -4,7 +4,7 @@
 
 #include "link/Link.h"
 #include "res/Resource.h"
-#include "windows/CalculateFormulas.h"
+#include "rules/CalculateFormulas.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "link/Link.h"
 #include "res/Resource.h"
 #include "ui/MessageBox.h"
-#include "windows/CalculateFormulas.h"
+#include "rules/CalculateFormulas.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "ui/LinkBridge.h"
 #include "ui/MessageBox.h"
 #include "windows/CalculateDlg.h"
-#include "windows/CalculateFormulas.h"
+#include "rules/CalculateFormulas.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <optional>
 #include <vector>
 
-#include "config/ConfigChecks.h"
-#include "config/SensorRules.h"
+#include "rules/ConfigChecks.h"
+#include "rules/SensorRules.h"
 #include "protocol/Device.h"
 #include "res/Resource.h"
 #include "ui/Colours.h"

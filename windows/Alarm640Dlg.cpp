@@ -9,7 +9,7 @@
 #include "ui/Bitmaps.h"
 #include "ui/Colours.h"
 #include "ui/LinkBridge.h"
-#include "windows/AlarmStatus.h"
+#include "rules/AlarmStatus.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "ui/MessageBox.h"
-#include "windows/CalculateFormulas.h"
+#include "rules/CalculateFormulas.h"
 
 CCalculateDlg::CCalculateDlg(QWidget* parent) : CDialog(IDD_CALCULATE, parent) {
     // Message map: the OK command ("Calculate"); the control colours and the unit list's

@@ -28,7 +28,7 @@
 #include "tests/common/SimProcess.h"
 #include "ui/Bitmaps.h"
 #include "windows/Alarm640Dlg.h"
-#include "windows/AlarmStatus.h"
+#include "rules/AlarmStatus.h"
 
 namespace {
 

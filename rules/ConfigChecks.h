@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "config/SensorRules.h"
+#include "rules/SensorRules.h"
 #include "protocol/ModuleData.h"
 
 // A message box the caller shows with an OK button only.

@@ -1,4 +1,4 @@
-#include "config/ConfigChecks.h"
+#include "rules/ConfigChecks.h"
 
 #include <gtest/gtest.h>
 

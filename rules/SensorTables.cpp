@@ -1,4 +1,4 @@
-#include "config/SensorTables.h"
+#include "rules/SensorTables.h"
 
 #include "protocol/ModuleData.h"
 

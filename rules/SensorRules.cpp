@@ -1,4 +1,4 @@
-#include "config/SensorRules.h"
+#include "rules/SensorRules.h"
 
 #include <cstdio>
 

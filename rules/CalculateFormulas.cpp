@@ -1,4 +1,4 @@
-#include "windows/CalculateFormulas.h"
+#include "rules/CalculateFormulas.h"
 
 #include "res/Strings.h"
 

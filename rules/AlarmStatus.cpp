@@ -1,4 +1,4 @@
-#include "windows/AlarmStatus.h"
+#include "rules/AlarmStatus.h"
 
 #include <charconv>
 #include <ostream>

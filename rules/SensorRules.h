@@ -16,7 +16,7 @@
 #include <ostream>
 #include <string>
 
-#include "config/SensorTables.h"
+#include "rules/SensorTables.h"
 
 // What the sensor controls of a dialog hold: the checked radio, the selection of the row list
 // beside it (pipe list under Insertion, tee list under Tee; not used under Wind) and the
