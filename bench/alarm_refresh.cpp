@@ -37,12 +37,12 @@
 #include "app/FernwellDlg.h"
 #include "protocol/Device.h"
 #include "res/Resource.h"
+#include "rules/AlarmStatus.h"
 #include "tests/common/PtyPair.h"
 #include "tests/common/SimProcess.h"
 #include "ui/Bitmaps.h"
 #include "ui/MessageBox.h"
 #include "windows/Alarm640Dlg.h"
-#include "rules/AlarmStatus.h"
 
 namespace {
 

@@ -25,15 +25,15 @@
 #include "cli/CliPlatform.h"
 #include "cli/Report.h"
 #include "cli/SendSettings.h"
-#include "rules/SensorRules.h"
 #include "link/Link.h"
 #include "link/Poll.h"
 #include "protocol/Commands.h"
 #include "protocol/Device.h"
+#include "rules/CalculateFormulas.h"
+#include "rules/SensorRules.h"
 #include "serial/PortMap.h"
 #include "serial/RegistryStore.h"
 #include "serial/SerialPort.h"
-#include "rules/CalculateFormulas.h"
 
 namespace {
 

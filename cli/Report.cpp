@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "cli/SendSettings.h"
-#include "rules/SensorRules.h"
 #include "rules/AlarmStatus.h"
+#include "rules/SensorRules.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "rules/SensorTables.h"
 #include "protocol/Commands.h"  // FormatFixed
 #include "protocol/ModuleData.h"
+#include "rules/SensorTables.h"
 
 // One printed field: its name, its JSON value and how the text output shows it.
 struct ReportField {

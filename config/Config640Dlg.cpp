@@ -2,8 +2,8 @@
 
 #include "link/Link.h"
 #include "res/Resource.h"
-#include "ui/MessageBox.h"
 #include "rules/CalculateFormulas.h"
+#include "ui/MessageBox.h"
 
 namespace {
 

@@ -18,12 +18,12 @@
 #include "link/Link.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
+#include "rules/CalculateFormulas.h"
 #include "ui/Colours.h"
 #include "ui/KeyFilter.h"
 #include "ui/LinkBridge.h"
 #include "ui/MessageBox.h"
 #include "windows/CalculateDlg.h"
-#include "rules/CalculateFormulas.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <optional>
 #include <vector>
 
-#include "rules/ConfigChecks.h"
-#include "rules/SensorRules.h"
 #include "protocol/Device.h"
 #include "res/Resource.h"
+#include "rules/ConfigChecks.h"
+#include "rules/SensorRules.h"
 #include "ui/Colours.h"
 #include "ui/Dialog.h"
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "rules/SensorRules.h"
 #include "protocol/ModuleData.h"
+#include "rules/SensorRules.h"
 
 // A message box the caller shows with an OK button only.
 struct RuleMessage {

@@ -6,10 +6,10 @@
 #include "link/Link.h"
 #include "protocol/Device.h"
 #include "res/Resource.h"
+#include "rules/AlarmStatus.h"
 #include "ui/Bitmaps.h"
 #include "ui/Colours.h"
 #include "ui/LinkBridge.h"
-#include "rules/AlarmStatus.h"
 
 namespace {
 

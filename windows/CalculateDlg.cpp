@@ -4,8 +4,8 @@
 
 #include "res/Resource.h"
 #include "res/Strings.h"
-#include "ui/MessageBox.h"
 #include "rules/CalculateFormulas.h"
+#include "ui/MessageBox.h"
 
 CCalculateDlg::CCalculateDlg(QWidget* parent) : CDialog(IDD_CALCULATE, parent) {
     // Message map: the OK command ("Calculate"); the control colours and the unit list's

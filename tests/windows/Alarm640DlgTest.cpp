@@ -22,13 +22,13 @@
 #include "protocol/Device.h"
 #include "res/Resource.h"
 #include "res/Templates.h"
+#include "rules/AlarmStatus.h"
 #include "tests/common/GuiTest.h"
 #include "tests/common/PtyPair.h"
 #include "tests/common/ScopedWaits.h"
 #include "tests/common/SimProcess.h"
 #include "ui/Bitmaps.h"
 #include "windows/Alarm640Dlg.h"
-#include "rules/AlarmStatus.h"
 
 namespace {
 
