@@ -27,12 +27,22 @@ function(fernwell_library folder)
   endif()
 endfunction()
 
-# fernwell_test(<folder> [GUI] [LIBS targets...])
+# fernwell_test(<folder> [GUI] [LIBS targets...] [POSIX_ONLY files...])
 # One GoogleTest binary per folder from tests/<folder>/*.cpp, named <folder>_tests.
 # GUI suites get the main of tests/common (QApplication, offscreen, failing message-box hook).
+# As for the libraries, *_win32.cpp files are left out off Windows and *_posix.cpp files on
+# Windows; POSIX_ONLY names more files the Windows build leaves out (the folder says why).
 function(fernwell_test folder)
-  cmake_parse_arguments(ARG "GUI" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI" "" "LIBS;POSIX_ONLY" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
+    foreach(file ${ARG_POSIX_ONLY})
+      list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${file})
+    endforeach()
+  else()
+    list(FILTER sources EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
   add_executable(${folder}_tests ${sources})
   target_link_libraries(${folder}_tests PRIVATE ${ARG_LIBS} fernwell_testcommon GTest::gmock)
   if(ARG_GUI)

@@ -9,16 +9,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,38 +28,67 @@ namespace {
 const std::string kPath = "Software\\Fernwell\\";
 constexpr int kDefault = 42;
 
+namespace fs = std::filesystem;
+
 // Sets (or, with nullopt, unsets) an environment variable for the life of the object.
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, std::optional<QByteArray> value)
-        : name_(name),
-          saved_(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt) {
+    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            saved_ = old;
+        }
         Set(value);
     }
     ~ScopedEnv() { Set(saved_); }
 
 private:
-    void Set(const std::optional<QByteArray>& value) {
-        value ? qputenv(name_, *value) : qunsetenv(name_);
+    void Set(const std::optional<std::string>& value) {
+        value ? setenv(name_, value->c_str(), 1) : unsetenv(name_);
     }
     const char* name_;
-    std::optional<QByteArray> saved_;
+    std::optional<std::string> saved_;
 };
 
-QString SettingsFile(const QString& configHome, const char* root = "HKEY_CURRENT_USER") {
+// A fresh directory, removed with all it holds on destruction.
+class TempDir {
+public:
+    TempDir() {
+        std::string name = (fs::temp_directory_path() / "fernwell-store-XXXXXX").string();
+        if (mkdtemp(name.data()) != nullptr) {
+            path_ = name;
+        }
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+std::string SettingsFile(const std::string& configHome, const char* root = "HKEY_CURRENT_USER") {
     return configHome + "/fernwell/" + root + ".ini";
 }
 
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-void WriteFile(const QString& path, const QByteArray& text) {
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(text), text.size());
+void WriteFile(const std::string& path, const std::string& text) {
+    std::error_code error;
+    fs::create_directories(fs::path(path).parent_path(), error);
+    ASSERT_FALSE(error) << error.message();
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    ASSERT_TRUE(file.write(text.data(), static_cast<std::streamsize>(text.size())).flush());
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
 // Runs `body` in a child process and returns its result (-1 when the child died).
@@ -83,9 +110,9 @@ bool MakeNullDevice(const std::string& path) {
 
 class RegistryStoreTest : public ::testing::Test {
 protected:
-    QTemporaryDir dir_;
-    ScopedEnv xdg_{"XDG_CONFIG_HOME", dir_.path().toLocal8Bit()};
-    const QString file_ = SettingsFile(dir_.path());
+    TempDir dir_;
+    ScopedEnv xdg_{"XDG_CONFIG_HOME", dir_.path()};
+    const std::string file_ = SettingsFile(dir_.path());
 };
 
 TEST_F(RegistryStoreTest, FirstStartCreatesTheKeyAndThePortDefaultsToOne) {
@@ -96,7 +123,7 @@ TEST_F(RegistryStoreTest, FirstStartCreatesTheKeyAndThePortDefaultsToOne) {
     EXPECT_EQ(store.ReadInt("CommPort", 1), 1);
     EXPECT_EQ(ReadFile(file_), "[Software]\nFernwell\\%40key=\n");
     struct stat info {};
-    ASSERT_EQ(stat(file_.toLocal8Bit().constData(), &info), 0);
+    ASSERT_EQ(stat(file_.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0600u);
 
     // The key persists with no value in it: a later start opens it without creating.
@@ -124,12 +151,12 @@ TEST_F(RegistryStoreTest, WritesFourByteBinaryLittleEndian) {
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         EXPECT_EQ(store.WriteInt("V" + std::to_string(i), rows[i].value), 1);
     }
-    const QByteArray text = ReadFile(file_);
+    const std::string text = ReadFile(file_);
     CRegistryStore reader;
     ASSERT_EQ(reader.SetKey(kPath, 0), 1);
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         SCOPED_TRACE(rows[i].line);
-        EXPECT_TRUE(text.contains(rows[i].line)) << text.toStdString();
+        EXPECT_TRUE(Contains(text, rows[i].line)) << text;
         EXPECT_EQ(reader.ReadInt("V" + std::to_string(i), kDefault), rows[i].value);
     }
 }
@@ -157,9 +184,9 @@ TEST_F(RegistryStoreTest, ReadsStoredNotations) {
         {R"("text")", kDefault},
         {R"("hex:03;00")", kDefault},
     };
-    QByteArray text = "[Software]\n";
+    std::string text = "[Software]\n";
     for (std::size_t i = 0; i < std::size(rows); ++i) {
-        text += "Fernwell\\V" + QByteArray::number(qulonglong(i)) + "=" + rows[i].stored + "\n";
+        text += "Fernwell\\V" + std::to_string(i) + "=" + rows[i].stored + "\n";
     }
     WriteFile(file_, text);
     CRegistryStore store;
@@ -205,7 +232,7 @@ TEST_F(RegistryStoreTest, MissingKeyIsNeitherOpenedNorWritten) {
     EXPECT_EQ(store.SetKey("Software\\Other", 0), 1);
     EXPECT_EQ(store.LastError(), CRegistryStore::kErrorNone);
     // The key goes away behind the store's back: WriteInt does not make it again.
-    ASSERT_TRUE(QFile::remove(file_));
+    ASSERT_TRUE(fs::remove(file_));
     EXPECT_EQ(store.WriteInt("CommPort", 3), 0);
     EXPECT_EQ(store.SetKey("Software\\Other", 0), 0);
 }
@@ -234,7 +261,10 @@ TEST_F(RegistryStoreTest, KeyAndValueNamesMatchAsInTheRegistry) {
     // A write under another spelling replaces the value instead of adding a second one.
     ASSERT_EQ(store.WriteInt("COMMPORT", 5), 1);
     EXPECT_EQ(store.ReadInt("CommPort", kDefault), 5);
-    EXPECT_EQ(ReadFile(file_).count("ommPort"), 1);
+    const std::string text = ReadFile(file_);
+    const std::size_t first = text.find("ommPort");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(text.find("ommPort", first + 1), std::string::npos) << text;
 }
 
 TEST_F(RegistryStoreTest, UnusualValueNamesStayApart) {
@@ -298,9 +328,9 @@ TEST_F(RegistryStoreTest, ReadsFilesInTheirNotation) {
 // A line that cannot be read is kept as it is and ends where the line ends: the keys after it
 // read, and a write changes only the line of its own value or adds one.
 TEST_F(RegistryStoreTest, UnreadableLinesAreKeptAndSwallowNothing) {
-    const QByteArray junk[] = {
+    const std::string junk[] = {
         "this is not an ini line",
-        QByteArray("\x01\x02\xff\xfe\x00\x7f\n\x00\x00", 9),
+        std::string("\x01\x02\xff\xfe\x00\x7f\n\x00\x00", 9),
         "[Unclosed section",
         "[[[\n]]]\n===",
         "Fernwell\\CommPort",
@@ -309,10 +339,10 @@ TEST_F(RegistryStoreTest, UnreadableLinesAreKeptAndSwallowNothing) {
         "x=continued\\",         // as would a last backslash
         "[Sec\"tion]",
     };
-    for (const QByteArray& bad : junk) {
-        SCOPED_TRACE(bad.toStdString());
-        const QByteArray before = bad + "\n[Other]\nKeep=dword:00000007\n" + bad +
-                                  "\n[Software]\nFernwell\\CommPort=dword:00000002\n" + bad + "\n";
+    for (const std::string& bad : junk) {
+        SCOPED_TRACE(bad);
+        const std::string before = bad + "\n[Other]\nKeep=dword:00000007\n" + bad +
+                                   "\n[Software]\nFernwell\\CommPort=dword:00000002\n" + bad + "\n";
         WriteFile(file_, before);
         CRegistryStore other;
         CRegistryStore store;
@@ -325,8 +355,9 @@ TEST_F(RegistryStoreTest, UnreadableLinesAreKeptAndSwallowNothing) {
         EXPECT_EQ(store.ReadInt("CommPort", kDefault), 4);
         EXPECT_EQ(store.ReadInt("Baud", kDefault), 5);
         EXPECT_EQ(other.ReadInt("Keep", kDefault), 7);
-        QByteArray after = before;
-        after.replace("CommPort=dword:00000002",
+        std::string after = before;
+        const std::string old = "CommPort=dword:00000002";
+        after.replace(after.find(old), old.size(),
                       "CommPort=\"hex:04,00,00,00\"\nFernwell\\Baud=\"hex:05,00,00,00\"");
         EXPECT_EQ(ReadFile(file_), after);
     }
@@ -336,21 +367,20 @@ TEST_F(RegistryStoreTest, UnreadableLinesAreKeptAndSwallowNothing) {
 // key, is never written, and whatever it leads to stays as it was; nothing waits on a FIFO. A
 // write that would make the file larger than that fails.
 TEST_F(RegistryStoreTest, OnlyARegularFileIsReadOrWritten) {
-    const QByteArray valid = "[Software]\nFernwell\\CommPort=dword:00000002\n";
-    QString file;  // set for each row, in a directory of its own
-    std::string path, target;
-    const auto padded = [&](qsizetype size) {
-        return valid + QByteArray(size - valid.size() - 1, ';') + "\n";
+    const std::string valid = "[Software]\nFernwell\\CommPort=dword:00000002\n";
+    std::string path, target;  // set for each row, in a directory of its own
+    const auto padded = [&](std::size_t size) {
+        return valid + std::string(size - valid.size() - 1, ';') + "\n";
     };
     const struct {
         const char* what;
         std::function<bool()> make;  // false: cannot be made here
         bool reads;                  // a 1 MiB file reads, but cannot grow
     } rows[] = {
-        {"a directory", [&] { return QDir().mkpath(file); }, false},
+        {"a directory", [&] { return fs::create_directories(path); }, false},
         {"a link to a regular file",
          [&] {
-             WriteFile(QString::fromStdString(target), valid);
+             WriteFile(target, valid);
              return symlink(target.c_str(), path.c_str()) == 0;
          },
          false},
@@ -361,17 +391,16 @@ TEST_F(RegistryStoreTest, OnlyARegularFileIsReadOrWritten) {
         {"a FIFO", [&] { return mkfifo(path.c_str(), 0600) == 0; }, false},
         {"a dangling link", [&] { return symlink(target.c_str(), path.c_str()) == 0; }, false},
         {"a file of 1 MiB and a byte",
-         [&] { return WriteFile(file, padded(1024 * 1024 + 1)), true; }, false},
-        {"a file of 1 MiB", [&] { return WriteFile(file, padded(1024 * 1024)), true; }, true},
+         [&] { return WriteFile(path, padded(1024 * 1024 + 1)), true; }, false},
+        {"a file of 1 MiB", [&] { return WriteFile(path, padded(1024 * 1024)), true; }, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        QTemporaryDir home;
-        ScopedEnv xdg("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-        ASSERT_TRUE(QDir().mkpath(home.path() + "/fernwell"));
-        file = SettingsFile(home.path());
-        path = file.toStdString();
-        target = home.path().toStdString() + "/target";
+        TempDir home;
+        ScopedEnv xdg("XDG_CONFIG_HOME", home.path());
+        ASSERT_TRUE(fs::create_directories(home.path() + "/fernwell"));
+        path = SettingsFile(home.path());
+        target = home.path() + "/target";
         if (!row.make()) {
             ASSERT_EQ(errno, EPERM);
             std::printf("skipped \"%s\": only root makes device nodes\n", row.what);
@@ -379,14 +408,14 @@ TEST_F(RegistryStoreTest, OnlyARegularFileIsReadOrWritten) {
         }
         // Regular files only: reading the FIFO here would wait for a writer.
         const auto contents = [](const std::string& name, const struct stat& info) {
-            return S_ISREG(info.st_mode) ? ReadFile(QString::fromStdString(name)) : QByteArray();
+            return S_ISREG(info.st_mode) ? ReadFile(name) : std::string();
         };
         struct stat before = {};
         struct stat targetBefore = {};
         lstat(path.c_str(), &before);
         const bool hasTarget = lstat(target.c_str(), &targetBefore) == 0;
-        const QByteArray text = contents(path, before);
-        const QByteArray targetText = contents(target, targetBefore);
+        const std::string text = contents(path, before);
+        const std::string targetText = contents(target, targetBefore);
 
         alarm(10);  // a store that waits on the FIFO ends the test here
         CRegistryStore store;
@@ -417,9 +446,9 @@ TEST_F(RegistryStoreTest, OnlyARegularFileIsReadOrWritten) {
 // old file is whole, the write answers 0 and the temporary file is gone; when it succeeds the
 // file keeps its mode.
 TEST_F(RegistryStoreTest, AFailedWriteLeavesTheFileAsItWas) {
-    const QByteArray before =
-        "[Software]\nFernwell\\CommPort=dword:00000002\n; " + QByteArray(4000, 'x') + "\n";
-    const std::string path = file_.toStdString(), temp = path + ".tmp";
+    const std::string before =
+        "[Software]\nFernwell\\CommPort=dword:00000002\n; " + std::string(4000, 'x') + "\n";
+    const std::string path = file_, temp = path + ".tmp";
     const struct {
         const char* what;
         std::function<void()> prepare;  // runs in the writing process
@@ -464,8 +493,7 @@ TEST_F(RegistryStoreTest, ReadOnlyFileOrDirectoryFailsTheWrite) {
     if (geteuid() == 0) {
         GTEST_SKIP() << "root writes regardless of permissions";
     }
-    const std::string path = file_.toStdString(),
-                      dir = QFileInfo(file_).absolutePath().toStdString();
+    const std::string path = file_, dir = fs::path(file_).parent_path().string();
     const struct {
         const char* what;
         std::string target;
@@ -524,7 +552,7 @@ TEST_F(RegistryStoreTest, EachRootHasItsOwnFile) {
     ASSERT_EQ(users.SetRootKey(HKEY_USERS), 1);
     ASSERT_TRUE(user.SetKey(kPath, 1) && user.WriteInt("CommPort", 3));
     ASSERT_TRUE(machine.SetKey(kPath, 1) && machine.WriteInt("CommPort", 9));
-    EXPECT_TRUE(ReadFile(SettingsFile(dir_.path(), "HKEY_LOCAL_MACHINE")).contains("CommPort"));
+    EXPECT_TRUE(Contains(ReadFile(SettingsFile(dir_.path(), "HKEY_LOCAL_MACHINE")), "CommPort"));
     EXPECT_EQ(user.ReadInt("CommPort", kDefault), 3);
     EXPECT_EQ(machine.ReadInt("CommPort", kDefault), 9);
     EXPECT_EQ(users.SetKey(kPath, 0), 0);
@@ -532,14 +560,14 @@ TEST_F(RegistryStoreTest, EachRootHasItsOwnFile) {
 
 // An unset or relative XDG_CONFIG_HOME (invalid by the XDG rules) means ~/.config.
 TEST(RegistryStoreLocation, FallsBackToHomeConfig) {
-    for (const std::optional<QByteArray>& xdg :
-         {std::optional<QByteArray>(), std::optional(QByteArray("rel"))}) {
-        QTemporaryDir home;
-        ScopedEnv homeEnv("HOME", home.path().toLocal8Bit());
+    for (const std::optional<std::string>& xdg :
+         {std::optional<std::string>(), std::optional<std::string>("rel")}) {
+        TempDir home;
+        ScopedEnv homeEnv("HOME", home.path());
         ScopedEnv xdgEnv("XDG_CONFIG_HOME", xdg);
         CRegistryStore store;
         ASSERT_EQ(store.SetKey(kPath, 1), 1);
-        EXPECT_TRUE(QFile::exists(SettingsFile(home.path() + "/.config")));
+        EXPECT_TRUE(fs::exists(SettingsFile(home.path() + "/.config")));
     }
 }
 
