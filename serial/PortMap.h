@@ -42,4 +42,10 @@ std::string PortDescription(int portNumber);
 // the device, and for a busy device which program holds it (serial/PortHolder.h).
 std::string OpenErrorText(int error, const std::string& device);
 
+// What the system error of a failed open (CSerialPort::LastError) says about the port, for
+// the port lists: another program holds it, the user may not open it, its device is no
+// serial port (a file or /dev/null behind a link), or anything else.
+enum class OpenFailure { kInUse, kNoPermission, kNotSerial, kOther };
+OpenFailure ClassifyOpenError(int error);
+
 }  // namespace portmap

@@ -304,4 +304,19 @@ std::string OpenErrorText(int error, const std::string& device) {
     return text;
 }
 
+OpenFailure ClassifyOpenError(int error) {
+    switch (error) {
+        case EBUSY:
+            return OpenFailure::kInUse;
+        case EACCES:
+        case EPERM:
+            return OpenFailure::kNoPermission;
+        case ENOTTY:
+        case EISDIR:
+            return OpenFailure::kNotSerial;
+        default:
+            return OpenFailure::kOther;
+    }
+}
+
 }  // namespace portmap

@@ -178,7 +178,10 @@ std::string PortDescription(int portNumber) {
     return text;
 }
 
-// The system's message for the error, without the line break FormatMessage ends it with.
+// The system's message for the error, without the line break FormatMessage ends it with, and
+// what it means for a COM port where the system's words do not say it: a port that another
+// program holds refuses every other open with "Access is denied." (there are no per-user rights
+// on COM ports), and a device without line settings fails their first call.
 std::string OpenErrorText(int error, const std::string& /*device*/) {
     char* buffer = nullptr;
     const DWORD length = FormatMessageA(
@@ -193,7 +196,32 @@ std::string OpenErrorText(int error, const std::string& /*device*/) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
         text.pop_back();
     }
+    switch (ClassifyOpenError(error)) {
+        case OpenFailure::kInUse:
+            text += " The port is in use by another program.";
+            break;
+        case OpenFailure::kNotSerial:
+            text += " The device is not a serial port.";
+            break;
+        default:
+            break;
+    }
     return text;
+}
+
+// ERROR_GEN_FAILURE counts as in use, as it does for the port probe (PortExists).
+OpenFailure ClassifyOpenError(int error) {
+    switch (static_cast<DWORD>(error)) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_GEN_FAILURE:
+            return OpenFailure::kInUse;
+        case ERROR_INVALID_FUNCTION:
+        case ERROR_NOT_SUPPORTED:
+            return OpenFailure::kNotSerial;
+        default:
+            return OpenFailure::kOther;
+    }
 }
 
 }  // namespace portmap

@@ -29,6 +29,29 @@ TEST(PortMapWin, DevicePathIsInTheDeviceNamespace) {
     }
 }
 
+// The system's words, and what they mean for a COM port where they do not say it.
+TEST(PortMapWin, RefusalsAreNamed) {
+    using portmap::OpenFailure;
+    const struct {
+        int error;
+        OpenFailure failure;
+        std::string added;
+    } rows[] = {
+        {ERROR_ACCESS_DENIED, OpenFailure::kInUse, " The port is in use by another program."},
+        {ERROR_SHARING_VIOLATION, OpenFailure::kInUse, " The port is in use by another program."},
+        {ERROR_NOT_SUPPORTED, OpenFailure::kNotSerial, " The device is not a serial port."},
+        {ERROR_FILE_NOT_FOUND, OpenFailure::kOther, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.error);
+        EXPECT_EQ(portmap::ClassifyOpenError(row.error), row.failure);
+        const std::string text = portmap::OpenErrorText(row.error, "");
+        ASSERT_GT(text.size(), row.added.size() + 1);
+        EXPECT_EQ(text.substr(text.size() - row.added.size()), row.added);
+        EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
+    }
+}
+
 TEST(PortMapWin, OpenFailuresSayWhy) {
     CSerialPort::SetOpenDelayMs(0);
     const struct {
