@@ -20,15 +20,18 @@ if(FERNWELL_TESTS)
   # The source tree names its libraries GTest::gtest, GTest::gmock, ... itself.
 endif()
 
+# The folders' find_package(CLI11 CONFIG) and find_package(nlohmann_json CONFIG) find a
+# config file here that only says the target exists already.
 set(staged ${CMAKE_BINARY_DIR}/third-party/include)
 file(MAKE_DIRECTORY ${staged})
-foreach(entry "CLI11::CLI11|CLI|CLI/CLI.hpp|libcli11-dev"
-              "nlohmann_json::nlohmann_json|nlohmann|nlohmann/json.hpp|nlohmann-json3-dev")
+foreach(entry "CLI11|CLI11::CLI11|CLI|CLI/CLI.hpp|libcli11-dev"
+              "nlohmann_json|nlohmann_json::nlohmann_json|nlohmann|nlohmann/json.hpp|nlohmann-json3-dev")
   string(REPLACE "|" ";" entry "${entry}")
-  list(GET entry 0 target)
-  list(GET entry 1 folder)
-  list(GET entry 2 header)
-  list(GET entry 3 package)
+  list(GET entry 0 name)
+  list(GET entry 1 target)
+  list(GET entry 2 folder)
+  list(GET entry 3 header)
+  list(GET entry 4 package)
   if(NOT EXISTS /usr/include/${header})
     message(FATAL_ERROR "/usr/include/${header} not found (Debian package ${package})")
   endif()
@@ -37,4 +40,8 @@ foreach(entry "CLI11::CLI11|CLI|CLI/CLI.hpp|libcli11-dev"
     add_library(${target} INTERFACE IMPORTED GLOBAL)
     set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${staged})
   endif()
+  set(config ${CMAKE_BINARY_DIR}/third-party/cmake/${name})
+  file(WRITE ${config}/${name}Config.cmake
+       "# ${target}: defined by cmake/CrossDeps.cmake (headers of ${package} only).\n")
+  set(${name}_DIR ${config} CACHE PATH "Config of ${name} for the cross build" FORCE)
 endforeach()

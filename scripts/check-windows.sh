@@ -62,8 +62,218 @@ for exe in "$bin"/*_tests.exe; do
     tests_skipped=$((tests_skipped + skipped)) tests_failed=$((tests_failed + failed))
 done
 
+echo "== fernwell-cli.exe against fernwell-sim through Wine's COM ports =="
+[ -x "$sim" ] || make build BUILD="$linux_build"
+ports_dir=$scratch/ports
+mkdir -p "$ports_dir"
+cli_passed=0 cli_skipped=0 cli_failed=0
+
+# start_sim COM [SWITCH...]: starts the Linux simulator, waits for the pseudo-terminal it
+# prints and maps it to COM port COM in the prefix. Sets sim_pid.
+start_sim() {
+    local com=$1 pty=""
+    shift
+    "$sim" --port "$com" --ports-dir "$ports_dir" "$@" >"$scratch/sim$com.out" 2>&1 &
+    sim_pid=$!
+    sims+=("$sim_pid")
+    for _ in $(seq 50); do
+        pty=$(head -1 "$scratch/sim$com.out")
+        [ -z "$pty" ] || break
+        sleep 0.1
+    done
+    if [[ $pty != /dev/* ]]; then
+        cat "$scratch/sim$com.out"
+        echo "fernwell-sim did not start"
+        exit 1
+    fi
+    ln -sfn "$pty" "$WINEPREFIX/dosdevices/com$com"
+}
+stop_sim() {
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+}
+
+# cli ARG...: runs fernwell-cli.exe and collects it.
+cli() {
+    cli_start "$@"
+    cli_finish
+}
+# cli_start ARG...: starts fernwell-cli.exe in the background (cli_pid); cli_finish waits for
+# it and sets rc, out and err (standard output and error, without the CR the C runtime puts
+# before every line feed of a text stream) and ms (milliseconds from cli_finish's call, or
+# from cli_start's when given "started").
+cli_start() {
+    t0=$(date +%s%N)
+    timeout 120 wine "$bin/fernwell-cli.exe" "$@" >"$scratch/out" 2>"$scratch/err" &
+    cli_pid=$!
+}
+cli_finish() {
+    [ "${1:-}" = started ] || t0=$(date +%s%N)
+    rc=0
+    wait "$cli_pid" || rc=$?
+    ms=$((($(date +%s%N) - t0) / 1000000))
+    out=$(tr -d '\r' <"$scratch/out") err=$(tr -d '\r' <"$scratch/err")
+}
+
+# check [--within MS] NAME RC [PATTERN...]: the last cli call ended with exit status RC (in
+# less than MS milliseconds) and its output (standard output and error) matches each extended
+# regular expression PATTERN; for !PATTERN does not match it; for N*PATTERN, at least N lines of
+# standard output match it.
+check() {
+    local limit="" problem="" p
+    if [ "$1" = --within ]; then
+        limit=$2
+        shift 2
+    fi
+    local name=$1 want=$2
+    shift 2
+    [ "$rc" -eq "$want" ] || problem="exit status $rc, wanted $want"
+    [ -z "$limit" ] || [ "$ms" -lt "$limit" ] || problem+="${problem:+; }took $ms ms"
+    for p in "$@"; do
+        if [[ $p =~ ^([0-9]+)\*(.*)$ ]]; then
+            [ "$(grep -Ec -- "${BASH_REMATCH[2]}" <<<"$out")" -ge "${BASH_REMATCH[1]}" ] ||
+                problem+="${problem:+; }fewer than ${BASH_REMATCH[1]} lines match /${BASH_REMATCH[2]}/"
+        elif [[ $p == !* ]]; then
+            ! grep -Eq -- "${p:1}" <<<"$out"$'\n'"$err" || problem+="${problem:+; }matches /${p:1}/"
+        else
+            grep -Eq -- "$p" <<<"$out"$'\n'"$err" || problem+="${problem:+; }no match for /$p/"
+        fi
+    done
+    if [ -z "$problem" ]; then
+        echo "ok   $name ($ms ms)"
+        cli_passed=$((cli_passed + 1))
+    else
+        echo "FAIL $name: $problem"
+        printf '%s\n' "--- standard output:" "$out" "--- standard error:" "$err" "---"
+        cli_failed=$((cli_failed + 1))
+    fi
+}
+skip() {
+    echo "skip $1: $2"
+    cli_skipped=$((cli_skipped + 1))
+}
+
+if [ ! -f "$bin/fernwell-cli.exe" ]; then
+    skip "fernwell-cli.exe" "not in the Windows build (the program still needs Qt)"
+else
+    # One module on COM5 answering as a 612 while the line runs at 1200 baud and as a 640 at
+    # 4800, so each read proves the baud rate Wine set reached the line. COM7 is no serial port.
+    start_sim 5
+    ln -sfn /dev/null "$WINEPREFIX/dosdevices/com7"
+
+    cli ports
+    check "ports: COM5 listed and free, COM7 (/dev/null) left out" 0 \
+        '^COM5[[:space:]]+\\\\\.\\COM5[[:space:]]+free' '!^COM7'
+    cli --model 612 --port 5 --json read
+    check "read at 1200 baud (612)" 0 '"text1": "FERNWELL 612"' '"kFactor": [0-9]'
+    cli --model 640 --port 5 --json read
+    check "read at 4800 baud (640)" 0 '"text1": "FERNWELL 640"' '"highSetPoint": [0-9]'
+    cli --model 612 --port 5 poll
+    check "poll at 1200 baud (612)" 0 '^Flow rate: [0-9.]+ [a-z]'
+    cli --model 640 --port 5 poll
+    check "poll at 4800 baud (640)" 0 '^Flow rate: [0-9.]+ [a-z]' '^High alarm: ' '^Low alarm: '
+    cli --model 640 --port 5 status
+    check "status at 4800 baud (640)" 0 '^High alarm: .*\(word 0x[0-9a-f]{8}\)' \
+        '^Low alarm: .*\(word 0x[0-9a-f]{8}\)'
+    cli --model 612 --port 5 status
+    check "status at 1200 baud (612): refused, the 612 has no alarms" 1 'add --model 640'
+
+    cli --model 612 --port 5 send sensor=tee row=4 unit=l/min pulseUnit=Liters pulseWidth=500 \
+        pulseValue=12.5
+    check "send at 1200 baud (612), verified by its read-back" 0 \
+        'Verified: the module holds every value sent'
+    cli --model 612 --port 5 --json read
+    check "read back at 1200 baud (612): the values sent" 0 '"sensorType": "tee"' '"row": 4,' \
+        '"unitName": "l/min"' '"pulseUnitName": "Liters"' '"pulseWidth": 500,' \
+        '"pulseValue": 12.5,'
+    cli --model 640 --port 5 send highSetPoint=99.5 highReleasePoint=90 lowAlarm=latched \
+        highSetDelay=12
+    check "send at 4800 baud (640), verified by its read-back" 0 \
+        'Verified: the module holds every value sent'
+    cli --model 640 --port 5 --json read
+    check "read back at 4800 baud (640): the values sent" 0 '"highSetPoint": 99.5,' \
+        '"highReleasePoint": 90,' '"lowAlarmMode": 2,' '"highSetDelay": 12,'
+
+    # The port the program stored: value CommPort of HKCU\Software\Fernwell, REG_BINARY, the
+    # port number in 4 bytes, little-endian.
+    for stored in 9 5; do
+        timeout 60 wine reg add 'HKCU\Software\Fernwell' /v CommPort /t REG_BINARY \
+            /d "$(printf '%02x000000' "$stored")" /f >/dev/null 2>&1
+        cli --model 640 poll
+        if [ "$stored" = 9 ]; then
+            check "stored port COM9 (no device): opening it fails" 2 '^Error Opening COM9: .'
+        else
+            check "stored port COM5: reached without --port" 0 '^Flow rate: [0-9.]+ [a-z]'
+        fi
+    done
+
+    cli --model 612 --port 9 poll
+    check "a port without a device: exit 2 and the reason" 2 '^Error Opening COM9: .'
+    cli --model 612 --port 7 poll
+    check "a device that is no serial port: exit 2 and the reason" 2 \
+        '^Error Opening COM7: .*not a serial port'
+
+    # Someone else holding COM5: Windows refuses every second open of a COM port.
+    timeout 60 wine "$bin/fernwell-cli.exe" --model 640 --port 5 watch --interval 1 \
+        >/dev/null 2>&1 &
+    holder=$!
+    sleep 3
+    cli --model 640 ports
+    kill -INT "$holder" 2>/dev/null || true
+    wait "$holder" 2>/dev/null || true
+    if grep -Eq '^COM5[[:space:]].*[[:space:]]free' <<<"$out"; then
+        skip "ports: COM5 in use while another program holds it" \
+            "Wine opens a COM port any number of times (no exclusive open of serial devices)"
+    else
+        check "ports: COM5 in use while another program holds it" 0 '^COM5[[:space:]].*in use'
+    fi
+    skip "RTS on after the open" \
+        "a pseudo-terminal has no modem lines (TIOCMGET fails), so the simulator cannot see RTS"
+    stop_sim
+
+    # The read's rules on Wine's time-outs: a quiet spell under 200 ms inside a reply does not
+    # end it, a longer one does, and a module that dribbles is cut at the read's deadline.
+    start_sim 6 --model 640 --pause-ms 150
+    cli --model 640 --port 6 poll
+    check "a reply with 150 ms of silence inside is read whole" 0 '^Flow rate: [0-9.]+ [a-z]'
+    stop_sim
+    start_sim 6 --model 640 --pause-ms 400
+    cli --model 640 --port 6 poll
+    check "400 ms of silence ends a reply: communication error" 3 'Error Communicating to Module'
+    stop_sim
+    start_sim 6 --model 640 --dribble-ms 150
+    cli --model 640 --port 6 poll
+    check --within 8000 "a module that dribbles is cut at the read deadline" 3 \
+        'Error Communicating to Module'
+    stop_sim
+
+    # Ctrl-C (Wine hands SIGINT to the console control handler) ends an exchange at once.
+    start_sim 6 --model 640 --dribble-ms 100
+    cli_start --model 640 --port 6 poll
+    sleep 3
+    kill -INT "$cli_pid"
+    cli_finish
+    check --within 1500 "Ctrl-C ends a poll within a second or so: exit 130" 130 'Interrupted'
+    stop_sim
+
+    # The line hangs up after two answers; a new simulator (a new pseudo-terminal, mapped to
+    # the same COM port) comes 2.5 s later: watch says so and carries on.
+    start_sim 6 --model 612 --fast --flow 7.25 --hangup-after 2
+    first=$sim_pid
+    cli_start --port 6 watch --interval 0 --count 8
+    wait "$first" 2>/dev/null || true
+    sleep 2.5
+    start_sim 6 --model 612 --fast --flow 7.25
+    cli_finish started
+    check "watch: the port gone and back, readings before and after" 3 \
+        'COM6: the port is gone' 'COM6: the port is back' '3*7\.25 mph'
+    stop_sim
+fi
+
 echo "Windows: $tests_run tests run under Wine, $tests_passed passed, $tests_skipped skipped," \
-     "$tests_failed failed"
+     "$tests_failed failed; fernwell-cli steps: $cli_passed passed, $cli_skipped skipped," \
+     "$cli_failed failed"
+failures=$((failures + cli_failed))
 if [ "$failures" -ne 0 ]; then
     echo "Windows stage: $failures failure(s)"
     exit 1
