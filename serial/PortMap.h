@@ -42,6 +42,11 @@ std::string PortDescription(int portNumber);
 // the device, and for a busy device which program holds it (serial/PortHolder.h).
 std::string OpenErrorText(int error, const std::string& device);
 
+// The system's own words for an error code of this platform: an errno value on POSIX, a
+// system error code (GetLastError) on Windows, as CSerialPort::LastError and LastIoError give
+// them. One line, no full stop added.
+std::string SystemErrorText(int error);
+
 // What the system error of a failed open (CSerialPort::LastError) says about the port, for
 // the port lists: another program holds it, the user may not open it, its device is no
 // serial port (a file or /dev/null behind a link), or anything else.

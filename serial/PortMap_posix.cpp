@@ -273,7 +273,7 @@ std::string OpenErrorText(int error, const std::string& device) {
     if (error == EBUSY) {
         return InUseText(OtherHolder(device));
     }
-    std::string text = std::generic_category().message(error);
+    std::string text = SystemErrorText(error);
     if (error == EACCES || error == EPERM) {
         struct stat st;
         std::error_code ec;
@@ -302,6 +302,10 @@ std::string OpenErrorText(int error, const std::string& device) {
         text += ". " + device + " is not a serial port.";
     }
     return text;
+}
+
+std::string SystemErrorText(int error) {
+    return std::generic_category().message(error);
 }
 
 OpenFailure ClassifyOpenError(int error) {

@@ -178,11 +178,8 @@ std::string PortDescription(int portNumber) {
     return text;
 }
 
-// The system's message for the error, without the line break FormatMessage ends it with, and
-// what it means for a COM port where the system's words do not say it: a port that another
-// program holds refuses every other open with "Access is denied." (there are no per-user rights
-// on COM ports), and a device without line settings fails their first call.
-std::string OpenErrorText(int error, const std::string& /*device*/) {
+// The system's message for the error, without the line break FormatMessage ends it with.
+std::string SystemErrorText(int error) {
     char* buffer = nullptr;
     const DWORD length = FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -196,6 +193,15 @@ std::string OpenErrorText(int error, const std::string& /*device*/) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
         text.pop_back();
     }
+    return text;
+}
+
+// The system's message, and what it means for a COM port where the system's words do not say
+// it: a port that another program holds refuses every other open with "Access is denied."
+// (there are no per-user rights on COM ports), and a device without line settings fails their
+// first call.
+std::string OpenErrorText(int error, const std::string& /*device*/) {
+    std::string text = SystemErrorText(error);
     switch (ClassifyOpenError(error)) {
         case OpenFailure::kInUse:
             text += " The port is in use by another program.";
