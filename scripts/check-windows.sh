@@ -12,7 +12,7 @@ root=$PWD
 linux_build=${1:-build}
 win_build=${WIN_BUILD:-build-win}
 bin=$root/$win_build/bin
-sim=$root/$linux_build/bin/fernwell-sim
+sim=$(realpath -m "$linux_build")/bin/fernwell-sim
 
 make windows WIN_BUILD="$win_build"
 
@@ -33,6 +33,11 @@ if ! timeout 180 wineboot -i >"$scratch/wineboot.log" 2>&1; then
     echo "wineboot failed"
     exit 1
 fi
+# One server for the whole stage, its messages in a log: by itself it ends 3 s after its
+# last client, and the next program would start one that writes into that program's output.
+# (It notes a SIGHUP whenever the simulator hangs up a line it holds open.)
+timeout 60 wineserver -w
+wineserver -p >"$scratch/wineserver.log" 2>&1
 echo "made in $(($(date +%s) - start)) s ($(wine --version))"
 
 failures=0
@@ -254,6 +259,13 @@ else
     kill -INT "$cli_pid"
     cli_finish
     check --within 1500 "Ctrl-C ends a poll within a second or so: exit 130" 130 'Interrupted'
+    stop_sim
+
+    # An upload that a hang-up cuts says where it stopped and why, in the system's words.
+    start_sim 6 --model 612 --fast --hangup-after-bytes 20
+    cli --port 6 send kFactor=2.5
+    check "send: a hang-up mid-upload names where it stopped and the system's reason" 3 \
+        'the upload stopped at k=2\.5[0-9]*\\r \(a byte could not be sent: [^)]*[Nn]ot ready'
     stop_sim
 
     # The line hangs up after two answers; a new simulator (a new pseudo-terminal, mapped to
