@@ -11,6 +11,7 @@
 //    '--port'." and "Unexpected value after '--json'.";
 //  - --help lays out the options in two columns wrapped at 79 characters.
 
+#include <cstdint>
 #include <string>
 #include <variant>
 #include <vector>
