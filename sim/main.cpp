@@ -183,7 +183,7 @@ Settings ParseArguments(const std::vector<std::string>& arguments) {
     Options o;
     o.app.set_help_flag();
     o.app.add_flag("-h,--help")->description("Displays help on commandline options.");
-    o.Add("help-all", "Displays help including Qt specific options.");
+    o.Add("help-all", "Displays help (the same as --help).");
     o.Add("model",
           "Model that answers: 612, 640, or auto (612 while the line runs at 1200 baud, "
           "640 otherwise). Default: auto.",
