@@ -7,7 +7,8 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 PACKAGES = build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 \
            qt6-qpa-plugins libgtest-dev libgmock-dev fonts-dejavu-core \
            g++-mingw-w64-x86-64 clang libclang-rt-14-dev libudev-dev pkg-config \
-           scdoc dpkg-dev file lintian desktop-file-utils bash-completion
+           scdoc dpkg-dev file lintian desktop-file-utils bash-completion \
+           libcli11-dev nlohmann-json3-dev
 
 # What `make windows` needs: the cross compiler (posix threads), GoogleTest's sources, the
 # header-only libraries, and Wine to run the results.

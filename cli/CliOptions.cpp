@@ -1,11 +1,9 @@
 #include "cli/CliOptions.h"
 
-#include <cstring>
-
-#include <QCommandLineParser>
 #include <cmath>
 #include <utility>
 
+#include "cli/CommandLine.h"
 #include "serial/PortMap.h"
 
 namespace {
@@ -83,8 +81,8 @@ constexpr CommandName kCommands[] = {
     {"calc", CliCommand::Calc},
 };
 
-CliFailure Usage(const QString& message) {
-    return {kExitUsage, message.toStdString()};
+CliFailure Usage(const std::string& message) {
+    return {kExitUsage, message};
 }
 
 }  // namespace
@@ -93,100 +91,87 @@ int BaudRateOf(Family model) {
     return model == Family::k640 ? 4800 : 1200;
 }
 
-CliParse ParseCommandLine(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(kDescription);
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({"h", "help"}, "Show this help.");
-    const QCommandLineOption model("model", "Module model: 612 (default) or 640.", "612|640");
-    const QCommandLineOption port("port", "Open COM N (1-255) through the port map.", "N");
-    const QCommandLineOption device("device", "Open this device path directly.", "PATH");
-    const QCommandLineOption json("json", "Print JSON instead of text.");
-    const QCommandLineOption interval("interval", "watch: seconds between readings (default 3).",
-                                      "S");
-    const QCommandLineOption count("count", "watch: stop after N readings.", "N");
-    const QCommandLineOption csv("csv", "watch: write CSV rows to FILE, or to standard output (-).",
-                                 "FILE");
-    const QCommandLineOption dryRun("dry-run", "send: print the commands, send nothing.");
-    const QCommandLineOption noVerify("no-verify",
-                                      "send: do not read the module back after the upload.");
-    const QCommandLineOption mm("mm", "calc: the diameter is in millimetres.");
-    parser.addOptions(
-        {help, model, port, device, json, interval, count, csv, dryRun, noVerify, mm});
-    parser.addPositionalArgument("COMMAND", "ports, poll, watch, status, read, send or calc.");
-    parser.addPositionalArgument("ARGS", "send: KEY=VALUE ...; calc: DIAMETER.", "[ARGS...]");
+CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
+    CLI::App app;
+    app.set_help_flag();
+    const auto flag = [&app](const char* names, const char* description) {
+        return app.add_flag(names)
+            ->description(description)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    };
+    const auto option = [&app](const char* names, const char* description, const char* value) {
+        return app.add_option(names)
+            ->description(description)
+            ->type_name(value)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    };
+    const CLI::Option* help = flag("-h,--help", "Show this help.");
+    const CLI::Option* model = option("--model", "Module model: 612 (default) or 640.", "612|640");
+    const CLI::Option* port = option("--port", "Open COM N (1-255) through the port map.", "N");
+    const CLI::Option* device = option("--device", "Open this device path directly.", "PATH");
+    const CLI::Option* json = flag("--json", "Print JSON instead of text.");
+    const CLI::Option* interval =
+        option("--interval", "watch: seconds between readings (default 3).", "S");
+    const CLI::Option* count = option("--count", "watch: stop after N readings.", "N");
+    const CLI::Option* csv =
+        option("--csv", "watch: write CSV rows to FILE, or to standard output (-).", "FILE");
+    const CLI::Option* dryRun = flag("--dry-run", "send: print the commands, send nothing.");
+    const CLI::Option* noVerify =
+        flag("--no-verify", "send: do not read the module back after the upload.");
+    const CLI::Option* mm = flag("--mm", "calc: the diameter is in millimetres.");
 
-    if (!parser.parse(arguments)) {
-        return Usage(parser.errorText() + " (see --help)");
+    const auto read = ReadCommandLine(app, arguments, DashWord::kLongOption);
+    if (const auto* error = std::get_if<std::string>(&read)) {
+        return Usage(*error + " (see --help)");
     }
-    if (parser.isSet(help)) {
-        // Qt names the program by the path it was started with.
-        std::string text = parser.helpText().toStdString();
-        const std::size_t usage = text.find(" [options]");
-        if (text.rfind("Usage: ", 0) == 0 && usage != std::string::npos) {
-            text.replace(7, usage - 7, "fernwell-cli");
-        }
-        return CliHelp{text};
+    const CommandLine& line = std::get<CommandLine>(read);
+    if (IsGiven(line, help)) {
+        return CliHelp{
+            HelpText(app, "fernwell-cli", kDescription,
+                     {{"COMMAND", "ports, poll, watch, status, read, send or calc.", "COMMAND"},
+                      {"ARGS", "send: KEY=VALUE ...; calc: DIAMETER.", "[ARGS...]"}})};
     }
 
     CliOptions options;
-    if (parser.isSet(model)) {
-        const QString value = parser.value(model);
+    if (IsGiven(line, model)) {
+        const std::string value = LastValue(line, model);
         if (value == "612") {
             options.model = Family::k612;
         } else if (value == "640") {
             options.model = Family::k640;
         } else {
-            return Usage(QString("--model wants 612 or 640, not \"%1\"").arg(value));
+            return Usage("--model wants 612 or 640, not \"" + value + "\"");
         }
     }
-    // The parser keeps each option's values apart; their order comes from the command line.
+    // --port and --device in the order given, each with the --model given before it.
     std::optional<Family> modelSoFar;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& arg = arguments[i];
-        if (arg == "--") {
-            break;
-        }
-        QString name;
-        QString value;
-        for (const char* option : {"--port", "--device", "--model"}) {
-            if (arg == option && i + 1 < arguments.size()) {
-                name = option;
-                value = arguments[++i];
-            } else if (arg.startsWith(QString(option) + "=")) {
-                name = option;
-                value = arg.mid(static_cast<qsizetype>(std::strlen(option)) + 1);
-            }
-        }
-        if (name == "--port") {
-            bool ok = false;
-            const int n = value.toInt(&ok);
-            if (!ok || n < portmap::kFirstPort || n > portmap::kLastPort) {
-                return Usage(QString("--port wants a COM number from %1 to %2, not \"%3\"")
-                                 .arg(portmap::kFirstPort)
-                                 .arg(portmap::kLastPort)
-                                 .arg(value));
+    for (const GivenOption& given : line.options) {
+        const std::string& value = given.value;
+        if (given.option == port) {
+            int n = 0;
+            if (!ReadInt(value, n) || n < portmap::kFirstPort || n > portmap::kLastPort) {
+                return Usage("--port wants a COM number from " +
+                             std::to_string(portmap::kFirstPort) + " to " +
+                             std::to_string(portmap::kLastPort) + ", not \"" + value + "\"");
             }
             options.targets.push_back({n, std::nullopt, modelSoFar});
-        } else if (name == "--device") {
-            if (value.isEmpty()) {
+        } else if (given.option == device) {
+            if (value.empty()) {
                 return Usage("--device wants a device path");
             }
-            options.targets.push_back({std::nullopt, value.toStdString(), modelSoFar});
-        } else if (name == "--model") {
+            options.targets.push_back({std::nullopt, value, modelSoFar});
+        } else if (given.option == model) {
             modelSoFar = value == "640" ? Family::k640 : Family::k612;  // checked above
         }
     }
-    (void)port;
-    (void)device;
-    options.json = parser.isSet(json);
+    options.json = IsGiven(line, json);
 
-    const QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty()) {
+    const std::vector<std::string>& positional = line.arguments;
+    if (positional.empty()) {
         return Usage(
             "no command given: ports, poll, watch, status, read, send or calc (see --help)");
     }
-    const QString name = positional.front();
+    const std::string& name = positional.front();
     bool known = false;
     for (const CommandName& c : kCommands) {
         if (name == c.name) {
@@ -195,20 +180,18 @@ CliParse ParseCommandLine(const QStringList& arguments) {
         }
     }
     if (!known) {
-        return Usage(QString("unknown command \"%1\" (see --help)").arg(name));
+        return Usage("unknown command \"" + name + "\" (see --help)");
     }
-    for (qsizetype i = 1; i < positional.size(); ++i) {
-        options.args.push_back(positional[i].toStdString());
-    }
+    options.args.assign(positional.begin() + 1, positional.end());
 
     // Switches that belong to one command only.
-    const std::pair<const QCommandLineOption*, CliCommand> owners[] = {
-        {&interval, CliCommand::Watch}, {&count, CliCommand::Watch},   {&csv, CliCommand::Watch},
-        {&dryRun, CliCommand::Send},    {&noVerify, CliCommand::Send}, {&mm, CliCommand::Calc},
+    const std::pair<const CLI::Option*, CliCommand> owners[] = {
+        {interval, CliCommand::Watch}, {count, CliCommand::Watch},   {csv, CliCommand::Watch},
+        {dryRun, CliCommand::Send},    {noVerify, CliCommand::Send}, {mm, CliCommand::Calc},
     };
     for (const auto& [option, owner] : owners) {
-        if (parser.isSet(*option) && options.command != owner) {
-            return Usage(QString("--%1 does not apply to %2").arg(option->names().front(), name));
+        if (IsGiven(line, option) && options.command != owner) {
+            return Usage("--" + option->get_lnames().front() + " does not apply to " + name);
         }
     }
 
@@ -225,8 +208,7 @@ CliParse ParseCommandLine(const QStringList& arguments) {
             break;
         default:
             if (!options.args.empty()) {
-                return Usage(QString("%1 takes no arguments, not \"%2\"")
-                                 .arg(name, QString::fromStdString(options.args.front())));
+                return Usage(name + " takes no arguments, not \"" + options.args.front() + "\"");
             }
     }
     if (options.command == CliCommand::Send && options.targets.size() > 1) {
@@ -236,35 +218,34 @@ CliParse ParseCommandLine(const QStringList& arguments) {
         return Usage("status reads the alarms of a 640: add --model 640");
     }
 
-    if (parser.isSet(interval)) {
-        bool ok = false;
-        const double s = parser.value(interval).toDouble(&ok);
-        if (!ok || !std::isfinite(s) || s < 0 || s > 86400) {
-            return Usage(QString("--interval wants seconds from 0 to 86400, not \"%1\"")
-                             .arg(parser.value(interval)));
+    if (IsGiven(line, interval)) {
+        const std::string value = LastValue(line, interval);
+        double s = 0;
+        if (!ReadDouble(value, s) || !std::isfinite(s) || s < 0 || s > 86400) {
+            return Usage("--interval wants seconds from 0 to 86400, not \"" + value + "\"");
         }
         options.intervalSeconds = s;
     }
-    if (parser.isSet(count)) {
-        bool ok = false;
-        const long long n = parser.value(count).toLongLong(&ok);
-        if (!ok || n < 1) {
-            return Usage(QString("--count wants a whole number of 1 or more, not \"%1\"")
-                             .arg(parser.value(count)));
+    if (IsGiven(line, count)) {
+        const std::string value = LastValue(line, count);
+        long long n = 0;
+        if (!ReadLongLong(value, n) || n < 1) {
+            return Usage("--count wants a whole number of 1 or more, not \"" + value + "\"");
         }
         options.count = n;
     }
-    if (parser.isSet(csv)) {
-        if (parser.value(csv).isEmpty()) {
+    if (IsGiven(line, csv)) {
+        const std::string value = LastValue(line, csv);
+        if (value.empty()) {
             return Usage("--csv wants a file name, or - for standard output");
         }
-        options.csv = parser.value(csv).toStdString();
+        options.csv = value;
         if (*options.csv == "-" && options.json) {
             return Usage("--csv - and --json would both write to standard output");
         }
     }
-    options.dryRun = parser.isSet(dryRun);
-    options.verify = !parser.isSet(noVerify);
-    options.millimeters = parser.isSet(mm);
+    options.dryRun = IsGiven(line, dryRun);
+    options.verify = !IsGiven(line, noVerify);
+    options.millimeters = IsGiven(line, mm);
     return options;
 }

@@ -10,8 +10,6 @@
 #include <variant>
 #include <vector>
 
-#include <QStringList>
-
 #include "rules/SensorTables.h"
 
 // Exit statuses; scripts rely on them.
@@ -70,5 +68,5 @@ struct CliHelp {
 };
 using CliParse = std::variant<CliOptions, CliHelp, CliFailure>;
 
-// `arguments` as QCoreApplication::arguments() gives them (program name first).
-CliParse ParseCommandLine(const QStringList& arguments);
+// `arguments` as main() gets them (program name first).
+CliParse ParseCommandLine(const std::vector<std::string>& arguments);

@@ -3,7 +3,11 @@
 
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <string>
+
+// The local time of `t` (thread-safe).
+std::tm LocalTime(std::time_t t);
 
 // Whether `stream` writes to a terminal (upload progress is shown only there).
 bool IsTerminal(std::FILE* stream);

@@ -20,6 +20,12 @@ struct sigaction gOldTerm;
 
 }  // namespace
 
+std::tm LocalTime(std::time_t t) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    return local;
+}
+
 bool IsTerminal(std::FILE* stream) {
     return isatty(fileno(stream)) == 1;
 }

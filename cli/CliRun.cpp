@@ -1,15 +1,13 @@
 #include "cli/CliRun.h"
 
-#include <QDateTime>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <future>
 #include <memory>
@@ -86,24 +84,47 @@ void Print(const Streams& io, const std::string& text) {
     }
 }
 
-std::string JsonText(const QJsonDocument& document,
-                     QJsonDocument::JsonFormat format = QJsonDocument::Indented) {
-    QByteArray bytes = document.toJson(format);
-    if (!bytes.endsWith('\n')) {
-        bytes.append('\n');
-    }
-    return bytes.toStdString();
+void PrintJson(const Streams& io, const Json& value, bool compact = false) {
+    Print(io, JsonText(value, compact));
 }
 
-void PrintJson(const Streams& io, const QJsonDocument& document,
-               QJsonDocument::JsonFormat format = QJsonDocument::Indented) {
-    Print(io, JsonText(document, format));
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
+long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
 }
 
-// ISO 8601 local time with its offset from UTC: 2024-05-02T14:03:07.250+02:00.
+// ISO 8601 local time with its offset from UTC: 2024-05-02T14:03:07.250+02:00, or with a Z
+// where local time is UTC.
 std::string Timestamp() {
-    const QDateTime now = QDateTime::currentDateTime();
-    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs).toStdString();
+    const auto now = std::chrono::system_clock::now();
+    const long long ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    const long long seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    const std::tm local = LocalTime(static_cast<std::time_t>(seconds));
+    // The offset: the local clock's reading taken as UTC, less the moment itself.
+    const long long localSeconds =
+        DaysFromCivil(local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1),
+                      static_cast<unsigned>(local.tm_mday)) *
+            86400 +
+        local.tm_hour * 3600LL + local.tm_min * 60LL + local.tm_sec;
+    const long long offsetMinutes = (localSeconds - seconds) / 60;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  static_cast<int>(ms - seconds * 1000));
+    std::string stamp = text;
+    if (offsetMinutes == 0) {
+        return stamp + "Z";
+    }
+    const long long magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    std::snprintf(text, sizeof text, "%c%02lld:%02lld", offsetMinutes < 0 ? '-' : '+',
+                  magnitude / 60, magnitude % 60);
+    return stamp + text;
 }
 
 // ---- The module's port --------------------------------------------------------------------------
@@ -264,7 +285,7 @@ const char* PortState(int number, int baud) {
 int RunPorts(const CliOptions& options, const Streams& io) {
     std::vector<unsigned> numbers;
     EnumerateComPorts(numbers);
-    QJsonArray array;
+    Json array = Json::array();
     std::string text;
     for (const unsigned n : numbers) {
         const int number = static_cast<int>(n);
@@ -275,15 +296,15 @@ int RunPorts(const CliOptions& options, const Streams& io) {
         }
         // What the device is ("FT232R USB UART (FTDI, A12345)"): a fourth column where known.
         const std::string description = portmap::PortDescription(number);
-        array.append(QJsonObject{{"number", number},
-                                 {"device", QString::fromStdString(device)},
-                                 {"state", state},
-                                 {"description", QString::fromStdString(description)}});
+        array.push_back(Json{{"number", number},
+                             {"device", JsonString(device)},
+                             {"state", state},
+                             {"description", JsonString(description)}});
         text += "COM" + std::to_string(number) + "\t" + device + "\t" + state +
                 (description.empty() ? "" : "\t" + description) + "\n";
     }
     if (io.json) {
-        PrintJson(io, QJsonDocument(array));
+        PrintJson(io, array);
     } else {
         Print(io, text);
     }
@@ -312,12 +333,11 @@ Reading ReadingOf(const PollReading& p) {
     return r;
 }
 
-QJsonObject ToJson(const Reading& r) {
-    QJsonObject object{{"flowRate", ModuleNumber(r.flowRate)},
-                       {"unit", QString::fromStdString(r.unit)}};
+Json ToJson(const Reading& r) {
+    Json object{{"flowRate", ModuleNumber(r.flowRate)}, {"unit", JsonString(r.unit)}};
     if (r.alarms) {
-        object.insert("highActivated", r.highActivated);
-        object.insert("lowActivated", r.lowActivated);
+        object["highActivated"] = r.highActivated;
+        object["lowActivated"] = r.lowActivated;
     }
     return object;
 }
@@ -343,7 +363,7 @@ struct ModuleResult {
     int exitCode = kExitOk;
     std::string message;  // the error line when exitCode != 0
     std::string text;
-    QJsonObject json;
+    Json json = Json::object();
 };
 
 // Runs `talk` for every module at once, each on its own link, and prints the results in the
@@ -364,7 +384,7 @@ int RunEach(const CliOptions& options, const Streams& io,
     });
     const bool several = modules.size() > 1;
     int worst = kExitOk;
-    QJsonArray array;
+    Json array = Json::array();
     for (std::size_t i = 0; i < modules.size(); ++i) {
         const ModuleResult& r = results[i];
         const std::string& name = modules[i]->Name();
@@ -375,16 +395,16 @@ int RunEach(const CliOptions& options, const Streams& io,
         if (io.json) {
             if (!several) {
                 if (r.exitCode == kExitOk) {
-                    PrintJson(io, QJsonDocument(r.json));
+                    PrintJson(io, r.json);
                 }
                 continue;
             }
-            QJsonObject object = r.json;
-            object.insert("port", QString::fromStdString(name));
+            Json object = r.json;
+            object["port"] = JsonString(name);
             if (r.exitCode != kExitOk) {
-                object.insert("error", QString::fromStdString(OneLine(r.message)));
+                object["error"] = JsonString(OneLine(r.message));
             }
-            array.append(object);
+            array.push_back(object);
         } else if (r.exitCode == kExitOk) {
             std::string text;
             std::istringstream lines(r.text);
@@ -395,7 +415,7 @@ int RunEach(const CliOptions& options, const Streams& io,
         }
     }
     if (io.json && several) {
-        PrintJson(io, QJsonDocument(array));
+        PrintJson(io, array);
     }
     return worst;
 }
@@ -635,12 +655,12 @@ int RunWatch(const CliOptions& options, const Streams& io) {
                                                   CsvRow(time, port, r, tableModel))) {
                         fatal = failure;
                     } else if (io.json) {
-                        QJsonObject object = ToJson(r);
-                        object.insert("time", QString::fromStdString(time));
+                        Json object = ToJson(r);
+                        object["time"] = JsonString(time);
                         if (several) {
-                            object.insert("port", QString::fromStdString(wp->module->Name()));
+                            object["port"] = JsonString(wp->module->Name());
                         }
-                        PrintJson(io, QJsonDocument(object), QJsonDocument::Compact);
+                        PrintJson(io, object, true);
                     } else if (!csv.ToStandardOutput()) {
                         Print(io, TextLine(time, port, r));
                     }
@@ -705,7 +725,7 @@ int RunStatus(const CliOptions& options, const Streams& io) {
                             {},
                             "Flow rate: " + FormatFixed(flow, 2) + "\nHigh alarm: " + ToText(h) +
                                 "\nLow alarm: " + ToText(l) + "\n",
-                            QJsonObject{
+                            Json{
                                 {"flowRate", ModuleNumber(flow)},
                                 {"high", ToJson(h)},
                                 {"low", ToJson(l)},
@@ -761,22 +781,22 @@ UploadObserver ProgressOn(std::FILE* err, const std::string& portName) {
 void PrintSent(const std::vector<std::string>& commands, const Streams& io,
                const std::vector<ReadBackMismatch>* mismatches) {
     if (io.json) {
-        QJsonArray sent;
+        Json sent = Json::array();
         for (const std::string& c : commands) {
-            sent.append(QString::fromStdString(ShowCommand(c)));
+            sent.push_back(JsonString(ShowCommand(c)));
         }
-        QJsonObject object{{"sent", sent}};
+        Json object{{"sent", sent}};
         if (mismatches != nullptr) {
-            QJsonArray list;
+            Json list = Json::array();
             for (const ReadBackMismatch& m : *mismatches) {
-                list.append(QJsonObject{{"field", QString::fromStdString(m.field)},
-                                        {"sent", QString::fromStdString(m.sent)},
-                                        {"held", QString::fromStdString(m.held)}});
+                list.push_back(Json{{"field", JsonString(m.field)},
+                                    {"sent", JsonString(m.sent)},
+                                    {"held", JsonString(m.held)}});
             }
-            object.insert("verified", mismatches->empty());
-            object.insert("mismatches", list);
+            object["verified"] = mismatches->empty();
+            object["mismatches"] = list;
         }
-        PrintJson(io, QJsonDocument(object));
+        PrintJson(io, object);
         return;
     }
     std::string text;
@@ -920,7 +940,7 @@ int RunCalc(const CliOptions& options, const Streams& io) {
         return Fail(io, {kExitRejected, r.caption + ": " + r.message});
     }
     if (io.json) {
-        PrintJson(io, QJsonDocument(QJsonObject{{"kFactor", r.k}, {"offset", r.offset}}));
+        PrintJson(io, Json{{"kFactor", r.k}, {"offset", r.offset}});
     } else {
         // As the configuration dialogs show them ("%f").
         Print(io,

@@ -2,21 +2,22 @@
 // What fernwell-cli prints: the parameter record field by field (text and JSON share the
 // names, the record's own), the alarm status word decoded, and the number formats.
 
-#include <QJsonObject>
-#include <QJsonValue>
-#include <QString>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "protocol/Commands.h"  // FormatFixed
 #include "protocol/ModuleData.h"
 #include "rules/SensorTables.h"
 
+using Json = nlohmann::json;
+
 // One printed field: its name, its JSON value and how the text output shows it.
 struct ReportField {
-    QString name;
-    QJsonValue value;
+    std::string name;
+    Json value;
     std::string text;
 };
 using ReportFields = std::vector<ReportField>;
@@ -28,7 +29,7 @@ using ReportFields = std::vector<ReportField>;
 ReportFields RecordFields(const ModuleData612& data);
 ReportFields RecordFields(const ModuleData640& data);
 
-QJsonObject ToJson(const ReportFields& fields);
+Json ToJson(const ReportFields& fields);
 // The module's text as a terminal may show it: control characters (an escape sequence, a
 // bell, a stray CR) as \x1b and the like, a backslash doubled so nothing reads ambiguously.
 std::string EscapeControls(const std::string& text);
@@ -56,6 +57,18 @@ struct AlarmStatus {
     bool operator==(const AlarmStatus&) const = default;
 };
 AlarmStatus DecodeAlarmStatus(std::uint32_t word);
-QJsonObject ToJson(const AlarmStatus& status);
+Json ToJson(const AlarmStatus& status);
 // "activated, waiting to release 3 s (word 0x0B000101)".
 std::string ToText(const AlarmStatus& status);
+
+// The JSON text the program prints, with a newline at the end. Indented: four spaces a level,
+// "key": value, an empty array or object still over two lines; compact: no spaces at all. Keys
+// come sorted. A number that is a whole number of at most 2^53 is written as one ("3", not
+// "3.0"); any other the shorter of its shortest decimal and exponent forms ("0.059", "1e-05",
+// "1e+16"); a number that is not finite as null. Strings are UTF-8 with the control characters,
+// the quote and the backslash escaped.
+std::string JsonText(const Json& value, bool compact = false);
+// A JSON string from text meant as UTF-8: a byte that starts no valid sequence becomes U+FFFD.
+Json JsonString(const std::string& utf8);
+// A JSON string from the module's text, one byte a character (ISO 8859-1).
+Json JsonLatin1(const std::string& latin1);

@@ -5,11 +5,12 @@
 // FERNWELL_BYTE_PAUSE_MS (the 50 ms after each uploaded byte; a real module drops bytes that
 // come faster).
 
-#include <QCoreApplication>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
@@ -32,13 +33,12 @@ void ApplyTestTiming() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("fernwell-cli");
-    // Qt takes the user's locale at start-up; numbers here are always written with a point.
+    // The user's locale (system error texts), but numbers are always written with a point.
+    std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
     ApplyTestTiming();
 
-    const CliParse parsed = ParseCommandLine(QCoreApplication::arguments());
+    const CliParse parsed = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
     if (const auto* help = std::get_if<CliHelp>(&parsed)) {
         std::fputs(help->text.c_str(), stdout);
         return kExitOk;

@@ -22,16 +22,19 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QDir>
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <variant>
+#include <vector>
 
+#include "cli/CommandLine.h"
 #include "serial/PortMap.h"
 #include "sim/ModuleSim.h"
 
@@ -63,7 +66,7 @@ constexpr const char* kDescription =
 struct Settings {
     SimOptions sim;
     int port = 1;
-    QString portsDir;
+    std::string portsDir;
     bool verbose = false;
 };
 
@@ -119,81 +122,118 @@ int LineBaud(int master) {
     return BaudOf(cfgetospeed(&t));
 }
 
-[[noreturn]] void Fail(const QString& message) {
-    std::fprintf(stderr, "fernwell-sim: %s\n", qPrintable(message));
+[[noreturn]] void Fail(const std::string& message) {
+    std::fprintf(stderr, "fernwell-sim: %s\n", message.c_str());
     std::exit(2);
 }
 
-int IntOption(const QCommandLineParser& parser, const QString& name, int min, int max) {
-    bool ok = false;
-    const int v = parser.value(name).toInt(&ok);
-    if (!ok || v < min || v > max) {
-        Fail(QString("--%1 wants a whole number from %2 to %3, not \"%4\"")
-                 .arg(name)
-                 .arg(min)
-                 .arg(max)
-                 .arg(parser.value(name)));
+// The options, in the order --help lists them; a value option's last value wins.
+struct Options {
+    CLI::App app;
+    std::vector<std::pair<std::string, std::string>> defaults;  // name, value when not given
+    CommandLine line;
+
+    void Add(const std::string& name, const char* description, const char* valueName = nullptr,
+             const char* byDefault = nullptr) {
+        CLI::Option* option = valueName == nullptr
+                                  ? app.add_flag("--" + name)
+                                  : app.add_option("--" + name)->type_name(valueName);
+        option->description(description)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        if (byDefault != nullptr) {
+            defaults.emplace_back(name, byDefault);
+        }
+    }
+    const CLI::Option* Get(const std::string& name) const { return app.get_option("--" + name); }
+    bool IsSet(const std::string& name) const { return IsGiven(line, Get(name)); }
+    std::string Value(const std::string& name) const {
+        if (!IsSet(name)) {
+            for (const auto& [option, value] : defaults) {
+                if (option == name) {
+                    return value;
+                }
+            }
+        }
+        return LastValue(line, Get(name));
+    }
+};
+
+int IntOption(const Options& options, const std::string& name, int min, int max) {
+    const std::string text = options.Value(name);
+    int v = 0;
+    if (!ReadInt(text, v) || v < min || v > max) {
+        Fail("--" + name + " wants a whole number from " + std::to_string(min) + " to " +
+             std::to_string(max) + ", not \"" + text + "\"");
     }
     return v;
 }
 
-std::uint32_t HexOption(const QCommandLineParser& parser, const QString& name) {
-    QString text = parser.value(name);
-    if (text.startsWith("0x", Qt::CaseInsensitive)) {
-        text = text.mid(2);
+std::uint32_t HexOption(const Options& options, const std::string& name) {
+    std::string text = options.Value(name);
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.erase(0, 2);
     }
-    bool ok = false;
-    const std::uint32_t v = text.toUInt(&ok, 16);
-    if (!ok) {
-        Fail(QString("--%1 wants up to 8 hex digits, not \"%2\"").arg(name, parser.value(name)));
+    std::uint32_t v = 0;
+    if (!ReadHex32(text, v)) {
+        Fail("--" + name + " wants up to 8 hex digits, not \"" + options.Value(name) + "\"");
     }
     return v;
 }
 
-Settings ParseArguments(const QCoreApplication& app) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(kDescription);
-    parser.addHelpOption();
-    parser.addOptions({
-        {"model",
-         "Model that answers: 612, 640, or auto (612 while the line runs at 1200 baud, "
-         "640 otherwise). Default: auto.",
-         "model", "auto"},
-        {"port", "COM number to link the pseudo-terminal as (1-255). Default: 1.", "N", "1"},
-        {"ports-dir", "Directory for the comN link, instead of the user's ports directory.", "DIR"},
-        {"fast", "Send without pacing at the baud rate (for tests)."},
-        {"variant", "The character on line 4 of the dump. Default: 4.", "C", "4"},
-        {"flow", "Hold the flow rate at X instead of letting it drift.", "X"},
-        {"high-status", "Answer \"h\" with this status word (hex) instead of the alarm's own.",
-         "HEX"},
-        {"low-status", "Answer \"l\" with this status word (hex) instead of the alarm's own.",
-         "HEX"},
-        {"silent", "Fault: a module without power; no echo, no answer."},
-        {"truncate-dump", "Fault: send only the first N characters of each dump.", "N"},
-        {"drop-separator",
-         "Fault: leave out the CR LF after dump line LINE (0 = the one before line 1).", "LINE"},
-        {"noise", "Fault: random bytes on the line while it is quiet between exchanges."},
-        {"pause-ms", "Fault: a silence of N ms in the middle of every answer.", "N"},
-        {"hangup-after",
-         "Fault: after N answered queries, close the pseudo-terminal (the program sees the "
-         "line hang up), remove the link and exit.",
-         "N"},
-        {"hangup-after-bytes",
-         "Fault: close the pseudo-terminal when the Nth byte arrives (mid-upload), remove the "
-         "link and exit.",
-         "N"},
-        {"extra-line", "Fault: one more CR LF before every dump, shifting all its lines."},
-        {"drop-byte", "Fault: the Nth byte received (counted from 1) is lost on the line.", "N"},
-        {"dribble-ms", "Fault: at least N ms between two bytes sent (a module that dribbles).",
-         "N"},
-        {"control-text", "Fault: terminal control sequences in the dump's text lines."},
-        {"seed", "Seed of the noise generator. Default: 1.", "N", "1"},
-        {"verbose", "Log every command received on standard error."},
-    });
-    parser.process(app);
+Settings ParseArguments(const std::vector<std::string>& arguments) {
+    Options o;
+    o.app.set_help_flag();
+    o.app.add_flag("-h,--help")->description("Displays help on commandline options.");
+    o.Add("help-all", "Displays help (the same as --help).");
+    o.Add("model",
+          "Model that answers: 612, 640, or auto (612 while the line runs at 1200 baud, "
+          "640 otherwise). Default: auto.",
+          "model", "auto");
+    o.Add("port", "COM number to link the pseudo-terminal as (1-255). Default: 1.", "N", "1");
+    o.Add("ports-dir", "Directory for the comN link, instead of the user's ports directory.",
+          "DIR");
+    o.Add("fast", "Send without pacing at the baud rate (for tests).");
+    o.Add("variant", "The character on line 4 of the dump. Default: 4.", "C", "4");
+    o.Add("flow", "Hold the flow rate at X instead of letting it drift.", "X");
+    o.Add("high-status", "Answer \"h\" with this status word (hex) instead of the alarm's own.",
+          "HEX");
+    o.Add("low-status", "Answer \"l\" with this status word (hex) instead of the alarm's own.",
+          "HEX");
+    o.Add("silent", "Fault: a module without power; no echo, no answer.");
+    o.Add("truncate-dump", "Fault: send only the first N characters of each dump.", "N");
+    o.Add("drop-separator",
+          "Fault: leave out the CR LF after dump line LINE (0 = the one before line 1).", "LINE");
+    o.Add("noise", "Fault: random bytes on the line while it is quiet between exchanges.");
+    o.Add("pause-ms", "Fault: a silence of N ms in the middle of every answer.", "N");
+    o.Add("hangup-after",
+          "Fault: after N answered queries, close the pseudo-terminal (the program sees the "
+          "line hang up), remove the link and exit.",
+          "N");
+    o.Add("hangup-after-bytes",
+          "Fault: close the pseudo-terminal when the Nth byte arrives (mid-upload), remove the "
+          "link and exit.",
+          "N");
+    o.Add("extra-line", "Fault: one more CR LF before every dump, shifting all its lines.");
+    o.Add("drop-byte", "Fault: the Nth byte received (counted from 1) is lost on the line.", "N");
+    o.Add("dribble-ms", "Fault: at least N ms between two bytes sent (a module that dribbles).",
+          "N");
+    o.Add("control-text", "Fault: terminal control sequences in the dump's text lines.");
+    o.Add("seed", "Seed of the noise generator. Default: 1.", "N", "1");
+    o.Add("verbose", "Log every command received on standard error.");
+
+    auto read = ReadCommandLine(o.app, arguments, DashWord::kShortLetters);
+    if (const auto* error = std::get_if<std::string>(&read)) {
+        std::fprintf(stderr, "fernwell-sim: %s\n", error->c_str());
+        std::exit(1);
+    }
+    o.line = std::move(std::get<CommandLine>(read));
+    if (o.IsSet("help") || o.IsSet("help-all")) {
+        // Arguments other than options are not used; they are let pass, as always.
+        std::fputs(HelpText(o.app, arguments.front(), kDescription, {}).c_str(), stdout);
+        std::exit(0);
+    }
 
     Settings s;
-    const QString model = parser.value("model");
+    const std::string model = o.Value("model");
     if (model == "612") {
         s.sim.model = SimModel::k612;
     } else if (model == "640") {
@@ -201,79 +241,79 @@ Settings ParseArguments(const QCoreApplication& app) {
     } else if (model == "auto") {
         s.sim.model = SimModel::kAuto;
     } else {
-        Fail(QString("--model wants 612, 640 or auto, not \"%1\"").arg(model));
+        Fail("--model wants 612, 640 or auto, not \"" + model + "\"");
     }
-    s.port = IntOption(parser, "port", portmap::kFirstPort, portmap::kLastPort);
-    s.portsDir = parser.isSet("ports-dir") ? parser.value("ports-dir")
-                                           : QString::fromStdString(portmap::PortsDirectory());
-    s.sim.paced = !parser.isSet("fast");
-    const QByteArray variant = parser.value("variant").toLatin1();
+    s.port = IntOption(o, "port", portmap::kFirstPort, portmap::kLastPort);
+    s.portsDir = o.IsSet("ports-dir") ? o.Value("ports-dir") : portmap::PortsDirectory();
+    s.sim.paced = !o.IsSet("fast");
+    const std::string variant = o.Value("variant");
     if (variant.size() != 1) {
         Fail("--variant wants one character");
     }
     s.sim.variantChar = variant[0];
-    if (parser.isSet("flow")) {
-        bool ok = false;
-        const double flow = parser.value("flow").toDouble(&ok);
-        if (!ok) {
-            Fail(QString("--flow wants a number, not \"%1\"").arg(parser.value("flow")));
+    if (o.IsSet("flow")) {
+        double flow = 0;
+        if (!ReadDouble(o.Value("flow"), flow)) {
+            Fail("--flow wants a number, not \"" + o.Value("flow") + "\"");
         }
         s.sim.fixedFlow = flow;
     }
-    if (parser.isSet("high-status")) {
-        s.sim.highStatus = HexOption(parser, "high-status");
+    if (o.IsSet("high-status")) {
+        s.sim.highStatus = HexOption(o, "high-status");
     }
-    if (parser.isSet("low-status")) {
-        s.sim.lowStatus = HexOption(parser, "low-status");
+    if (o.IsSet("low-status")) {
+        s.sim.lowStatus = HexOption(o, "low-status");
     }
-    s.sim.silent = parser.isSet("silent");
-    if (parser.isSet("truncate-dump")) {
-        s.sim.truncateDump = IntOption(parser, "truncate-dump", 0, 1 << 20);
+    s.sim.silent = o.IsSet("silent");
+    if (o.IsSet("truncate-dump")) {
+        s.sim.truncateDump = IntOption(o, "truncate-dump", 0, 1 << 20);
     }
-    if (parser.isSet("drop-separator")) {
-        s.sim.dropSeparatorAfter = IntOption(parser, "drop-separator", 0, 22);
+    if (o.IsSet("drop-separator")) {
+        s.sim.dropSeparatorAfter = IntOption(o, "drop-separator", 0, 22);
     }
-    s.sim.noise = parser.isSet("noise");
-    if (parser.isSet("pause-ms")) {
-        s.sim.pauseMs = IntOption(parser, "pause-ms", 0, 3600000);
+    s.sim.noise = o.IsSet("noise");
+    if (o.IsSet("pause-ms")) {
+        s.sim.pauseMs = IntOption(o, "pause-ms", 0, 3600000);
     }
-    if (parser.isSet("hangup-after")) {
-        s.sim.hangupAfter = IntOption(parser, "hangup-after", 1, 1 << 30);
+    if (o.IsSet("hangup-after")) {
+        s.sim.hangupAfter = IntOption(o, "hangup-after", 1, 1 << 30);
     }
-    if (parser.isSet("hangup-after-bytes")) {
-        s.sim.hangupAfterBytes = IntOption(parser, "hangup-after-bytes", 1, 1 << 30);
+    if (o.IsSet("hangup-after-bytes")) {
+        s.sim.hangupAfterBytes = IntOption(o, "hangup-after-bytes", 1, 1 << 30);
     }
-    s.sim.extraLine = parser.isSet("extra-line");
-    if (parser.isSet("drop-byte")) {
-        s.sim.dropByte = IntOption(parser, "drop-byte", 1, 1 << 30);
+    s.sim.extraLine = o.IsSet("extra-line");
+    if (o.IsSet("drop-byte")) {
+        s.sim.dropByte = IntOption(o, "drop-byte", 1, 1 << 30);
     }
-    if (parser.isSet("dribble-ms")) {
-        s.sim.dribbleMs = IntOption(parser, "dribble-ms", 0, 60000);
+    if (o.IsSet("dribble-ms")) {
+        s.sim.dribbleMs = IntOption(o, "dribble-ms", 0, 60000);
     }
-    s.sim.controlText = parser.isSet("control-text");
-    s.sim.seed = static_cast<std::uint32_t>(IntOption(parser, "seed", 0, 0x7FFFFFFF));
-    s.verbose = parser.isSet("verbose");
+    s.sim.controlText = o.IsSet("control-text");
+    s.sim.seed = static_cast<std::uint32_t>(IntOption(o, "seed", 0, 0x7FFFFFFF));
+    s.verbose = o.IsSet("verbose");
     return s;
 }
 
 // Puts the link comN -> device into the ports directory, replacing an older link (a simulator
 // that was killed leaves one behind). Anything other than a link is left alone.
 std::string MakeLink(const Settings& s, const std::string& device) {
-    if (!QDir().mkpath(s.portsDir)) {
-        Fail(QString("cannot create the ports directory %1").arg(s.portsDir));
+    std::error_code error;
+    if (s.portsDir.empty() || (!std::filesystem::create_directories(s.portsDir, error) &&
+                               !std::filesystem::is_directory(s.portsDir, error))) {
+        Fail("cannot create the ports directory " + s.portsDir);
     }
-    const std::string link = QDir(s.portsDir).filePath(QString("com%1").arg(s.port)).toStdString();
+    const std::string link =
+        s.portsDir + (s.portsDir.back() == '/' ? "" : "/") + "com" + std::to_string(s.port);
     struct stat st {};
     if (lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
-        Fail(QString("%1 exists and is not a link; not replacing it")
-                 .arg(QString::fromStdString(link)));
+        Fail(link + " exists and is not a link; not replacing it");
     }
     const std::string temp = link + ".new." + std::to_string(getpid());
     unlink(temp.c_str());
     if (symlink(device.c_str(), temp.c_str()) != 0 || rename(temp.c_str(), link.c_str()) != 0) {
         const int err = errno;
         unlink(temp.c_str());
-        Fail(QString("cannot link %1: %2").arg(QString::fromStdString(link), strerror(err)));
+        Fail("cannot link " + link + ": " + strerror(err));
     }
     return link;
 }
@@ -299,12 +339,12 @@ Pty OpenPty() {
     char name[256];
     if (p.master < 0 || grantpt(p.master) != 0 || unlockpt(p.master) != 0 ||
         ptsname_r(p.master, name, sizeof name) != 0) {
-        Fail(QString("cannot open a pseudo-terminal: %1").arg(strerror(errno)));
+        Fail(std::string("cannot open a pseudo-terminal: ") + strerror(errno));
     }
     p.device = name;
     p.keep = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (p.keep < 0) {
-        Fail(QString("cannot open %1: %2").arg(name, strerror(errno)));
+        Fail(std::string("cannot open ") + name + ": " + strerror(errno));
     }
     // Raw, so the line discipline neither echoes nor translates: the echo the program sees is
     // the module's own. The program sets its own rate and raw mode when it opens the port.
@@ -367,7 +407,7 @@ int Run(const Settings& s) {
     sigaddset(&stops, SIGHUP);
     const int sigFd = signalfd(-1, &stops, SFD_CLOEXEC | SFD_NONBLOCK);
     if (sigFd < 0) {
-        Fail(QString("signalfd: %1").arg(strerror(errno)));
+        Fail(std::string("signalfd: ") + strerror(errno));
     }
 
     Pty pty = OpenPty();
@@ -462,8 +502,8 @@ int main(int argc, char* argv[]) {
     sigprocmask(SIG_BLOCK, &stops, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("fernwell-sim");
-    const Settings settings = ParseArguments(app);
+    std::setlocale(LC_ALL, "");  // system error texts in the user's language
+    std::setlocale(LC_NUMERIC, "C");
+    const Settings settings = ParseArguments(std::vector<std::string>(argv, argv + argc));
     return Run(settings);
 }
