@@ -270,16 +270,16 @@ const char* PortState(int number, int baud) {
     if (result == CSerialPort::kOpenOk) {
         return "free";
     }
-    if (error == EBUSY) {
-        return "in use";
+    switch (portmap::ClassifyOpenError(error)) {
+        case portmap::OpenFailure::kInUse:
+            return "in use";
+        case portmap::OpenFailure::kNoPermission:
+            return "no permission";
+        case portmap::OpenFailure::kNotSerial:
+            return nullptr;
+        default:
+            return "free";  // it exists and nobody holds it; the open failed for another reason
     }
-    if (error == EACCES || error == EPERM) {
-        return "no permission";
-    }
-    if (error == ENOTTY || error == EISDIR) {
-        return nullptr;
-    }
-    return "free";  // it exists and nobody holds it; the open failed for another reason
 }
 
 int RunPorts(const CliOptions& options, const Streams& io) {
@@ -823,7 +823,8 @@ CliFailure UploadFailure(const std::string& portName, LinkResult result,
     std::string why = result == kLinkCancelled
                           ? "stopped by the user"
                           : std::string("a byte could not be sent: ") +
-                                std::strerror(report.ioError != 0 ? report.ioError : EIO);
+                                (report.ioError != 0 ? portmap::SystemErrorText(report.ioError)
+                                                     : std::strerror(EIO));
     const std::string text = "the upload stopped at " + stopped + " (" + why +
                              "). Sent whole: " + (whole.empty() ? "none" : whole) +
                              ". The module may now hold part of the new settings.";

@@ -158,129 +158,125 @@ skip() {
     cli_skipped=$((cli_skipped + 1))
 }
 
-if [ ! -f "$bin/fernwell-cli.exe" ]; then
-    skip "fernwell-cli.exe" "not in the Windows build (the program still needs Qt)"
-else
-    # One module on COM5 answering as a 612 while the line runs at 1200 baud and as a 640 at
-    # 4800, so each read proves the baud rate Wine set reached the line. COM7 is no serial port.
-    start_sim 5
-    ln -sfn /dev/null "$WINEPREFIX/dosdevices/com7"
+# One module on COM5 answering as a 612 while the line runs at 1200 baud and as a 640 at
+# 4800, so each read proves the baud rate Wine set reached the line. COM7 is no serial port.
+start_sim 5
+ln -sfn /dev/null "$WINEPREFIX/dosdevices/com7"
 
-    cli ports
-    check "ports: COM5 listed and free, COM7 (/dev/null) left out" 0 \
-        '^COM5[[:space:]]+\\\\\.\\COM5[[:space:]]+free' '!^COM7'
-    cli --model 612 --port 5 --json read
-    check "read at 1200 baud (612)" 0 '"text1": "FERNWELL 612"' '"kFactor": [0-9]'
-    cli --model 640 --port 5 --json read
-    check "read at 4800 baud (640)" 0 '"text1": "FERNWELL 640"' '"highSetPoint": [0-9]'
-    cli --model 612 --port 5 poll
-    check "poll at 1200 baud (612)" 0 '^Flow rate: [0-9.]+ [a-z]'
-    cli --model 640 --port 5 poll
-    check "poll at 4800 baud (640)" 0 '^Flow rate: [0-9.]+ [a-z]' '^High alarm: ' '^Low alarm: '
-    cli --model 640 --port 5 status
-    check "status at 4800 baud (640)" 0 '^High alarm: .*\(word 0x[0-9a-f]{8}\)' \
-        '^Low alarm: .*\(word 0x[0-9a-f]{8}\)'
-    cli --model 612 --port 5 status
-    check "status at 1200 baud (612): refused, the 612 has no alarms" 1 'add --model 640'
+cli ports
+check "ports: COM5 listed and free, COM7 (/dev/null) left out" 0 \
+    '^COM5[[:space:]]+\\\\\.\\COM5[[:space:]]+free' '!^COM7'
+cli --model 612 --port 5 --json read
+check "read at 1200 baud (612)" 0 '"text1": "FERNWELL 612"' '"kFactor": [0-9]'
+cli --model 640 --port 5 --json read
+check "read at 4800 baud (640)" 0 '"text1": "FERNWELL 640"' '"highSetPoint": [0-9]'
+cli --model 612 --port 5 poll
+check "poll at 1200 baud (612)" 0 '^Flow rate: [0-9.]+ [a-z]'
+cli --model 640 --port 5 poll
+check "poll at 4800 baud (640)" 0 '^Flow rate: [0-9.]+ [a-z]' '^High alarm: ' '^Low alarm: '
+cli --model 640 --port 5 status
+check "status at 4800 baud (640)" 0 '^High alarm: .*\(word 0x[0-9a-f]{8}\)' \
+    '^Low alarm: .*\(word 0x[0-9a-f]{8}\)'
+cli --model 612 --port 5 status
+check "status at 1200 baud (612): refused, the 612 has no alarms" 1 'add --model 640'
 
-    cli --model 612 --port 5 send sensor=tee row=4 unit=l/min pulseUnit=Liters pulseWidth=500 \
-        pulseValue=12.5
-    check "send at 1200 baud (612), verified by its read-back" 0 \
-        'Verified: the module holds every value sent'
-    cli --model 612 --port 5 --json read
-    check "read back at 1200 baud (612): the values sent" 0 '"sensorType": "tee"' '"row": 4,' \
-        '"unitName": "l/min"' '"pulseUnitName": "Liters"' '"pulseWidth": 500,' \
-        '"pulseValue": 12.5,'
-    cli --model 640 --port 5 send highSetPoint=99.5 highReleasePoint=90 lowAlarm=latched \
-        highSetDelay=12
-    check "send at 4800 baud (640), verified by its read-back" 0 \
-        'Verified: the module holds every value sent'
-    cli --model 640 --port 5 --json read
-    check "read back at 4800 baud (640): the values sent" 0 '"highSetPoint": 99.5,' \
-        '"highReleasePoint": 90,' '"lowAlarmMode": 2,' '"highSetDelay": 12,'
+cli --model 612 --port 5 send sensor=tee row=4 unit=l/min pulseUnit=Liters pulseWidth=500 \
+    pulseValue=12.5
+check "send at 1200 baud (612), verified by its read-back" 0 \
+    'Verified: the module holds every value sent'
+cli --model 612 --port 5 --json read
+check "read back at 1200 baud (612): the values sent" 0 '"sensorType": "tee"' '"row": 4,' \
+    '"unitName": "l/min"' '"pulseUnitName": "Liters"' '"pulseWidth": 500,' \
+    '"pulseValue": 12.5,'
+cli --model 640 --port 5 send highSetPoint=99.5 highReleasePoint=90 lowAlarm=latched \
+    highSetDelay=12
+check "send at 4800 baud (640), verified by its read-back" 0 \
+    'Verified: the module holds every value sent'
+cli --model 640 --port 5 --json read
+check "read back at 4800 baud (640): the values sent" 0 '"highSetPoint": 99.5,' \
+    '"highReleasePoint": 90,' '"lowAlarmMode": 2,' '"highSetDelay": 12,'
 
-    # The port the program stored: value CommPort of HKCU\Software\Fernwell, REG_BINARY, the
-    # port number in 4 bytes, little-endian.
-    for stored in 9 5; do
-        timeout 60 wine reg add 'HKCU\Software\Fernwell' /v CommPort /t REG_BINARY \
-            /d "$(printf '%02x000000' "$stored")" /f >/dev/null 2>&1
-        cli --model 640 poll
-        if [ "$stored" = 9 ]; then
-            check "stored port COM9 (no device): opening it fails" 2 '^Error Opening COM9: .'
-        else
-            check "stored port COM5: reached without --port" 0 '^Flow rate: [0-9.]+ [a-z]'
-        fi
-    done
-
-    cli --model 612 --port 9 poll
-    check "a port without a device: exit 2 and the reason" 2 '^Error Opening COM9: .'
-    cli --model 612 --port 7 poll
-    check "a device that is no serial port: exit 2 and the reason" 2 \
-        '^Error Opening COM7: .*not a serial port'
-
-    # Someone else holding COM5: Windows refuses every second open of a COM port.
-    timeout 60 wine "$bin/fernwell-cli.exe" --model 640 --port 5 watch --interval 1 \
-        >/dev/null 2>&1 &
-    holder=$!
-    sleep 3
-    cli --model 640 ports
-    kill -INT "$holder" 2>/dev/null || true
-    wait "$holder" 2>/dev/null || true
-    if grep -Eq '^COM5[[:space:]].*[[:space:]]free' <<<"$out"; then
-        skip "ports: COM5 in use while another program holds it" \
-            "Wine opens a COM port any number of times (no exclusive open of serial devices)"
+# The port the program stored: value CommPort of HKCU\Software\Fernwell, REG_BINARY, the
+# port number in 4 bytes, little-endian.
+for stored in 9 5; do
+    timeout 60 wine reg add 'HKCU\Software\Fernwell' /v CommPort /t REG_BINARY \
+        /d "$(printf '%02x000000' "$stored")" /f >/dev/null 2>&1
+    cli --model 640 poll
+    if [ "$stored" = 9 ]; then
+        check "stored port COM9 (no device): opening it fails" 2 '^Error Opening COM9: .'
     else
-        check "ports: COM5 in use while another program holds it" 0 '^COM5[[:space:]].*in use'
+        check "stored port COM5: reached without --port" 0 '^Flow rate: [0-9.]+ [a-z]'
     fi
-    skip "RTS on after the open" \
-        "a pseudo-terminal has no modem lines (TIOCMGET fails), so the simulator cannot see RTS"
-    stop_sim
+done
 
-    # The read's rules on Wine's time-outs: a quiet spell under 200 ms inside a reply does not
-    # end it, a longer one does, and a module that dribbles is cut at the read's deadline.
-    start_sim 6 --model 640 --pause-ms 150
-    cli --model 640 --port 6 poll
-    check "a reply with 150 ms of silence inside is read whole" 0 '^Flow rate: [0-9.]+ [a-z]'
-    stop_sim
-    start_sim 6 --model 640 --pause-ms 400
-    cli --model 640 --port 6 poll
-    check "400 ms of silence ends a reply: communication error" 3 'Error Communicating to Module'
-    stop_sim
-    start_sim 6 --model 640 --dribble-ms 150
-    cli --model 640 --port 6 poll
-    check --within 8000 "a module that dribbles is cut at the read deadline" 3 \
-        'Error Communicating to Module'
-    stop_sim
+cli --model 612 --port 9 poll
+check "a port without a device: exit 2 and the reason" 2 '^Error Opening COM9: .'
+cli --model 612 --port 7 poll
+check "a device that is no serial port: exit 2 and the reason" 2 \
+    '^Error Opening COM7: .*not a serial port'
 
-    # Ctrl-C (Wine hands SIGINT to the console control handler) ends an exchange at once.
-    start_sim 6 --model 640 --dribble-ms 100
-    cli_start --model 640 --port 6 poll
-    sleep 3
-    kill -INT "$cli_pid"
-    cli_finish
-    check --within 1500 "Ctrl-C ends a poll within a second or so: exit 130" 130 'Interrupted'
-    stop_sim
-
-    # An upload that a hang-up cuts says where it stopped and why, in the system's words.
-    start_sim 6 --model 612 --fast --hangup-after-bytes 20
-    cli --port 6 send kFactor=2.5
-    check "send: a hang-up mid-upload names where it stopped and the system's reason" 3 \
-        'the upload stopped at k=2\.5[0-9]*\\r \(a byte could not be sent: [^)]*[Nn]ot ready'
-    stop_sim
-
-    # The line hangs up after two answers; a new simulator (a new pseudo-terminal, mapped to
-    # the same COM port) comes 2.5 s later: watch says so and carries on.
-    start_sim 6 --model 612 --fast --flow 7.25 --hangup-after 2
-    first=$sim_pid
-    cli_start --port 6 watch --interval 0 --count 8
-    wait "$first" 2>/dev/null || true
-    sleep 2.5
-    start_sim 6 --model 612 --fast --flow 7.25
-    cli_finish started
-    check "watch: the port gone and back, readings before and after" 3 \
-        'COM6: the port is gone' 'COM6: the port is back' '3*7\.25 mph'
-    stop_sim
+# Someone else holding COM5: Windows refuses every second open of a COM port.
+timeout 60 wine "$bin/fernwell-cli.exe" --model 640 --port 5 watch --interval 1 \
+    >/dev/null 2>&1 &
+holder=$!
+sleep 3
+cli --model 640 ports
+kill -INT "$holder" 2>/dev/null || true
+wait "$holder" 2>/dev/null || true
+if grep -Eq '^COM5[[:space:]].*[[:space:]]free' <<<"$out"; then
+    skip "ports: COM5 in use while another program holds it" \
+        "Wine opens a COM port any number of times (no exclusive open of serial devices)"
+else
+    check "ports: COM5 in use while another program holds it" 0 '^COM5[[:space:]].*in use'
 fi
+skip "RTS on after the open" \
+    "a pseudo-terminal has no modem lines (TIOCMGET fails), so the simulator cannot see RTS"
+stop_sim
+
+# The read's rules on Wine's time-outs: a quiet spell under 200 ms inside a reply does not
+# end it, a longer one does, and a module that dribbles is cut at the read's deadline.
+start_sim 6 --model 640 --pause-ms 150
+cli --model 640 --port 6 poll
+check "a reply with 150 ms of silence inside is read whole" 0 '^Flow rate: [0-9.]+ [a-z]'
+stop_sim
+start_sim 6 --model 640 --pause-ms 400
+cli --model 640 --port 6 poll
+check "400 ms of silence ends a reply: communication error" 3 'Error Communicating to Module'
+stop_sim
+start_sim 6 --model 640 --dribble-ms 150
+cli --model 640 --port 6 poll
+check --within 8000 "a module that dribbles is cut at the read deadline" 3 \
+    'Error Communicating to Module'
+stop_sim
+
+# Ctrl-C (Wine hands SIGINT to the console control handler) ends an exchange at once.
+start_sim 6 --model 640 --dribble-ms 100
+cli_start --model 640 --port 6 poll
+sleep 3
+kill -INT "$cli_pid"
+cli_finish
+check --within 1500 "Ctrl-C ends a poll within a second or so: exit 130" 130 'Interrupted'
+stop_sim
+
+# An upload that a hang-up cuts says where it stopped and why, in the system's words.
+start_sim 6 --model 612 --fast --hangup-after-bytes 20
+cli --port 6 send kFactor=2.5
+check "send: a hang-up mid-upload names where it stopped and the system's reason" 3 \
+    'the upload stopped at k=2\.5[0-9]*\\r \(a byte could not be sent: [^)]*[Nn]ot ready'
+stop_sim
+
+# The line hangs up after two answers; a new simulator (a new pseudo-terminal, mapped to
+# the same COM port) comes 2.5 s later: watch says so and carries on.
+start_sim 6 --model 612 --fast --flow 7.25 --hangup-after 2
+first=$sim_pid
+cli_start --port 6 watch --interval 0 --count 8
+wait "$first" 2>/dev/null || true
+sleep 2.5
+start_sim 6 --model 612 --fast --flow 7.25
+cli_finish started
+check "watch: the port gone and back, readings before and after" 3 \
+    'COM6: the port is gone' 'COM6: the port is back' '3*7\.25 mph'
+stop_sim
 
 echo "Windows: $tests_run tests run under Wine, $tests_passed passed, $tests_skipped skipped," \
      "$tests_failed failed; fernwell-cli steps: $cli_passed passed, $cli_skipped skipped," \
