@@ -16,6 +16,18 @@ sim=$(realpath -m "$linux_build")/bin/fernwell-sim
 
 make windows WIN_BUILD="$win_build"
 
+failures=0
+# Linked statically: each program needs only DLLs that every Windows has.
+system_dlls='^(ADVAPI32|CFGMGR32|KERNEL32|msvcrt|SETUPAPI|USER32)\.dll$'
+for exe in "$bin"/*.exe; do
+    others=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
+        grep -Eiv "$system_dlls" || true)
+    if [ -n "$others" ]; then
+        echo "FAIL $(basename "$exe") needs DLLs that Windows does not have:" $others
+        failures=$((failures + 1))
+    fi
+done
+
 scratch=$(mktemp -d)
 export WINEPREFIX=$scratch/prefix WINEDEBUG=-all DISPLAY= WAYLAND_DISPLAY=
 sims=()
@@ -39,8 +51,6 @@ fi
 timeout 60 wineserver -w
 wineserver -p >"$scratch/wineserver.log" 2>&1
 echo "made in $(($(date +%s) - start)) s ($(wine --version))"
-
-failures=0
 
 echo "== Core tests under Wine =="
 tests_run=0 tests_passed=0 tests_skipped=0 tests_failed=0
