@@ -88,7 +88,8 @@ cli_passed=0 cli_skipped=0 cli_failed=0
 start_sim() {
     local com=$1 pty=""
     shift
-    "$sim" --port "$com" --ports-dir "$ports_dir" "$@" >"$scratch/sim$com.out" 2>&1 &
+    "$sim" --port "$com" --ports-dir "$ports_dir" "$@" >"$scratch/sim$com.out" \
+        2>"$scratch/sim$com.err" &
     sim_pid=$!
     sims+=("$sim_pid")
     for _ in $(seq 50); do
@@ -97,7 +98,7 @@ start_sim() {
         sleep 0.1
     done
     if [[ $pty != /dev/* ]]; then
-        cat "$scratch/sim$com.out"
+        cat "$scratch/sim$com.out" "$scratch/sim$com.err"
         echo "fernwell-sim did not start"
         exit 1
     fi
@@ -266,6 +267,17 @@ sleep 3
 kill -INT "$cli_pid"
 cli_finish
 check --within 1500 "Ctrl-C ends a poll within a second or so: exit 130" 130 'Interrupted'
+stop_sim
+start_sim 6 --model 612 --fast --verbose
+cli_start --port 6 send kFactor=2.5
+for _ in $(seq 100); do  # until the first command of the upload has arrived
+    ! grep -q '"d=' "$scratch/sim6.err" || break
+    sleep 0.1
+done
+kill -INT "$cli_pid"
+cli_finish
+check --within 1500 "Ctrl-C ends an upload after its byte: exit 130, where it stopped" 130 \
+    '^Interrupted \(COM6\): the upload stopped at .*stopped by the user'
 stop_sim
 
 # An upload that a hang-up cuts says where it stopped and why, in the system's words.
