@@ -210,8 +210,12 @@ check "read back at 4800 baud (640): the values sent" 0 '"highSetPoint": 99.5,' 
 # The port the program stored: value CommPort of HKCU\Software\Fernwell, REG_BINARY, the
 # port number in 4 bytes, little-endian.
 for stored in 9 5; do
-    timeout 60 wine reg add 'HKCU\Software\Fernwell' /v CommPort /t REG_BINARY \
-        /d "$(printf '%02x000000' "$stored")" /f >/dev/null 2>&1
+    if ! timeout 60 wine reg add 'HKCU\Software\Fernwell' /v CommPort /t REG_BINARY \
+        /d "$(printf '%02x000000' "$stored")" /f >"$scratch/reg.log" 2>&1; then
+        cat "$scratch/reg.log"
+        echo "FAIL wine reg add CommPort $stored"
+        cli_failed=$((cli_failed + 1))
+    fi
     cli --model 640 poll
     if [ "$stored" = 9 ]; then
         check "stored port COM9 (no device): opening it fails" 2 '^Error Opening COM9: .'
@@ -232,9 +236,13 @@ timeout 60 wine "$bin/fernwell-cli.exe" --model 640 --port 5 watch --interval 1 
 holder=$!
 sleep 3
 cli --model 640 ports
-kill -INT "$holder" 2>/dev/null || true
+holding=0
+! kill -INT "$holder" 2>/dev/null || holding=1
 wait "$holder" 2>/dev/null || true
-if grep -Eq '^COM5[[:space:]].*[[:space:]]free' <<<"$out"; then
+if [ "$holding" = 0 ]; then
+    echo "FAIL the program holding COM5 (watch) was no longer running"
+    cli_failed=$((cli_failed + 1))
+elif grep -Eq '^COM5[[:space:]].*[[:space:]]free' <<<"$out"; then
     skip "ports: COM5 in use while another program holds it" \
         "Wine opens a COM port any number of times (no exclusive open of serial devices)"
 else
