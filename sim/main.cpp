@@ -265,29 +265,21 @@ Settings ParseArguments(const std::vector<std::string>& arguments) {
         s.sim.lowStatus = HexOption(o, "low-status");
     }
     s.sim.silent = o.IsSet("silent");
-    if (o.IsSet("truncate-dump")) {
-        s.sim.truncateDump = IntOption(o, "truncate-dump", 0, 1 << 20);
-    }
-    if (o.IsSet("drop-separator")) {
-        s.sim.dropSeparatorAfter = IntOption(o, "drop-separator", 0, 22);
-    }
+    // The fault switches: each left at "never" unless given.
+    const auto setIfGiven = [&](const char* name, int& field, int least, int most) {
+        if (o.IsSet(name)) {
+            field = IntOption(o, name, least, most);
+        }
+    };
+    setIfGiven("truncate-dump", s.sim.truncateDump, 0, 1 << 20);
+    setIfGiven("drop-separator", s.sim.dropSeparatorAfter, 0, 22);
     s.sim.noise = o.IsSet("noise");
-    if (o.IsSet("pause-ms")) {
-        s.sim.pauseMs = IntOption(o, "pause-ms", 0, 3600000);
-    }
-    if (o.IsSet("hangup-after")) {
-        s.sim.hangupAfter = IntOption(o, "hangup-after", 1, 1 << 30);
-    }
-    if (o.IsSet("hangup-after-bytes")) {
-        s.sim.hangupAfterBytes = IntOption(o, "hangup-after-bytes", 1, 1 << 30);
-    }
+    setIfGiven("pause-ms", s.sim.pauseMs, 0, 3600000);
+    setIfGiven("hangup-after", s.sim.hangupAfter, 1, 1 << 30);
+    setIfGiven("hangup-after-bytes", s.sim.hangupAfterBytes, 1, 1 << 30);
     s.sim.extraLine = o.IsSet("extra-line");
-    if (o.IsSet("drop-byte")) {
-        s.sim.dropByte = IntOption(o, "drop-byte", 1, 1 << 30);
-    }
-    if (o.IsSet("dribble-ms")) {
-        s.sim.dribbleMs = IntOption(o, "dribble-ms", 0, 60000);
-    }
+    setIfGiven("drop-byte", s.sim.dropByte, 1, 1 << 30);
+    setIfGiven("dribble-ms", s.sim.dribbleMs, 0, 60000);
     s.sim.controlText = o.IsSet("control-text");
     s.sim.seed = static_cast<std::uint32_t>(IntOption(o, "seed", 0, 0x7FFFFFFF));
     s.verbose = o.IsSet("verbose");
