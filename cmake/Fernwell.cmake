@@ -1,12 +1,16 @@
-# fernwell_library(<folder> [DEPS targets...])
+# fernwell_library(<folder> [SKIP files...] [DEPS targets...])
 # One static library per code folder: every .cpp of the folder except main.cpp and the
-# other platform's files (*_posix.cpp / *_win32.cpp). Target name: fernwell_<folder>.
+# other platform's files (*_posix.cpp / *_win32.cpp) and those in SKIP (a library of their own).
+# Target name: fernwell_<folder>.
 function(fernwell_library folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SKIP;DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
        ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  foreach(file ${ARG_SKIP})
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${file})
+  endforeach()
   if(WIN32)
     list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
   else()
