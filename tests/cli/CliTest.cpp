@@ -29,6 +29,7 @@
 #include "tests/common/PtyPair.h"
 #include "tests/common/ScopedWaits.h"
 #include "tests/common/SimProcess.h"
+#include "tests/common/TextLines.h"
 
 // Failing comparisons show the JSON.
 void PrintTo(const QJsonObject& object, std::ostream* os) {
@@ -46,14 +47,7 @@ using clitest::RunCli;
 
 constexpr int kSimPort = 4;
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
+using testing_text::Lines;
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;

@@ -12,18 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/TextLines.h"
+
 namespace {
 
 using Options = std::set<std::string>;
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
+using testing_text::Lines;
 
 // Every -x / --long-name in `text` that stands at the start or after a space, comma, bar or
 // bracket (so "Ctrl-C" or "ISO-8601" are no options).
