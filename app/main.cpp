@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/FernwellApp.h"
+#include "serial/ProcessSetup.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ std::optional<int> HelpOrVersion(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    PrepareProcess();  // before a port or Qt opens anything
     if (const std::optional<int> done = HelpOrVersion(argc, argv)) {
         return *done;
     }

@@ -214,9 +214,6 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     if (options.command == CliCommand::Send && options.targets.size() > 1) {
         return Usage("send talks to one module: give one --port or --device");
     }
-    if (options.command == CliCommand::Status && options.model != Family::k640) {
-        return Usage("status reads the alarms of a 640: add --model 640");
-    }
 
     if (IsGiven(line, interval)) {
         const std::string value = LastValue(line, interval);

@@ -20,6 +20,8 @@ struct sigaction gOldTerm;
 
 }  // namespace
 
+const char* const kLogLineEnd = "\n";
+
 std::tm LocalTime(std::time_t t) {
     std::tm local{};
     localtime_r(&t, &local);

@@ -26,6 +26,8 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 
 }  // namespace
 
+const char* const kLogLineEnd = "\r\n";
+
 std::tm LocalTime(std::time_t t) {
     std::tm local{};
     localtime_s(&local, &t);

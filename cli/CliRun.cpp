@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
@@ -27,8 +29,10 @@
 #include "link/Poll.h"
 #include "protocol/Commands.h"
 #include "protocol/Device.h"
+#include "res/Strings.h"
 #include "rules/CalculateFormulas.h"
 #include "rules/SensorRules.h"
+#include "serial/LogFile.h"
 #include "serial/PortMap.h"
 #include "serial/RegistryStore.h"
 #include "serial/SerialPort.h"
@@ -44,6 +48,11 @@ struct Streams {
     // The first failed write to standard output (errno), 0 while every write went through.
     // A full disk or a closed pipe must not pass for a result: RunCommand then exits 3.
     mutable int outError = 0;
+    // Whether standard output got anything (with --json: a document), and the last error
+    // line: a command that fails with --json and has printed no document prints one with
+    // an "error" key, so a script always gets one JSON document.
+    mutable bool printed = false;
+    mutable std::string lastError;
 };
 
 // Message-box texts and system error texts as one line: line breaks become spaces, a CR
@@ -58,7 +67,8 @@ std::string OneLine(std::string text) {
 }
 
 void PrintError(const Streams& io, const std::string& message) {
-    std::fprintf(io.err, "%s\n", OneLine(message).c_str());
+    io.lastError = OneLine(message);
+    std::fprintf(io.err, "%s\n", io.lastError.c_str());
     std::fflush(io.err);
 }
 
@@ -79,6 +89,7 @@ int Write(std::FILE* file, const std::string& text) {
 }
 
 void Print(const Streams& io, const std::string& text) {
+    io.printed = true;
     if (io.outError == 0) {
         io.outError = Write(io.out, text);
     }
@@ -254,6 +265,37 @@ std::vector<std::unique_ptr<ModuleLink>> Modules(const CliOptions& options,
     return modules;
 }
 
+// How the command line names a target, and the device it reaches (its real path, through
+// links such as comN and /dev/serial/by-id/...; the name itself where nothing is there).
+std::string TargetName(const CliTarget& t) {
+    return t.device ? *t.device : "COM" + std::to_string(*t.port);
+}
+std::string TargetDevice(const CliTarget& t) {
+    const std::string path = t.device ? *t.device : portmap::DevicePath(*t.port);
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(path, ec);
+    return !ec ? real.string() : path.empty() ? TargetName(t) : path;
+}
+
+// One port named twice (--port 3 --port 3, or --port 3 and --device of COM3's device) would
+// be opened twice, and the second open refused as "in use" by ourselves: a usage error.
+std::optional<CliFailure> SamePortTwice(const std::vector<CliTarget>& targets) {
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            const std::string device = TargetDevice(targets[i]);
+            if (device != TargetDevice(targets[j])) {
+                continue;
+            }
+            const std::string a = TargetName(targets[j]);
+            const std::string b = TargetName(targets[i]);
+            return CliFailure{kExitUsage, a == b ? a + " is given twice"
+                                                 : a + " and " + b + " are the same port (" +
+                                                       device + "): give it once"};
+        }
+    }
+    return std::nullopt;
+}
+
 // ---- ports ------------------------------------------------------------------------------------
 
 // Whether a listed port could be opened now: the program's own Open, without its settle
@@ -370,13 +412,23 @@ struct ModuleResult {
 // order the modules were given: alone as before; several with each text line led by the
 // module's port and, with --json, one array of objects that carry a "port" key (and an
 // "error" key for a module that failed). The exit status is the worst of them.
+// `refuse`, when given, turns a module away before its port is opened (a command its model
+// cannot answer).
 int RunEach(const CliOptions& options, const Streams& io,
-            const std::function<ModuleResult(ModuleLink&)>& talk) {
+            const std::function<ModuleResult(ModuleLink&)>& talk,
+            const std::function<std::optional<CliFailure>(const ModuleLink&)>& refuse = {}) {
     StopRequest stop;
     std::vector<std::unique_ptr<ModuleLink>> modules = Modules(options, stop);
     std::vector<ModuleResult> results(modules.size());
     AllAtOnce(modules.size(), [&](std::size_t i) {
-        if (auto failure = modules[i]->Open()) {
+        std::optional<CliFailure> failure;
+        if (refuse) {
+            failure = refuse(*modules[i]);
+        }
+        if (!failure) {
+            failure = modules[i]->Open();
+        }
+        if (failure) {
             results[i] = {failure->exitCode, failure->message, {}, {}};
             return;
         }
@@ -393,16 +445,18 @@ int RunEach(const CliOptions& options, const Streams& io,
             PrintError(io, r.message);
         }
         if (io.json) {
-            if (!several) {
-                if (r.exitCode == kExitOk) {
-                    PrintJson(io, r.json);
-                }
+            if (!several && r.exitCode == kExitOk) {
+                PrintJson(io, r.json);
                 continue;
             }
             Json object = r.json;
             object["port"] = JsonString(name);
             if (r.exitCode != kExitOk) {
                 object["error"] = JsonString(OneLine(r.message));
+            }
+            if (!several) {
+                PrintJson(io, object);  // one module that failed: still one document
+                continue;
             }
             array.push_back(object);
         } else if (r.exitCode == kExitOk) {
@@ -447,21 +501,19 @@ int RunPoll(const CliOptions& options, const Streams& io) {
 
 std::string CsvHeader(Family model, bool withPort) {
     return std::string("time,") + (withPort ? "port," : "") +
-           (model == Family::k640 ? "flowRate,unit,highActivated,lowActivated\n"
-                                  : "flowRate,unit\n");
+           (model == Family::k640 ? "flowRate,unit,highActivated,lowActivated" : "flowRate,unit");
 }
 
 std::string CsvRow(const std::string& time, const std::string* port, const Reading& r,
                    Family table) {
-    std::string row = time + "," + (port ? *port + "," : "") +
-                      NumberText(ModuleNumber(r.flowRate)) + "," + r.unit;
+    std::string row = time + "," + (port ? *port + "," : "") + FloatText(r.flowRate) + "," + r.unit;
     if (r.alarms) {
         row +=
             std::string(",") + (r.highActivated ? "1" : "0") + "," + (r.lowActivated ? "1" : "0");
     } else if (table == Family::k640) {
         row += ",,";  // a 612 in a table with 640s: it has no alarms
     }
-    return row + "\n";
+    return row;
 }
 
 std::string TextLine(const std::string& time, const std::string* port, const Reading& r) {
@@ -474,60 +526,137 @@ std::string TextLine(const std::string& time, const std::string* port, const Rea
     return line + "\n";
 }
 
-// The CSV log of `watch`. Opened only once the port is open and the first reading is in,
-// so a watch that cannot start never touches an existing log; an existing log is appended to,
-// with the header only at the top of a new or empty file.
-class CsvLog {
+// What `watch` writes, written on a thread of its own: the modules' threads and the watch's
+// loop only queue text (under the watch's lock, so rows stay in the order their readings came
+// in), and never wait for an output. A standard output that is a full pipe, or a log that is a
+// FIFO nobody reads, then holds up nothing but this thread, whose writes look at the stop
+// flag every 100 ms: Ctrl-C ends the watch within a second whatever the outputs do. Once a
+// write is abandoned that way, the rest of the queue is dropped.
+class WatchOutput {
 public:
-    CsvLog(const std::optional<std::string>& target, const Streams& io)
-        : name_(target.value_or("")), io_(io) {}
-    ~CsvLog() {
-        if (file_ != nullptr && file_ != io_.out) {
-            std::fclose(file_);
-        }
-    }
-    CsvLog(const CsvLog&) = delete;
-    CsvLog& operator=(const CsvLog&) = delete;
+    WatchOutput(const Streams& io, const std::optional<std::string>& csv,
+                const std::atomic<bool>* stop)
+        : io_(io), csvName_(csv.value_or("")), stop_(stop), thread_([this] { Work(); }) {}
+    ~WatchOutput() { Finish(); }
+    WatchOutput(const WatchOutput&) = delete;
+    WatchOutput& operator=(const WatchOutput&) = delete;
 
-    bool Wanted() const { return !name_.empty(); }
-    bool ToStandardOutput() const { return name_ == "-"; }
+    bool CsvWanted() const { return !csvName_.empty(); }
+    bool CsvToStandardOutput() const { return csvName_ == "-"; }
 
-    // Writes `row`, opening the log first if need be; nullopt, or why it failed.
-    std::optional<CliFailure> Append(const std::string& header, const std::string& row) {
-        if (!Wanted()) {
+    // Opens the log at the first reading (a watch that cannot start never touches it):
+    // appended to, the header only in a new or empty file, and never a file that begins with
+    // another header. Called before the first row is queued.
+    std::optional<CliFailure> OpenCsv(const std::string& header) {
+        if (!CsvWanted() || csv_.IsOpen()) {
             return std::nullopt;
         }
-        std::string text = row;
-        if (file_ == nullptr) {
-            if (ToStandardOutput()) {
-                file_ = io_.out;
-                text = header + row;
-            } else {
-                file_ = std::fopen(name_.c_str(), "a");
-                if (file_ == nullptr) {
-                    return Failed(errno);
-                }
-                std::fseek(file_, 0, SEEK_END);
-                if (std::ftell(file_) == 0) {
-                    text = header + row;
-                }
-            }
+        if (CsvToStandardOutput()) {
+            csv_.Adopt(fileno(io_.out), header, "\n");
+            return std::nullopt;
         }
-        if (const int error = Write(file_, text); error != 0) {
-            return Failed(error);
+        std::string found;
+        const int error = csv_.Open(csvName_, header, kLogLineEnd, &found);
+        if (error == CLogFile::kOtherHeader) {
+            return CliFailure{kExitComm, "cannot append to " + csvName_ + ": it begins with \"" +
+                                             found + "\", not this watch's header \"" + header +
+                                             "\"; nothing was written to it"};
+        }
+        if (error != 0) {
+            return Failure(csvName_, error);
         }
         return std::nullopt;
     }
 
-private:
-    CliFailure Failed(int error) const {
-        return {kExitComm, "cannot write " + (ToStandardOutput() ? "standard output" : name_) +
-                               ": " + std::strerror(error)};
+    // Queue text for standard output or standard error, or a row for the log. Never wait.
+    void Out(std::string text) { Push({Item::kOut, std::move(text)}); }
+    void Err(std::string line) { Push({Item::kErr, OneLine(line) + "\n"}); }
+    void Row(std::string row) { Push({Item::kRow, std::move(row)}); }
+
+    // The first output that failed (the log, or standard output), if any.
+    std::optional<CliFailure> Failed() const {
+        std::lock_guard lock(mutex_);
+        return failure_;
     }
 
-    std::string name_;
+    // Writes what is queued (abandoned, within 100 ms, once the stop flag is up and an output
+    // is stuck) and ends the thread.
+    void Finish() {
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+        }
+        ready_.notify_all();
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+private:
+    struct Item {
+        enum Kind { kOut, kErr, kRow } kind;
+        std::string text;
+    };
+
+    static CliFailure Failure(const std::string& name, int error) {
+        return {kExitComm, "cannot write " + name + ": " + std::strerror(error)};
+    }
+
+    void Push(Item item) {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back(std::move(item));
+        }
+        ready_.notify_all();
+    }
+
+    void Work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            ready_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+            if (queue_.empty()) {
+                return;  // closing, and all written
+            }
+            Item item = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            const int error = Write(item);
+            lock.lock();
+            if (error == ECANCELED) {
+                queue_.clear();  // stopped while an output was stuck: drop the rest
+            } else if (error != 0 && !failure_) {
+                if (item.kind == Item::kRow) {
+                    failure_ = Failure(CsvToStandardOutput() ? "standard output" : csvName_, error);
+                } else if (item.kind == Item::kOut) {
+                    failure_ = Failure("standard output", error);
+                }
+            }
+        }
+    }
+
+    int Write(const Item& item) {
+        switch (item.kind) {
+            case Item::kRow:
+                return csv_.Append(item.text, stop_);
+            case Item::kOut:
+                return WriteWhole(fileno(io_.out), item.text, stop_);
+            case Item::kErr:
+                (void)WriteWhole(fileno(io_.err), item.text, stop_);
+                return 0;  // an error line that cannot be written has nowhere else to go
+        }
+        return 0;
+    }
+
     const Streams& io_;
-    std::FILE* file_ = nullptr;
+    std::string csvName_;
+    const std::atomic<bool>* stop_;
+    CLogFile csv_;  // written on the thread only, once open
+    mutable std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<Item> queue_;
+    bool closing_ = false;
+    std::optional<CliFailure> failure_;
+    std::thread thread_;  // last: starts once the rest is built
 };
 
 // After a failed poll the next try waits at least this long, however short --interval is:
@@ -537,13 +666,15 @@ constexpr std::chrono::seconds kRetryAfterFailure{1};
 constexpr std::chrono::seconds kGoneReminder{60};
 
 // Polls every module every interval (measured from the start of one poll to the next) until
-// --count polls are made or Ctrl-C / SIGTERM asks to stop. Each module is polled on its own
-// link, at its own cadence: a slow or failing line never delays another module. A stop ends
-// the polls in progress within 100 ms (they give no line), so the CSV file always ends with a
-// whole row. A failed poll is reported on standard error and the next one tries again, as
-// the main window's timer does; the exit status is then 3 however the watch ends. A port that
-// is gone (unplugged, hung up) is said once, then once a minute; its link reopens it, and the
-// watch carries on when it is back.
+// --count polls are made or Ctrl-C / SIGTERM asks to stop, which is how a watch without
+// --count is meant to end: the exit status is then 0 as after --count readings. Each module is
+// polled on its own link, at its own cadence: a slow or failing line never delays another
+// module. A stop ends the polls in progress within 100 ms (they give no line), and rows go to
+// the log whole or not at all, so the log always ends with a whole row. A failed poll is
+// reported on standard error and the next one tries again, as the main window's timer does;
+// the exit status is then 3 however the watch ends. A port that is gone (unplugged, hung up)
+// is said once, then once a minute; its link reopens it, and the watch carries on when it is
+// back. Rows and lines carry the time their reading came in and are written in that order.
 int RunWatch(const CliOptions& options, const Streams& io) {
     using Clock = std::chrono::steady_clock;
     struct Watched {
@@ -567,7 +698,6 @@ int RunWatch(const CliOptions& options, const Streams& io) {
             return Fail(io, *failure);
         }
     }
-    CsvLog csv(options.csv, io);
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(options.intervalSeconds));
     // Mixed models share one table: the alarm columns stay empty in a 612's rows.
@@ -575,22 +705,24 @@ int RunWatch(const CliOptions& options, const Streams& io) {
     for (const auto& m : modules) {
         tableModel = m->Model() == Family::k640 ? Family::k640 : tableModel;
     }
+    const std::string header = CsvHeader(tableModel, several);
 
-    std::mutex mutex;  // guards everything below and the output
+    std::mutex mutex;  // guards everything below and the order of what is queued for output
     std::condition_variable changed;
     std::vector<Watched> watched(modules.size());
     bool anyFailed = false;
     std::optional<CliFailure> fatal;
+    WatchOutput output(io, options.csv, stop.Flag());
     for (std::size_t i = 0; i < modules.size(); ++i) {
         watched[i].module = modules[i].get();
         watched[i].due = Clock::now();
     }
 
     // Said on the module's own thread as its link sees the port go and come back.
-    auto sayGone = [&](Watched& w, const std::string& time) {
+    auto sayGone = [&](Watched& w) {
         if (!w.goneSaid || Clock::now() - *w.goneSaid >= kGoneReminder) {
-            PrintError(io, time + " " + w.module->Name() + ": the port is gone (" +
-                               std::strerror(EIO) + "); trying again every second");
+            output.Err(Timestamp() + " " + w.module->Name() + ": the port is gone (" +
+                       std::strerror(EIO) + "); trying again every second");
             w.goneSaid = Clock::now();
         }
     };
@@ -600,14 +732,47 @@ int RunWatch(const CliOptions& options, const Streams& io) {
             if (status.gone && !wp->gone) {
                 wp->gone = true;
                 anyFailed = true;
-                sayGone(*wp, Timestamp());
+                sayGone(*wp);
             } else if (status.online && wp->gone) {
                 wp->gone = false;
                 wp->goneSaid.reset();
-                PrintError(io, Timestamp() + " " + wp->module->Name() + ": the port is back");
+                output.Err(Timestamp() + " " + wp->module->Name() + ": the port is back");
             }
         });
     }
+
+    // A reading or a failure, queued for output under the lock, stamped as it comes in.
+    auto report = [&](Watched& w, const PollReading& p, bool gone) {
+        const std::string time = Timestamp();
+        if (!p.Complete()) {
+            anyFailed = true;
+            if (!gone) {
+                output.Err(time + " " + CommFailure(w.module->Name(), p.result).message);
+            }
+            return;
+        }
+        const Reading r = ReadingOf(p);
+        const std::string* port = several ? &w.module->Name() : nullptr;
+        if (output.CsvWanted()) {
+            if (auto failure = output.OpenCsv(header)) {
+                fatal = failure;
+                return;
+            }
+            output.Row(CsvRow(time, port, r, tableModel));
+        }
+        if (io.json) {
+            Json object = ToJson(r);
+            object["time"] = JsonString(time);
+            if (several) {
+                object["port"] = JsonString(w.module->Name());
+            }
+            io.printed = true;
+            output.Out(JsonText(object, true));
+        } else if (!output.CsvToStandardOutput()) {
+            io.printed = true;
+            output.Out(TextLine(time, port, r));
+        }
+    };
 
     auto finished = [&](const Watched& w) { return options.count && w.polls >= *options.count; };
     std::unique_lock lock(mutex);
@@ -624,7 +789,7 @@ int RunWatch(const CliOptions& options, const Streams& io) {
                 continue;
             }
             if (w.gone) {
-                sayGone(w, Timestamp());  // once a minute while it stays gone
+                sayGone(w);  // once a minute while it stays gone
             }
             if (Clock::now() < w.due) {
                 next = std::min(next, w.due);
@@ -633,8 +798,7 @@ int RunWatch(const CliOptions& options, const Streams& io) {
             // Due: poll now. The next slot counts from this start; a late poll is not made up.
             w.inFlight = true;
             ++w.polls;
-            const std::string time = Timestamp();
-            w.module->Link().Run([&, wp = &w, time](CSerialPort& port, const int& online) {
+            w.module->Link().Run([&, wp = &w](CSerialPort& port, const int& online) {
                 const PollReading p = PollModule(wp->module->ModelNumber(), port, online);
                 const bool gone = port.Gone() || (p.result == kLinkOffline);
                 std::lock_guard inner(mutex);
@@ -644,38 +808,17 @@ int RunWatch(const CliOptions& options, const Streams& io) {
                     wp->lastFailed ? std::max<Clock::duration>(interval, kRetryAfterFailure)
                                    : interval;
                 wp->due = std::max(wp->due + wait, Clock::now() - interval + wait);
-                if (stop.Requested() || fatal) {
-                    changed.notify_all();
-                    return;
-                }
-                if (p.Complete()) {
-                    const Reading r = ReadingOf(p);
-                    const std::string* port = several ? &wp->module->Name() : nullptr;
-                    if (auto failure = csv.Append(CsvHeader(tableModel, several),
-                                                  CsvRow(time, port, r, tableModel))) {
-                        fatal = failure;
-                    } else if (io.json) {
-                        Json object = ToJson(r);
-                        object["time"] = JsonString(time);
-                        if (several) {
-                            object["port"] = JsonString(wp->module->Name());
-                        }
-                        PrintJson(io, object, true);
-                    } else if (!csv.ToStandardOutput()) {
-                        Print(io, TextLine(time, port, r));
-                    }
-                } else {
-                    anyFailed = true;
-                    if (!gone) {
-                        PrintError(io,
-                                   time + " " + CommFailure(wp->module->Name(), p.result).message);
-                    }
+                if (!stop.Requested() && !fatal) {
+                    report(*wp, p, gone);
                 }
                 changed.notify_all();
             });
             next = std::min(next, Clock::now());  // look again when it is done
         }
-        if (allDone || fatal || io.outError != 0) {
+        if (!fatal) {
+            fatal = output.Failed();
+        }
+        if (allDone || fatal) {
             break;
         }
         // Sleep until the next slot or a poll's end; a stop wakes the StopRequest, which is
@@ -691,6 +834,10 @@ int RunWatch(const CliOptions& options, const Streams& io) {
         m->Link().SetStatusObserver({});
         m->Link().AbandonAndWait();
     }
+    output.Finish();
+    if (!fatal) {
+        fatal = output.Failed();
+    }
     if (fatal) {
         return Fail(io, *fatal);
     }
@@ -701,36 +848,51 @@ int RunWatch(const CliOptions& options, const Streams& io) {
 
 // The alarm status window's live part: high status, low status, flow.
 int RunStatus(const CliOptions& options, const Streams& io) {
-    return RunEach(options, io, [](ModuleLink& link) {
-        std::uint32_t high = 0;
-        std::uint32_t low = 0;
-        double flow = 0;
-        const LinkResult result = link.Exchange([&](CSerialPort& port, const int& online) {
-            CDevice640 device(port, online);
-            LinkResult r = device.ReadHighStatus(high);
-            if (r == kLinkOk) {
-                r = device.ReadLowStatus(low);
-            }
-            if (r == kLinkOk) {
-                r = device.ReadFlow(flow);
-            }
-            return r;
-        });
-        if (result != kLinkOk) {
-            return Failed(CommFailure(link.Name(), result));
+    // A 612 has no alarms and answers no "h" or "l": it is turned away by name; the 640s
+    // given with it carry on.
+    const auto refuse = [&options](const ModuleLink& link) -> std::optional<CliFailure> {
+        if (link.Model() == Family::k640) {
+            return std::nullopt;
         }
-        const AlarmStatus h = DecodeAlarmStatus(high);
-        const AlarmStatus l = DecodeAlarmStatus(low);
-        return ModuleResult{kExitOk,
-                            {},
-                            "Flow rate: " + FormatFixed(flow, 2) + "\nHigh alarm: " + ToText(h) +
-                                "\nLow alarm: " + ToText(l) + "\n",
-                            Json{
-                                {"flowRate", ModuleNumber(flow)},
-                                {"high", ToJson(h)},
-                                {"low", ToJson(l)},
-                            }};
-    });
+        if (options.targets.size() <= 1) {
+            return CliFailure{kExitUsage, "status reads the alarms of a 640: add --model 640"};
+        }
+        return CliFailure{kExitUsage, "status reads the alarms of a 640: " + link.Name() +
+                                          " is a 612 (give --model 640 before its port)"};
+    };
+    return RunEach(
+        options, io,
+        [](ModuleLink& link) {
+            std::uint32_t high = 0;
+            std::uint32_t low = 0;
+            double flow = 0;
+            const LinkResult result = link.Exchange([&](CSerialPort& port, const int& online) {
+                CDevice640 device(port, online);
+                LinkResult r = device.ReadHighStatus(high);
+                if (r == kLinkOk) {
+                    r = device.ReadLowStatus(low);
+                }
+                if (r == kLinkOk) {
+                    r = device.ReadFlow(flow);
+                }
+                return r;
+            });
+            if (result != kLinkOk) {
+                return Failed(CommFailure(link.Name(), result));
+            }
+            const AlarmStatus h = DecodeAlarmStatus(high);
+            const AlarmStatus l = DecodeAlarmStatus(low);
+            return ModuleResult{kExitOk,
+                                {},
+                                "Flow rate: " + FormatFixed(flow, 2) + "\nHigh alarm: " +
+                                    ToText(h) + "\nLow alarm: " + ToText(l) + "\n",
+                                Json{
+                                    {"flowRate", ModuleNumber(flow)},
+                                    {"high", ToJson(h)},
+                                    {"low", ToJson(l)},
+                                }};
+        },
+        refuse);
 }
 
 // ---- read -------------------------------------------------------------------------------------
@@ -777,15 +939,19 @@ UploadObserver ProgressOn(std::FILE* err, const std::string& portName) {
     };
 }
 
-// What was sent, and (after a read-back) whether the module holds it.
+// What was sent, and (after a read-back) whether the module holds it. A dry run says so, in
+// text and JSON alike, so its output is never taken for a real upload's.
 void PrintSent(const std::vector<std::string>& commands, const Streams& io,
-               const std::vector<ReadBackMismatch>* mismatches) {
+               const std::vector<ReadBackMismatch>* mismatches, bool dryRun = false) {
     if (io.json) {
         Json sent = Json::array();
         for (const std::string& c : commands) {
             sent.push_back(JsonString(ShowCommand(c)));
         }
         Json object{{"sent", sent}};
+        if (dryRun) {
+            object["dryRun"] = true;
+        }
         if (mismatches != nullptr) {
             Json list = Json::array();
             for (const ReadBackMismatch& m : *mismatches) {
@@ -805,6 +971,9 @@ void PrintSent(const std::vector<std::string>& commands, const Streams& io,
     }
     if (mismatches != nullptr && mismatches->empty()) {
         text += "Verified: the module holds every value sent.\n";
+    }
+    if (dryRun) {
+        text += "Dry run: nothing was sent.\n";
     }
     Print(io, text);
 }
@@ -871,7 +1040,7 @@ int SendRecord(ModuleLink& link, const SendSettings& settings, const CliOptions&
         commands = ConfigCommands640(data);
     }
     if (options.dryRun) {
-        PrintSent(commands, io, nullptr);
+        PrintSent(commands, io, nullptr, true);
         return kExitOk;
     }
     UploadReport report;
@@ -896,7 +1065,7 @@ int SendRecord(ModuleLink& link, const SendSettings& settings, const CliOptions&
         readBack != kLinkOk) {
         PrintSent(commands, io, nullptr);
         CliFailure failure = CommFailure(portName, readBack);
-        failure.message += "; the settings were sent but could not be read back";
+        failure.message += std::string(" ") + res::kVerifyUnread;
         return Fail(io, failure);
     }
     PrintSent(commands, io, &mismatches);
@@ -912,17 +1081,19 @@ int SendRecord(ModuleLink& link, const SendSettings& settings, const CliOptions&
 }
 
 int RunSend(const CliOptions& options, const Streams& io) {
-    SendSettings settings;
-    if (auto failure = ParseSendSettings(options.model, options.args, settings)) {
-        return Fail(io, *failure);
-    }
     StopRequest stop;
+    // The model given before the port decides the keys, the upload set and the read-back, as
+    // it decides the baud rate.
     ModuleLink link(options.targets.empty() ? CliTarget{} : options.targets.front(), options.model,
                     stop);
+    SendSettings settings;
+    if (auto failure = ParseSendSettings(link.Model(), options.args, settings)) {
+        return Fail(io, *failure);
+    }
     if (auto failure = link.Open()) {
         return Fail(io, *failure);
     }
-    if (options.model == Family::k640) {
+    if (link.Model() == Family::k640) {
         return SendRecord<ModuleData640, CDevice640>(link, settings, options, io);
     }
     return SendRecord<ModuleData612, CDevice612>(link, settings, options, io);
@@ -932,8 +1103,13 @@ int RunSend(const CliOptions& options, const Streams& io) {
 
 int RunCalc(const CliOptions& options, const Streams& io) {
     const std::string& entry = options.args.front();
-    if (!ParseCliNumber(entry)) {
+    const std::optional<double> diameter = ParseCliNumber(entry);
+    if (!diameter) {
         return Fail(io, {kExitUsage, "calc wants a diameter, not \"" + entry + "\""});
+    }
+    if (*diameter <= 0) {
+        return Fail(io,
+                    {kExitUsage, "calc wants a diameter greater than 0, not \"" + entry + "\""});
     }
     const CalcResult r =
         CalculateFromEntry(entry, options.millimeters ? kDiameterMillimeters : kDiameterInches);
@@ -951,6 +1127,9 @@ int RunCalc(const CliOptions& options, const Streams& io) {
 }
 
 int Dispatch(const CliOptions& options, const Streams& io) {
+    if (auto failure = SamePortTwice(options.targets)) {
+        return Fail(io, *failure);
+    }
     switch (options.command) {
         case CliCommand::Ports:
             return RunPorts(options, io);
@@ -973,11 +1152,14 @@ int Dispatch(const CliOptions& options, const Streams& io) {
 }  // namespace
 
 int RunCommand(const CliOptions& options, std::FILE* out, std::FILE* err) {
-    const Streams io{out, err, options.json};
+    const Streams io{out, err, options.json, 0, false, {}};
     const int status = Dispatch(options, io);
     if (io.outError != 0) {
         PrintError(io, std::string("cannot write standard output: ") + std::strerror(io.outError));
         return kExitComm;
+    }
+    if (status != kExitOk && io.json && !io.printed && !io.lastError.empty()) {
+        PrintJson(io, Json{{"error", JsonString(io.lastError)}});
     }
     return status;
 }

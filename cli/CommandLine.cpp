@@ -58,7 +58,7 @@ public:
                 } else {
                     Option(word.substr(2, word.find('=') - 2), word);
                 }
-            } else if (word.size() > 1 && word[0] == '-') {
+            } else if (word.size() > 1 && word[0] == '-' && !IsNegativeNumber(word)) {
                 if (dashWord == DashWord::kLongOption) {
                     Option(word.substr(1, word.find('=') - 1), word);
                 } else {
@@ -71,6 +71,13 @@ public:
     }
 
 private:
+    // "-1", "-2.5", "-.5": no option name begins with a digit or a point, so such a word is a
+    // value (calc -1 then says what is wrong with the diameter, not "Unknown option '1'").
+    static bool IsNegativeNumber(const std::string& word) {
+        const char c = word[1];
+        return (c >= '0' && c <= '9') || (c == '.' && word.size() > 2);
+    }
+
     const CLI::Option* Find(const std::string& name) {
         const auto it = names_.find(name);
         if (it == names_.end()) {

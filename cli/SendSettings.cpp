@@ -13,6 +13,9 @@ std::optional<double> ParseCliNumber(const std::string& text) {
     std::string_view digits = text;
     if (!digits.empty() && digits.front() == '+') {
         digits.remove_prefix(1);
+        if (!digits.empty() && digits.front() == '-') {
+            return std::nullopt;  // "+-5": two signs
+        }
     }
     double value = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
@@ -123,6 +126,9 @@ std::optional<int> ParseInteger(const std::string& text) {
     std::string_view digits = text;
     if (!digits.empty() && digits.front() == '+') {
         digits.remove_prefix(1);
+        if (!digits.empty() && digits.front() == '-') {
+            return std::nullopt;  // "+-5": two signs
+        }
     }
     int value = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);

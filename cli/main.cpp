@@ -15,6 +15,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "protocol/Device.h"
+#include "serial/ProcessSetup.h"
 #include "serial/SerialPort.h"
 
 namespace {
@@ -33,6 +34,7 @@ void ApplyTestTiming() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    PrepareProcess();  // before any port can take descriptor 1 or 2
     // The user's locale (system error texts), but numbers are always written with a point.
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");

@@ -20,6 +20,15 @@ std::string FormatFixed(double value, int decimals) {
     return std::string(text, result.ptr);
 }
 
+std::string FloatText(double value) {
+    char text[400];
+    const float single = static_cast<float>(value);
+    const auto result = std::isfinite(single) && static_cast<double>(single) == value
+                            ? std::to_chars(text, text + sizeof text, single)
+                            : std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
 std::string NumberCommand(char letter, double value) {
     std::string command{letter, '='};
     command += FormatFixed(value, 6);

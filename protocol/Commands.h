@@ -17,6 +17,11 @@
 // user's locale at start-up, under which printf would write "1,696500".
 std::string FormatFixed(double value, int decimals);
 
+// The shortest decimal text that reads back as the 32-bit float `value` holds ("108.61243",
+// never "108.6124267578125"): the module sends its numbers as floats, and logs write them so.
+// A value that is no float's is written in the shortest text of the double.
+std::string FloatText(double value);
+
 // "<letter>=%0.6f" cut to 10 characters, plus CR.
 std::string NumberCommand(char letter, double value);
 // "<letter>=%0.4d\r" and "<letter>=%0.4x\r".

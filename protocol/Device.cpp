@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "protocol/Commands.h"
@@ -13,11 +14,18 @@ namespace {
 
 std::atomic<int> bytePauseMs{50};
 
-// Reads the module into a record of its own and compares it with what was sent.
+// Reads the module into a record of its own and compares it with what was sent. Only a dump
+// of the right shape is judged: one stray line before it shifts every field, and the
+// comparison would then blame the module for values it holds correctly. Such a read-back is
+// a garbled reply, not a list of differences.
 template <class Device, class Record>
 LinkResult ReadBack(Device& device, const Record& sent, std::vector<ReadBackMismatch>& mismatches) {
+    constexpr int lastLine = std::is_same_v<Record, ModuleData612> ? kDumpLines612 : kDumpLines640;
     Record held;
-    const LinkResult result = device.ReadAll(held);
+    LinkResult result = device.ReadAll(held);
+    if (result == kLinkOk && !DumpShapeOk(device.LastReply(), lastLine)) {
+        result = kLinkMissingSeparator;
+    }
     if (result == kLinkOk) {
         mismatches = CompareReadBack(sent, held);
     }

@@ -300,6 +300,9 @@ std::string OpenErrorText(int error, const std::string& device) {
     } else if (error == ENOTTY || error == EISDIR) {
         // A link to a file, a FIFO or /dev/null opens but has no line settings.
         text += ". " + device + " is not a serial port.";
+    } else if (error == ENOENT) {
+        // Name the device tried: a COM number's default device is not obvious.
+        text += ": " + device;
     }
     return text;
 }

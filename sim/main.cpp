@@ -36,6 +36,7 @@
 
 #include "cli/CommandLine.h"
 #include "serial/PortMap.h"
+#include "serial/ProcessSetup.h"
 #include "sim/ModuleSim.h"
 
 namespace {
@@ -485,6 +486,7 @@ int Run(const Settings& s) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    PrepareProcess();  // before the pseudo-terminal can take descriptor 1 or 2
     // Block the stop signals before anything else so they only ever arrive through signalfd.
     sigset_t stops;
     sigemptyset(&stops);

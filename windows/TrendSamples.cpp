@@ -9,6 +9,8 @@
 #include <ctime>
 #include <system_error>
 
+#include "protocol/Commands.h"
+
 namespace trend {
 namespace {
 
@@ -48,13 +50,6 @@ Civil CivilFromDays(std::int64_t z) {
 std::int64_t SecondsOf(const std::tm& tm) {
     return DaysFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) * 86400 + tm.tm_hour * 3600 +
            tm.tm_min * 60 + tm.tm_sec;
-}
-
-// The shortest text that reads back as the same number: "42.5", "0.1", "1234.5678".
-std::string NumberText(double value) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
 }
 
 // A CSV field, quoted when it holds a comma, a quote or a line break.
@@ -244,7 +239,7 @@ std::string CsvRow(const TrendSample& s, const std::string& unit, int model,
         return {};
     }
     std::string row =
-        IsoLocalTime(s.timeMs, offset(s.timeMs)) + "," + NumberText(s.flow) + "," + CsvField(unit);
+        IsoLocalTime(s.timeMs, offset(s.timeMs)) + "," + FloatText(s.flow) + "," + CsvField(unit);
     if (model == 640) {
         row += "," + FlagText(s.highActivated) + "," + FlagText(s.lowActivated);
     }
@@ -260,65 +255,93 @@ std::string CsvText(const TrendSamples& samples, std::size_t first, int model,
     return text;
 }
 
+// The file is written beside its place and put there whole (rename), so a full disk or a
+// size limit leaves the file that was there before, never a cut one. What is not a regular
+// file (a device, a FIFO) is written to directly.
 bool WriteTextFile(const std::filesystem::path& path, const std::string& text, std::string* error) {
-    errno = 0;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        *error = SystemErrorText(errno);
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    const bool direct =
+        std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+    std::filesystem::path target = path;
+    if (!direct) {
+        target += ".part";
+    }
+    auto fail = [&](int err) {
+        *error = SystemErrorText(err != 0 ? err : EIO);
+        if (!direct) {
+            std::filesystem::remove(target, ec);
+        }
         return false;
+    };
+    errno = 0;
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        return fail(errno);
     }
     out << text;
     out.flush();
     if (!out) {
-        *error = SystemErrorText(errno);
-        return false;
+        return fail(errno);
     }
     out.close();
     if (out.fail()) {
-        *error = SystemErrorText(errno);
-        return false;
+        return fail(errno);
+    }
+    if (!direct) {
+        std::filesystem::rename(target, path, ec);
+        if (ec) {
+            return fail(ec.value());
+        }
     }
     return true;
 }
 
+namespace {
+
+// The header line without its line end.
+std::string HeaderLine(int model) {
+    std::string header = CsvHeader(model);
+    header.resize(header.size() - 2);  // CR LF
+    return header;
+}
+
+}  // namespace
+
 bool CsvLog::Open(const std::filesystem::path& path, int model, std::string* error) {
     Close();
-    // The header only goes into a file that has nothing yet; a file that cannot be measured
-    // (missing, or a device) counts as empty.
-    std::error_code ec;
-    const bool empty = std::filesystem::file_size(path, ec) == 0 || ec;
-    errno = 0;
-    out_.open(path, std::ios::binary | std::ios::app);
-    if (!out_) {
-        *error = SystemErrorText(errno);
-        out_ = std::ofstream();
+    std::string found;
+    const int result = file_.Open(path, HeaderLine(model), "\r\n", &found);
+    if (result == CLogFile::kOtherHeader) {
+        *error = "it begins with \"" + found + "\", not this window's header \"" +
+                 HeaderLine(model) + "\"";
+        return false;
+    }
+    // Said at once when the file takes no writes, not at the first reading.
+    if (const int written = result != 0 ? result : file_.WriteHeader(); written != 0) {
+        *error = SystemErrorText(written);
+        file_.Close();
         return false;
     }
     path_ = path;
     model_ = model;
-    if (empty && !Append(CsvHeader(model), error)) {
-        Close();
-        return false;
-    }
     return true;
 }
 
-bool CsvLog::Append(const std::string& text, std::string* error) {
-    errno = 0;
-    out_ << text;
-    out_.flush();
-    if (!out_) {
-        *error = SystemErrorText(errno);
+bool CsvLog::Append(const std::string& row, std::string* error) {
+    std::string line = row;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    if (const int result = file_.Append(line); result != 0) {
+        *error = SystemErrorText(result);
         return false;
     }
     return true;
 }
 
 void CsvLog::Close() {
-    if (out_.is_open()) {
-        out_.close();
-    }
-    out_ = std::ofstream();
+    file_.Close();
 }
 
 }  // namespace trend

@@ -17,6 +17,7 @@
 
 #include "link/Poll.h"
 #include "res/Resource.h"  // kPollIntervalMs
+#include "serial/LogFile.h"
 
 namespace trend {
 
@@ -132,20 +133,23 @@ std::string CsvText(const TrendSamples& samples, std::size_t first, int model,
 // Writes `text` to `path`, replacing the file. False with `error` set when it cannot.
 bool WriteTextFile(const std::filesystem::path& path, const std::string& text, std::string* error);
 
-// A CSV file that each new reading is appended to.
+// A CSV file that each new reading is appended to: the header when the file is new or empty,
+// a row whole or not at all, never onto a cut row, never into a file of other columns (see
+// CLogFile).
 class CsvLog {
 public:
-    // Opens `path` for appending and writes the header when the file is new or empty.
+    // Opens `path` for appending. False with `error` set when it cannot, or when the file
+    // begins with another header than this model's.
     bool Open(const std::filesystem::path& path, int model, std::string* error);
-    // Appends `text` (rows) and flushes it to the file.
-    bool Append(const std::string& text, std::string* error);
+    // Appends one row (a CsvRow; its line end may be given or not).
+    bool Append(const std::string& row, std::string* error);
     void Close();
-    bool IsOpen() const { return out_.is_open(); }
+    bool IsOpen() const { return file_.IsOpen(); }
     int model() const { return model_; }
     const std::filesystem::path& path() const { return path_; }
 
 private:
-    std::ofstream out_;
+    CLogFile file_;
     std::filesystem::path path_;
     int model_ = 0;
 };

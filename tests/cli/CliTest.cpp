@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -291,7 +292,9 @@ TEST_F(Cli, SendDryRunPrintsTheUploadAndSendsNothing) {
         args.insert(args.end(), c.keys.begin(), c.keys.end());
         const CliOutcome text = Run(c.model, args);
         ASSERT_EQ(text.exitCode, 0) << Show(text);
-        EXPECT_EQ(Lines(text.out), c.commands);
+        std::vector<std::string> expected = c.commands;
+        expected.push_back("Dry run: nothing was sent.");
+        EXPECT_EQ(Lines(text.out), expected);
 
         args.push_back("--json");
         const CliOutcome json = Run(c.model, args);
@@ -300,7 +303,8 @@ TEST_F(Cli, SendDryRunPrintsTheUploadAndSendsNothing) {
         for (const QJsonValue& v : Json(json).object()["sent"].toArray()) {
             sent << v.toString();
         }
-        EXPECT_EQ(sent.join("\n").toStdString() + "\n", text.out);
+        EXPECT_EQ(sent.join("\n").toStdString() + "\nDry run: nothing was sent.\n", text.out);
+        EXPECT_EQ(Json(json).object()["dryRun"], true);
     }
 }
 
@@ -494,7 +498,14 @@ TEST_F(Cli, ExitStatusAndOneErrorLine) {
         }
         const CliOutcome r = RunCli(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << Show(r);
-        EXPECT_EQ(r.out, "");
+        // With --json a command that ran and failed still prints one document: its "error"
+        // is the line. (A usage error is the command line's, before any command ran.)
+        const bool json =
+            c.exitCode != 1 && std::find(c.args.begin(), c.args.end(), "--json") != c.args.end();
+        EXPECT_EQ(Json(r).object()["error"].toString().toStdString() + (json ? "\n" : ""),
+                  json ? r.err : "")
+            << r.out;
+        EXPECT_EQ(r.out.empty(), !json);
         EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
         EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
         sim_.reset();

@@ -171,4 +171,31 @@ TEST_F(DeviceTest, QueryAsksThePortForSixteenOr1024Characters) {
     expectLeftOnLine(6);
 }
 
+// The read-back judges only a dump of the right shape: one stray line before it would shift
+// every field and blame the module for values it holds. That is a garbled reply, not a list of
+// differences.
+TEST_F(DeviceTest, ReadBackJudgesOnlyAWholeDump) {
+    std::string dump = "v\r\n";
+    for (const char* line :
+         {"> TEST 612", "REV 3.10", "> 00000612", "p", "> 7F5926E9", "> 7A71A9FC", "> 80000000",
+          "> 85480000", "> 82480000", "> 84480000", "> 7FC00000", "> 0000ABCD", "> 80500000",
+          "> 20010000", "> 15000000"}) {
+        dump += std::string(line) + "\r\n";
+    }
+    struct Row {
+        std::string reply;
+        LinkResult result;
+        bool listsFields;
+    } rows[] = {{dump, kLinkOk, true}, {"\r\n" + dump, kLinkMissingSeparator, false}};
+    CDevice612 device(port_, online_);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reply.substr(0, 8));
+        std::vector<ReadBackMismatch> mismatches;
+        auto peer = Answer(row.reply);
+        EXPECT_EQ(device.VerifyConfig(Defaults612(), mismatches), row.result);
+        EXPECT_EQ(peer.get(), "v\r");
+        EXPECT_EQ(!mismatches.empty(), row.listsFields);
+    }
+}
+
 }  // namespace
