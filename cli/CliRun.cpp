@@ -526,61 +526,35 @@ std::string TextLine(const std::string& time, const std::string* port, const Rea
     return line + "\n";
 }
 
-// What `watch` writes, written on a thread of its own: the modules' threads and the watch's
-// loop only queue text (under the watch's lock, so rows stay in the order their readings came
-// in), and never wait for an output. A standard output that is a full pipe, or a log that is a
-// FIFO nobody reads, then holds up nothing but this thread, whose writes look at the stop
-// flag every 100 ms: Ctrl-C ends the watch within a second whatever the outputs do. Once a
-// write is abandoned that way, the rest of the queue is dropped.
-class WatchOutput {
+// One output of `watch` (standard output, standard error, the log), written on a thread of its
+// own: the modules' threads and the watch's loop only queue text and never wait for an output.
+// A standard output that is a full pipe, or a log that is a FIFO nobody reads, then holds up
+// nothing but its own thread, whose writes look at the stop flag every 100 ms, so Ctrl-C ends
+// the watch within a second whatever the outputs do. Once a write is abandoned that way, the
+// rest of its queue is dropped.
+class OutputChannel {
 public:
-    WatchOutput(const Streams& io, const std::optional<std::string>& csv,
-                const std::atomic<bool>* stop)
-        : io_(io), csvName_(csv.value_or("")), stop_(stop), thread_([this] { Work(); }) {}
-    ~WatchOutput() { Finish(); }
-    WatchOutput(const WatchOutput&) = delete;
-    WatchOutput& operator=(const WatchOutput&) = delete;
+    // `write` writes one queued text and gives 0 or the error number.
+    explicit OutputChannel(std::function<int(const std::string&)> write)
+        : write_(std::move(write)), thread_([this] { Work(); }) {}
+    ~OutputChannel() { Finish(); }
+    OutputChannel(const OutputChannel&) = delete;
+    OutputChannel& operator=(const OutputChannel&) = delete;
 
-    bool CsvWanted() const { return !csvName_.empty(); }
-    bool CsvToStandardOutput() const { return csvName_ == "-"; }
-
-    // Opens the log at the first reading (a watch that cannot start never touches it):
-    // appended to, the header only in a new or empty file, and never a file that begins with
-    // another header. Called before the first row is queued.
-    std::optional<CliFailure> OpenCsv(const std::string& header) {
-        if (!CsvWanted() || csv_.IsOpen()) {
-            return std::nullopt;
+    void Push(std::string text) {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back(std::move(text));
         }
-        if (CsvToStandardOutput()) {
-            csv_.Adopt(fileno(io_.out), header, "\n");
-            return std::nullopt;
-        }
-        std::string found;
-        const int error = csv_.Open(csvName_, header, kLogLineEnd, &found);
-        if (error == CLogFile::kOtherHeader) {
-            return CliFailure{kExitComm, "cannot append to " + csvName_ + ": it begins with \"" +
-                                             found + "\", not this watch's header \"" + header +
-                                             "\"; nothing was written to it"};
-        }
-        if (error != 0) {
-            return Failure(csvName_, error);
-        }
-        return std::nullopt;
+        ready_.notify_all();
     }
-
-    // Queue text for standard output or standard error, or a row for the log. Never wait.
-    void Out(std::string text) { Push({Item::kOut, std::move(text)}); }
-    void Err(std::string line) { Push({Item::kErr, OneLine(line) + "\n"}); }
-    void Row(std::string row) { Push({Item::kRow, std::move(row)}); }
-
-    // The first output that failed (the log, or standard output), if any.
-    std::optional<CliFailure> Failed() const {
+    // The first failed write's error number, 0 while all went through.
+    int Error() const {
         std::lock_guard lock(mutex_);
-        return failure_;
+        return error_;
     }
-
-    // Writes what is queued (abandoned, within 100 ms, once the stop flag is up and an output
-    // is stuck) and ends the thread.
+    // Writes what is queued (or drops it once the stop flag is up and the output is stuck)
+    // and ends the thread.
     void Finish() {
         {
             std::lock_guard lock(mutex_);
@@ -593,23 +567,6 @@ public:
     }
 
 private:
-    struct Item {
-        enum Kind { kOut, kErr, kRow } kind;
-        std::string text;
-    };
-
-    static CliFailure Failure(const std::string& name, int error) {
-        return {kExitComm, "cannot write " + name + ": " + std::strerror(error)};
-    }
-
-    void Push(Item item) {
-        {
-            std::lock_guard lock(mutex_);
-            queue_.push_back(std::move(item));
-        }
-        ready_.notify_all();
-    }
-
     void Work() {
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -617,46 +574,107 @@ private:
             if (queue_.empty()) {
                 return;  // closing, and all written
             }
-            Item item = std::move(queue_.front());
+            const std::string text = std::move(queue_.front());
             queue_.pop_front();
             lock.unlock();
-            const int error = Write(item);
+            const int error = error_ != 0 ? 0 : write_(text);  // nothing more after a failure
             lock.lock();
             if (error == ECANCELED) {
-                queue_.clear();  // stopped while an output was stuck: drop the rest
-            } else if (error != 0 && !failure_) {
-                if (item.kind == Item::kRow) {
-                    failure_ = Failure(CsvToStandardOutput() ? "standard output" : csvName_, error);
-                } else if (item.kind == Item::kOut) {
-                    failure_ = Failure("standard output", error);
-                }
+                queue_.clear();
+            } else if (error != 0) {
+                error_ = error;
             }
         }
     }
 
-    int Write(const Item& item) {
-        switch (item.kind) {
-            case Item::kRow:
-                return csv_.Append(item.text, stop_);
-            case Item::kOut:
-                return WriteWhole(fileno(io_.out), item.text, stop_);
-            case Item::kErr:
-                (void)WriteWhole(fileno(io_.err), item.text, stop_);
-                return 0;  // an error line that cannot be written has nowhere else to go
-        }
-        return 0;
-    }
-
-    const Streams& io_;
-    std::string csvName_;
-    const std::atomic<bool>* stop_;
-    CLogFile csv_;  // written on the thread only, once open
+    std::function<int(const std::string&)> write_;
     mutable std::mutex mutex_;
     std::condition_variable ready_;
-    std::deque<Item> queue_;
+    std::deque<std::string> queue_;
     bool closing_ = false;
-    std::optional<CliFailure> failure_;
+    int error_ = 0;
     std::thread thread_;  // last: starts once the rest is built
+};
+
+// What `watch` writes: its standard output, its error lines and its CSV log, each on its own
+// channel.
+class WatchOutput {
+public:
+    WatchOutput(const Streams& io, const std::optional<std::string>& csv,
+                const std::atomic<bool>* stop)
+        : csvName_(csv.value_or("")),
+          out_([fd = fileno(io.out), stop](const std::string& t) {
+              return WriteWhole(fd, t, stop);
+          }),
+          err_([fd = fileno(io.err), stop](const std::string& t) {
+              (void)WriteWhole(fd, t, stop);
+              return 0;  // an error line that cannot be written has nowhere else to go
+          }),
+          csv_([this, stop](const std::string& row) { return log_.Append(row, stop); }),
+          outFd_(fileno(io.out)) {}
+    WatchOutput(const WatchOutput&) = delete;
+    WatchOutput& operator=(const WatchOutput&) = delete;
+
+    bool CsvWanted() const { return !csvName_.empty(); }
+    bool CsvToStandardOutput() const { return csvName_ == "-"; }
+
+    // Opens the log at the first reading (a watch that cannot start never touches it):
+    // appended to, the header only in a new or empty file, and never a file that begins with
+    // another header. Called before the first row is queued.
+    std::optional<CliFailure> OpenCsv(const std::string& header) {
+        if (!CsvWanted() || log_.IsOpen()) {
+            return std::nullopt;
+        }
+        if (CsvToStandardOutput()) {
+            log_.Adopt(outFd_, header, "\n");
+            return std::nullopt;
+        }
+        std::string found;
+        const int error = log_.Open(csvName_, header, kLogLineEnd, &found);
+        if (error == CLogFile::kOtherHeader) {
+            return CliFailure{kExitComm, "cannot append to " + csvName_ + ": it begins with \"" +
+                                             found + "\", not this watch's header \"" + header +
+                                             "\"; nothing was written to it"};
+        }
+        if (error != 0) {
+            return Failure(csvName_, error);
+        }
+        return std::nullopt;
+    }
+
+    void Out(std::string text) { out_.Push(std::move(text)); }
+    void Err(const std::string& line) { err_.Push(OneLine(line) + "\n"); }
+    void Row(std::string row) { csv_.Push(std::move(row)); }
+
+    // The first output that failed (the log, or standard output), if any.
+    std::optional<CliFailure> Failed() const {
+        if (const int error = csv_.Error(); error != 0) {
+            return Failure(CsvToStandardOutput() ? "standard output" : csvName_, error);
+        }
+        if (const int error = out_.Error(); error != 0) {
+            return Failure("standard output", error);
+        }
+        return std::nullopt;
+    }
+
+    // Writes what is queued, the log first (its rows are the record), then ends the threads.
+    void Finish() {
+        csv_.Finish();
+        out_.Finish();
+        err_.Finish();
+    }
+
+private:
+    static CliFailure Failure(const std::string& name, int error) {
+        return {kExitComm, "cannot write " + name + ": " + std::strerror(error)};
+    }
+
+    std::string csvName_;
+    CLogFile log_;  // opened on the watch's thread before its first row; written by csv_ only
+    OutputChannel out_;
+    OutputChannel err_;
+    OutputChannel csv_;
+    int outFd_;
 };
 
 // After a failed poll the next try waits at least this long, however short --interval is:

@@ -15,7 +15,7 @@ extern char** environ;
 
 namespace clitest {
 
-CliProcess::CliProcess(const std::vector<std::string>& args) {
+CliProcess::CliProcess(const std::vector<std::string>& args, const std::vector<int>& closed) {
     const std::string program = std::string(FERNWELL_BIN_DIR) + "/fernwell-cli";
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) {
@@ -39,6 +39,9 @@ CliProcess::CliProcess(const std::vector<std::string>& args) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    for (const int fd : closed) {
+        posix_spawn_file_actions_addclose(&actions, fd);
+    }
     const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);

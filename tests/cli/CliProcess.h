@@ -18,7 +18,8 @@ struct CliOutcome {
 
 class CliProcess {
 public:
-    explicit CliProcess(const std::vector<std::string>& args);
+    // `closed`: descriptors the child starts without (1: standard output closed, `>&-`).
+    explicit CliProcess(const std::vector<std::string>& args, const std::vector<int>& closed = {});
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -453,7 +454,16 @@ TEST_F(Cli, ExitStatusAndOneErrorLine) {
          {"--model", "640", "--port", port, "send", "row=13"},
          1,
          "(0 to 12)"},
-        {"no link for the port", {}, {"--json", "--port", "9", "poll"}, 2, "Error Opening COM9: "},
+        {"no link for the port", {}, {"--json", "--port", "9", "poll"}, 2, "/dev/ttyS8"},
+        {"same port twice", {}, {"--port", port, "--port", port, "poll"}, 1, "COM4 is given twice"},
+        {"port and its device",
+         {"--model", "612"},
+         {"--port", port, "--device", ports_.PortsDir() + "/com" + port, "read"},
+         1,
+         "are the same port"},
+        {"two signs", {}, {"--port", port, "send", "offset=+-5"}, 1, "offset wants a number"},
+        {"negative diameter", {}, {"calc", "-1"}, 1, "calc wants a diameter greater than 0"},
+        {"status of a 612", {}, {"--port", port, "status"}, 1, "status reads the alarms of a 640"},
         {"missing device",
          {},
          {"--device", "/nonexistent/tty", "read"},
@@ -523,6 +533,7 @@ TEST_F(Cli, FailuresAreNeverReportedAsSuccess) {
         std::string error;                                    // "" : standard error stays empty
         std::string out;                                      // part of standard output ("" : any)
         std::optional<std::pair<const char*, double>> holds;  // a field of the 612 afterwards
+        std::vector<int> closed = {};  // descriptors the program starts without
     };
     const std::string device = ports_.Root() + "/plain-file";
     std::ofstream(device).put('x');
@@ -622,6 +633,23 @@ TEST_F(Cli, FailuresAreNeverReportedAsSuccess) {
              " is not a serial port.",
          "",
          std::nullopt},
+        // A closed output never becomes the serial line: the reading cannot be delivered.
+        {"standard output closed",
+         {"--model", "612"},
+         {"poll"},
+         3,
+         "cannot write standard output: Bad file descriptor",
+         "",
+         std::pair{"pulseWidth", 100},
+         {STDOUT_FILENO}},
+        {"standard error closed",
+         {"--model", "612"},
+         {"send", "kFactor=2.5"},
+         0,
+         "",
+         "Verified: the module holds every value sent.",
+         std::pair{"kFactor", 2.5},
+         {STDERR_FILENO}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -632,7 +660,7 @@ TEST_F(Cli, FailuresAreNeverReportedAsSuccess) {
         if (args.front() != "--device") {
             args.insert(args.begin(), {"--port", std::to_string(kSimPort)});
         }
-        const CliOutcome r = RunCli(args);
+        const CliOutcome r = clitest::CliProcess(args, c.closed).Finish();
         EXPECT_EQ(r.exitCode, c.exitCode) << Show(r);
         if (c.error.empty()) {
             EXPECT_EQ(r.err, "");
@@ -676,20 +704,67 @@ TEST_F(Cli, CtrlCEndsAnExchangeWithinASecond) {
 }
 
 // The log is opened once a reading is in, and appended to: a watch that cannot start leaves
-// it alone, and the header goes only into a new file.
+// it alone, and the header goes only into a new file. A row goes in whole or not at all
+// (here: a file size limit of 200 bytes), never onto a cut row, never under another header.
 TEST_F(Cli, WatchAppendsToItsLog) {
     const std::string file = ports_.Root() + "/flow.csv";
     std::ofstream(file) << "time,flowRate,unit\nearlier,1,mph\n";
     EXPECT_EQ(Run("612", {"watch", "--count", "1", "--csv", file}).exitCode, 2);  // no module
     StartSim({"--model", "612", "--flow", "7.25"});
-    const CliOutcome r = Run("612", {"watch", "--count", "1", "--csv", file});
-    ASSERT_EQ(r.exitCode, 0) << Show(r);
-    std::ifstream in(file);
-    const std::vector<std::string> rows =
-        Lines(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[1], "earlier,1,mph");
-    EXPECT_NE(rows[2].find(",7.25,mph"), std::string::npos);
+    struct Row {
+        const char* before;
+        rlim_t sizeLimit;  // RLIM_INFINITY: none
+        int exitCode;
+        std::vector<std::string> kept;  // the lines of `before` still there, in order
+        std::string error;
+    } rows[] = {
+        {"time,flowRate,unit\nearlier,1,mph\n",
+         RLIM_INFINITY,
+         0,
+         {"time,flowRate,unit", "earlier,1,mph"},
+         ""},
+        {"time,flowRate,unit\n2026-12-09",
+         RLIM_INFINITY,
+         0,
+         {"time,flowRate,unit", "2026-12-09"},
+         ""},
+        {"time,flowRate,unit,highActivated,lowActivated\n",
+         RLIM_INFINITY,
+         3,
+         {"time,flowRate,unit,highActivated,lowActivated"},
+         "not this watch's header"},
+        {"", 200, 3, {"time,flowRate,unit"}, "cannot write " + file + ": File too large"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.before);
+        std::ofstream(file, std::ios::trunc) << row.before;
+        clitest::CliProcess watch({"--port", std::to_string(kSimPort), "watch", "--count", "8",
+                                   "--interval", "0", "--csv", file});
+        const rlimit limit{row.sizeLimit, row.sizeLimit};
+        ASSERT_EQ(prlimit(watch.Pid(), RLIMIT_FSIZE, &limit, nullptr), 0);
+        const CliOutcome r = watch.Finish();
+        EXPECT_EQ(r.exitCode, row.exitCode) << Show(r);
+        EXPECT_NE(r.err.find(row.error), std::string::npos) << r.err;
+        std::ifstream in(file);
+        const std::string text{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
+        std::vector<std::string> lines = Lines(text);
+        ASSERT_GE(lines.size(), row.kept.size()) << text;
+        EXPECT_EQ(std::vector(lines.begin(), lines.begin() + row.kept.size()), row.kept);
+        lines.erase(lines.begin(), lines.begin() + row.kept.size());
+        if (row.exitCode == 0) {
+            EXPECT_EQ(lines.size(), 8u) << text;
+        } else if (row.sizeLimit != RLIM_INFINITY) {
+            EXPECT_GT(lines.size(), 0u) << text;  // the rows up to the limit, each whole
+            EXPECT_LE(text.size(), row.sizeLimit);
+        } else {
+            EXPECT_EQ(lines.size(), 0u) << text;
+        }
+        for (const std::string& line : lines) {
+            EXPECT_TRUE(line.ends_with(",7.25,mph")) << line;
+        }
+        EXPECT_TRUE(text.empty() || text.back() == '\n');
+    }
 }
 
 // An unplugged port is said once, retried every second without spinning, and used again
@@ -740,6 +815,32 @@ TEST_F(Cli, PortComesFromOptionOrTheStoredSetting) {
         EXPECT_EQ(r.exitCode, 0) << Show(r);
         EXPECT_TRUE(r.out.rfind("Flow rate: ", 0) == 0 || r.out.rfind("{", 0) == 0) << r.out;
     }
+}
+
+// The model given before each port decides that module's baud rate, upload set and read-back;
+// a command its model cannot answer turns that module away by name and the others carry on.
+TEST_F(Cli, EachModuleIsSpokenToInItsOwnModel) {
+    StartSim({"--model", "640"});
+    const std::string port = std::to_string(kSimPort);
+    CliOutcome r =
+        RunCli({"--model", "640", "--port", port, "--model", "612", "send", "kFactor=2"});
+    ASSERT_EQ(r.exitCode, 0) << Show(r);
+    EXPECT_NE(r.out.find("u=0120\\r"), std::string::npos) << "the 640's upload set: " << r.out;
+    const QJsonObject held = ReadJson("640");
+    EXPECT_EQ(held["kFactor"], 2);
+    EXPECT_EQ(held["SensorCode"], 0x0120);
+    EXPECT_EQ(held["lowReleasePoint"], 10);
+
+    const fwtest::SimProcess other(fwtest::SimProcess::Options{
+        .args = {"--model", "612"}, .port = 5, .portsDir = ports_.PortsDir()});
+    ASSERT_TRUE(other.Ok());
+    r = RunCli({"--model", "612", "--port", "5", "--model", "640", "--port", port, "status"});
+    EXPECT_EQ(r.exitCode, 1) << Show(r);
+    EXPECT_EQ(
+        Lines(r.err),
+        std::vector<std::string>{
+            "status reads the alarms of a 640: COM5 is a 612 (give --model 640 before its port)"});
+    EXPECT_NE(r.out.find("COM4: High alarm: "), std::string::npos) << r.out;
 }
 
 TEST_F(Cli, PollAndStatusDecodeTheAlarmWords) {
@@ -827,6 +928,32 @@ TEST_F(Cli, WatchEndsCleanlyOnCtrlC) {
         EXPECT_EQ(Split(rows[i], ',').size(), 3u) << rows[i];
         EXPECT_NE(rows[i].find(",7.25,mph"), std::string::npos) << rows[i];
     }
+}
+
+// An output that blocks (a FIFO whose reader reads nothing, its buffer full) holds up neither
+// the polls nor Ctrl-C: the watch ends within a second, as it does with a log that takes rows.
+TEST_F(Cli, WatchEndsOnCtrlCWhileItsLogBlocks) {
+    StartSim({"--model", "612", "--flow", "7.25"});
+    const std::string fifo = ports_.Root() + "/stuck.csv";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int filler = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    ASSERT_GE(filler, 0);
+    const std::string block(4096, 'x');
+    while (write(filler, block.data(), block.size()) > 0) {
+    }
+    clitest::CliProcess watch(
+        {"--port", std::to_string(kSimPort), "watch", "--interval", "0.05", "--csv", fifo});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Lines(watch.ReadOut(100)).size() < 3 && std::chrono::steady_clock::now() < deadline) {
+    }
+    ASSERT_GE(Lines(watch.ReadOut(0)).size(), 3u) << "readings go on while the log is stuck";
+    kill(watch.Pid(), SIGINT);
+    const CliOutcome r = watch.Finish(1000);  // killed, exit -1, when slower than that
+    EXPECT_EQ(r.exitCode, 0) << Show(r);
+    close(filler);
+    close(reader);
 }
 
 TEST_F(Cli, CalcGivesTheCalculatorsResults) {
