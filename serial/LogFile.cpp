@@ -1,5 +1,6 @@
 #include "serial/LogFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -37,14 +38,13 @@ int CLogFile::Open(const std::filesystem::path& path, const std::string& header,
             return error;
         }
         if (*size > 0) {
-            // The first line must be our header, whatever line end the file uses.
-            std::string head(header.size() + 2, '\0');
+            // The first line must be our header, whatever line end the file uses. Enough is
+            // read to see ours whole and to show another file's first line in a message.
+            std::string head(std::max<std::size_t>(header.size() + 2, 256), '\0');
             head.resize(static_cast<std::size_t>(
                 logio::ReadAt(fd, 0, head.data(), static_cast<int>(head.size()))));
             const std::string first = head.substr(0, head.find_first_of("\r\n"));
-            const bool whole = head.size() > header.size() &&
-                               (head[header.size()] == '\r' || head[header.size()] == '\n');
-            if (first != header || (!whole && static_cast<long long>(head.size()) < *size)) {
+            if (first != header) {
                 if (found != nullptr) {
                     *found = first;
                 }

@@ -164,6 +164,8 @@ TEST(TrendCsv, HeaderRowsAndLocalTimeOfBothModels) {
     EXPECT_EQ(trend::CsvRow(odd, "gpm", 612, Utc), "2026-12-08T09:02:36+00:00,1234.5678,gpm\r\n");
     odd.flow = -0.1;
     EXPECT_EQ(trend::CsvRow(odd, "gpm", 612, Utc), "2026-12-08T09:02:36+00:00,-0.1,gpm\r\n");
+    odd.flow = 108.61243f;  // as the module sends it: a float, in its shortest text
+    EXPECT_EQ(trend::CsvRow(odd, "gpm", 612, Utc), "2026-12-08T09:02:36+00:00,108.61243,gpm\r\n");
 }
 
 std::string FileText(const std::filesystem::path& path) {
@@ -181,12 +183,18 @@ TEST(TrendCsv, LogWritesTheHeaderOnlyIntoAnEmptyFile) {
         const char* line;
         const char* before;  // nullptr: no file
         std::string expected;
+        const char* refused = nullptr;  // Open fails, saying this; the file stays as it was
     };
     const std::string header = trend::CsvHeader(612);
     const Row rows[] = {
         {"new file", nullptr, header + "row\r\n"},
         {"empty file", "", header + "row\r\n"},
         {"a log already", "time,flow,unit\r\nold\r\n", "time,flow,unit\r\nold\r\nrow\r\n"},
+        {"a cut last row", "time,flow,unit\r\n2026-12", "time,flow,unit\r\n2026-12\r\nrow\r\n"},
+        {"a 640's log", "time,flow,unit,highActivated,lowActivated\r\n",
+         "time,flow,unit,highActivated,lowActivated\r\n",
+         "it begins with \"time,flow,unit,highActivated,lowActivated\", not this window's header "
+         "\"time,flow,unit\""},
     };
     int n = 0;
     for (const Row& r : rows) {
@@ -197,6 +205,12 @@ TEST(TrendCsv, LogWritesTheHeaderOnlyIntoAnEmptyFile) {
         }
         trend::CsvLog log;
         std::string error;
+        if (r.refused) {
+            EXPECT_FALSE(log.Open(path, 612, &error));
+            EXPECT_EQ(error, r.refused);
+            EXPECT_EQ(FileText(path), r.expected);
+            continue;
+        }
         ASSERT_TRUE(log.Open(path, 612, &error)) << error;
         EXPECT_TRUE(log.Append("row\r\n", &error)) << error;
         log.Close();
