@@ -1,6 +1,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "serial/ProcessSetup.h"
 
