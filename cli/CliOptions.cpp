@@ -60,7 +60,7 @@ constexpr const char* kDescription =
     "Exit status: 0 success; 1 usage error (unknown command, key or value); 2 the port could\n"
     "not be opened; 3 communication error (also a read-back that differs, a log that cannot\n"
     "be written); 4 input rejected (calculator range or pipe, alarm pair, value that cannot\n"
-    "be sent); 130 interrupted (watch: Ctrl-C is its normal end, 0). With several modules,\n"
+    "be sent, a 640 sensor code the module would misread); 130 interrupted (watch: Ctrl-C is its normal end, 0). With several modules,\n"
     "the worst of them. Errors go to standard error, one line each.\n"
     "\n"
     "Examples:\n"

@@ -136,6 +136,10 @@ void CConfig640Dlg::OnSend() {
     if (RefuseUnsendable(CheckListsChosen(ReadSensorChoice()))) {
         return;
     }
+    // A choice whose code the module would read as another number damages the module.
+    if (RefuseUnsendable(CheckSensorChoice640(ReadSensorChoice()))) {
+        return;
+    }
     ModuleData640 edited = data_;
     edited.kFactor = ReadNumber(*this, IDC_K_FACTOR);
     edited.offset = ReadNumber(*this, IDC_OFFSET);

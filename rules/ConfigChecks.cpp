@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <span>
+#include <string>
 #include <utility>
 
 #include "protocol/Commands.h"
@@ -10,6 +12,13 @@
 namespace {
 
 constexpr const char* kInvalidEntry = res::kInvalidEntryCaption;
+
+// A code as the upload writes it: at least four lower-case hex digits.
+std::string CodeText(int code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.4x", static_cast<unsigned>(code));
+    return text;
+}
 
 std::optional<RuleMessage> FirstUnsendable(
     std::initializer_list<std::pair<const char*, double>> fields) {
@@ -73,12 +82,58 @@ std::optional<RuleMessage> CheckSendable(const ModuleData612& data) {
 }
 
 std::optional<RuleMessage> CheckSendable(const ModuleData640& data) {
-    return FirstUnsendable({{"K", data.kFactor},
-                            {"Offset", data.offset},
-                            {"High Set Point", data.highSetPoint},
-                            {"High Release Point", data.highReleasePoint},
-                            {"Low Set Point", data.lowSetPoint},
-                            {"Low Release Point", data.lowReleasePoint}});
+    if (auto problem = FirstUnsendable({{"K", data.kFactor},
+                                        {"Offset", data.offset},
+                                        {"High Set Point", data.highSetPoint},
+                                        {"High Release Point", data.highReleasePoint},
+                                        {"Low Set Point", data.lowSetPoint},
+                                        {"Low Release Point", data.lowReleasePoint}})) {
+        return problem;
+    }
+    if (const std::optional<long> held = SensorCode640ReadAs(data.SensorCode)) {
+        return RuleMessage{"SensorCode " + CodeText(data.SensorCode) +
+                               " cannot be sent: the 640 reads it as the decimal number " +
+                               std::to_string(*held) + ".",
+                           kInvalidEntry};
+    }
+    return std::nullopt;
+}
+
+std::optional<long> SensorCode640ReadAs(int code) {
+    const std::string text = CodeText(code);
+    if (text.find_first_not_of("0123456789") == std::string::npos) {
+        return std::nullopt;
+    }
+    long held = 0;
+    for (std::size_t i = 0; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        held = held * 10 + (text[i] - '0');
+    }
+    return held;
+}
+
+std::optional<RuleMessage> CheckSensorChoice640(const SensorChoice& choice) {
+    const int code = BuildSensorCode(Family::k640, choice);
+    const std::optional<long> held = SensorCode640ReadAs(code);
+    if (!held) {
+        return std::nullopt;
+    }
+    // Digits: type, unit, row, 1. The unit digit is named first; else the row's.
+    const bool unitDigit = ((code >> 8) & 0xF) > 9;
+    std::string what;
+    std::string other;
+    if (unitDigit || choice.type == SensorType::Wind) {
+        what = std::string("the unit ") + UnitListName(Family::k640, choice.type, choice.unit);
+        other = "unit";
+    } else {
+        const std::span<const SensorRow> rows = RowTable(choice.type);
+        const bool listed = choice.row >= 0 && static_cast<std::size_t>(choice.row) < rows.size();
+        what = std::string("the pipe size ") + (listed ? rows[choice.row].text : "chosen");
+        other = "pipe size";
+    }
+    return RuleMessage{"The 640 cannot hold " + what + ": its sensor code " + CodeText(code) +
+                           " reaches the module as the number " + std::to_string(*held) +
+                           ".\nChoose another " + other + ". No settings have been sent.",
+                       kInvalidEntry};
 }
 
 std::optional<RuleMessage> CheckListsChosen(const SensorChoice& choice,

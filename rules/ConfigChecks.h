@@ -48,6 +48,17 @@ std::optional<RuleMessage> CheckAlarmPairs(ModuleData640& data);
 std::optional<RuleMessage> CheckSendable(const ModuleData612& data);
 std::optional<RuleMessage> CheckSendable(const ModuleData640& data);
 
+// The 640's firmware reads every four-character command as a decimal number, but its "u="
+// SensorCode goes out as four hex digits ("%0.4x"): a code whose digits hold a letter a-f
+// reaches the module as another number ("u=2d01" is kept as 2, "u=0b21" as 0), which leaves
+// both the sensor and the unit wrong. nullopt when the code goes out in decimal digits only;
+// otherwise the number the module would keep (its leading decimal digits).
+std::optional<long> SensorCode640ReadAs(int code);
+// For the 640 dialog's Send: names the choice (the unit, or the pipe size) whose digit of
+// SensorCode the module cannot hold; nothing may be sent then. CheckSendable(ModuleData640)
+// refuses such a code too, naming the code.
+std::optional<RuleMessage> CheckSensorChoice640(const SensorChoice& choice);
+
 // Send builds SensorCode from list 1037 and the row list of the checked type, and the 612's
 // PulseUnitCode from its pulse-unit list. A list left without a selection (ShowSettings given a
 // code whose position the list does not hold) would build a code from position -1, which the

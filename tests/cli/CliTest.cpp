@@ -281,9 +281,9 @@ TEST_F(Cli, SendDryRunPrintsTheUploadAndSendsNothing) {
           "p=0001\\r", "q=0001\\r", "$=0005\\r", "#=0010\\r", "%=0005\\r", "&=0010\\r"}},
         // The wind constants, and unitFactor following the unit.
         {"640",
-         {"unit=km/h", "sensor=wss"},
-         {"o=0.059000\\r", "k=1.696500\\r", "u=2d01\\r", "s=0002\\r", "n=1.000000\\r",
-          "m=1.609344\\r", "e=120.0000\\r", "g=110.0000\\r", "j=5.000000\\r", "d=10.00000\\r",
+         {"unit=mph", "sensor=wss"},
+         {"o=0.059000\\r", "k=1.696500\\r", "u=2001\\r", "s=0002\\r", "n=1.000000\\r",
+          "m=1.000000\\r", "e=120.0000\\r", "g=110.0000\\r", "j=5.000000\\r", "d=10.00000\\r",
           "p=0001\\r", "q=0001\\r", "$=0005\\r", "#=0010\\r", "%=0005\\r", "&=0010\\r"}},
     };
     for (const Case& c : cases) {
@@ -569,12 +569,13 @@ TEST_F(Cli, FailuresAreNeverReportedAsSuccess) {
          "",
          "Verified: the module holds every value sent.",
          std::pair{"kFactor", 2.5}},
+        // The module would read "u=2d01" as the decimal number 2: refused before any byte.
         {"hex letter in the 640 code",
          {"--model", "640"},
          {"--model", "640", "send", "sensor=wss", "unit=km/h"},
-         3,
-         "SensorCode sent 2d01, holds 0002.",
-         "u=2d01\\r",
+         4,
+         "SensorCode 2d01 cannot be sent: the 640 reads it as the decimal number 2.",
+         "",
          std::nullopt},
         {"pause inside a status reply",
          {"--model", "640", "--pause-ms", "300", "--high-status", "00000100"},

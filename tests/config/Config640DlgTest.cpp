@@ -403,17 +403,18 @@ TEST_F(Config640Test, UnitChoiceSetsTheLabelsAndSendTakesItsFactor) {
         std::function<void()> act;
         const char* unit;
         int sensorCode;
-        double factor;
+        double factor;  // 0: the module cannot hold the code, Send refuses it
     } steps[] = {
-        {__LINE__, [&] { Choose(IDC_UNIT_OF_MEASURE, 10); }, "m3/hr", 0x0B21, 0.2271247},
+        {__LINE__, [&] { Choose(IDC_UNIT_OF_MEASURE, 10); }, "m3/hr", 0x0B21, 0},
         {__LINE__, [&] { Choose(IDC_UNIT_OF_MEASURE, 1); }, "gph", 0x0221, 60.0},
         {__LINE__, [&] { Choose(IDC_UNIT_OF_MEASURE, 4); }, "l/hr", 0x0521, 227.1247},
         {__LINE__, [&] { Click(IDC_SENSOR_TEE); }, "gpm", 0x1101, 1.0},
         {__LINE__, [&] { Choose(IDC_UNIT_OF_MEASURE, 7); }, "ft3/hr", 0x1801, 8.020833},
         {__LINE__, [&] { Choose(IDC_TEE_LIST, 4); }, "gpm", 0x1141, 1.0},
         {__LINE__, [&] { Click(IDC_SENSOR_WSS); }, "mph", 0x2001, 1.0},
-        {__LINE__, [&] { Choose(IDC_UNIT_OF_MEASURE, 1); }, "km/h", 0x2D01, 1.609344},
+        {__LINE__, [&] { Choose(IDC_UNIT_OF_MEASURE, 1); }, "km/h", 0x2D01, 0},
         {__LINE__, [&] { Click(IDC_SENSOR_INSERTION); }, "gpm", 0x0101, 1.0},
+        {__LINE__, [&] { Choose(IDC_PIPE_LIST, 10); }, "gpm", 0x01A1, 0},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.line);
@@ -421,32 +422,47 @@ TEST_F(Config640Test, UnitChoiceSetsTheLabelsAndSendTakesItsFactor) {
         EXPECT_EQ(Text(IDC_UNIT_OF_MEASURE), step.unit);
         EXPECT_EQ(Labels(), QStringList(4, step.unit));
         EXPECT_EQ(dlg->settings().SensorCode, step.sensorCode);
+        const double factorBefore = dlg->settings().unitFactor;
+        guitest::MessageBoxRecorder boxes;
         Click(IDC_SEND);
         EXPECT_EQ(dlg->settings().SensorCode, step.sensorCode);
-        EXPECT_EQ(dlg->settings().unitFactor, step.factor);
+        EXPECT_EQ(dlg->settings().unitFactor, step.factor != 0 ? step.factor : factorBefore);
+        ASSERT_EQ(boxes.boxes.size(), step.factor != 0 ? 0u : 1u);
+        if (step.factor == 0) {
+            EXPECT_EQ(boxes.boxes[0].caption, "Invalid Entry");
+            EXPECT_TRUE(boxes.boxes[0].text.startsWith(QStringLiteral("The 640 cannot hold the ") +
+                                                       (step.sensorCode == 0x01A1
+                                                            ? "pipe size 10\" Class 200\""
+                                                            : QString("unit ") + step.unit)))
+                << boxes.boxes[0].text.toStdString();
+        }
         guitest::ExpectTidyLayout(dlg.get());
     }
 }
 
-// "m3/hr" as the module receives it.
+// "m3/hr" goes out as "u=0b21", which the module reads as the decimal number 0: refused
+// before anything is sent, naming the unit. "l/hr" goes out, with its factor.
 TEST_F(Config640Test, UnitFactorIsSent) {
     StartMain(Strings{});
     ASSERT_TRUE(Open().empty());
     Choose(IDC_UNIT_OF_MEASURE, 10);
-    guitest::MessageBoxRecorder boxes;
+    {
+        guitest::MessageBoxRecorder boxes;
+        Click(IDC_SEND);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text,
+                  "The 640 cannot hold the unit m3/hr: its sensor code 0b21 reaches the module as "
+                  "the number 0.\nChoose another unit. No settings have been sent.");
+        EXPECT_EQ(boxes.boxes[0].caption, "Invalid Entry");
+        EXPECT_TRUE(sim->WaitSettings(1, 300).empty());
+    }
+    Choose(IDC_UNIT_OF_MEASURE, 4);
     Click(IDC_SEND);
     const Strings sent = sim->WaitSettings(16);
     ASSERT_EQ(sent.size(), 16u);
-    EXPECT_EQ(sent[2], "u=0b21");
-    EXPECT_EQ(sent[5], "m=0.227125");
-    EXPECT_EQ(dlg->settings().unitFactor, 0.2271247);
-    // The module reads "0b21" as a decimal number and keeps another code: the read-back
-    // says so, naming the field.
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text,
-              "The module does not hold what was sent:\n"
-              "Sensor and Units (code): sent 0b21, the module holds 0000");
-    EXPECT_EQ(boxes.boxes[0].caption, "Comm Error");
+    EXPECT_EQ(sent[2], "u=0521");
+    EXPECT_EQ(sent[5], "m=227.1247");
+    EXPECT_EQ(dlg->settings().unitFactor, 227.1247);
 }
 
 // The "s=" commands follow the variant character read from the module, all before "n=".

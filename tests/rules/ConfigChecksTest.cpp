@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -131,6 +134,47 @@ TEST(Sendable, NamesTheFirstFieldThatWouldArriveCorrupted) {
         EXPECT_EQ(message->text.rfind(std::string(row.name) + " cannot be sent", 0), 0u)
             << message->text;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Every 640 sensor, row and unit, walked from the tables: the choice is refused exactly when
+// the module, reading "u=" as a decimal number, would not keep the code that was sent.
+TEST(Sendable, EveryChoiceWhose640CodeTheModuleMisreadsIsRefused) {
+    int refused = 0;
+    for (const SensorType type : {SensorType::Insertion, SensorType::Tee, SensorType::Wind}) {
+        const int rows = type == SensorType::Wind ? 1 : static_cast<int>(RowTable(type).size());
+        const int units = static_cast<int>(UnitListIndices(Family::k640, type).size());
+        for (int row = 0; row < rows; ++row) {
+            for (int unit = 0; unit < units; ++unit) {
+                const SensorChoice choice{type, type == SensorType::Wind ? -1 : row, unit};
+                const int code = BuildSensorCode(Family::k640, choice);
+                char sent[8];
+                std::snprintf(sent, sizeof sent, "%04x", static_cast<unsigned>(code));
+                char* end = nullptr;
+                const long kept = std::strtol(sent, &end, 10);  // the firmware's reading
+                const bool misread = *end != '\0';
+                SCOPED_TRACE(sent);
+                const std::optional<RuleMessage> message = CheckSensorChoice640(choice);
+                EXPECT_EQ(message.has_value(), misread);
+                ModuleData640 data = Defaults640();
+                data.SensorCode = code;
+                const std::optional<RuleMessage> checked = CheckSendable(data);
+                EXPECT_EQ(checked.has_value(), misread);
+                if (misread) {
+                    ++refused;
+                    EXPECT_EQ(checked->text, "SensorCode " + std::string(sent) +
+                                                 " cannot be sent: the 640 reads it as the "
+                                                 "decimal number " +
+                                                 std::to_string(kept) + ".");
+                    EXPECT_EQ(message->caption, "Invalid Entry");
+                }
+            }
+        }
+    }
+    EXPECT_GT(refused, 0);
 }
 
 }  // namespace
