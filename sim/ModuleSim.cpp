@@ -275,9 +275,29 @@ std::uint32_t CModuleSim::LowStatus(Time now) {
     return opt_.lowStatus.value_or(StatusWord(low_));
 }
 
+void CModuleSim::SetLine(int baud, bool eightN1) {
+    SetBaud(baud);
+    hears_ = HearsLine(opt_.model, baud, eightN1);
+}
+
+bool CModuleSim::HearsLine(SimModel model, int baud, bool eightN1) {
+    if (!eightN1) {
+        return false;
+    }
+    switch (model) {
+        case SimModel::k612:
+            return baud == 1200;
+        case SimModel::k640:
+            return baud == 4800;
+        case SimModel::kAuto:
+            return baud == 1200 || baud == 4800;
+    }
+    return false;
+}
+
 void CModuleSim::Feed(std::string_view bytes, Time now) {
     Advance(now);
-    if (bytes.empty() || hungUp_ || opt_.silent) {
+    if (bytes.empty() || hungUp_ || opt_.silent || !hears_) {
         return;
     }
     if (hangupArmed_) {

@@ -78,6 +78,13 @@ public:
     // with SimModel::kAuto, chooses the model that answers.
     void SetBaud(int baud);
     int Baud() const { return baud_; }
+    // The line as the program set it: its baud rate and whether it is 8 data bits, no parity,
+    // one stop bit. A module hears only its own settings (612: 1200 baud, 640: 4800, both
+    // 8N1; kAuto either rate): on any other, what arrives is noise to it, and it neither
+    // echoes nor answers nor stores it. Calls SetBaud. Until the first call the module hears
+    // everything (the pure state machine's tests set no line).
+    void SetLine(int baud, bool eightN1);
+    static bool HearsLine(SimModel model, int baud, bool eightN1);
     SimModel ActiveModel() const { return active_; }
 
     // Bytes received at `now`.
@@ -145,6 +152,7 @@ private:
     Time start_;
     Time ticked_;  // time of the next alarm tick to run
     int baud_ = 0;
+    bool hears_ = true;
     SimModel active_;
     ModuleData612 d612_;
     ModuleData640 d640_;

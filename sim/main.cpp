@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/signalfd.h>
@@ -25,6 +26,7 @@
 #include <cerrno>
 #include <chrono>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -114,13 +116,19 @@ int BaudOf(speed_t speed) {
     }
 }
 
-// The line's rate as the program set it: on Linux the master reads the slave's settings.
-int LineBaud(int master) {
+// The line as the program set it: on Linux the master reads the slave's settings. A rate
+// that cannot be read is 0, which no model hears.
+struct Line {
+    int baud = 0;
+    bool eightN1 = false;
+};
+Line LineSettings(int master) {
     termios t{};
     if (tcgetattr(master, &t) != 0) {
-        return 0;
+        return {};
     }
-    return BaudOf(cfgetospeed(&t));
+    return {BaudOf(cfgetospeed(&t)),
+            (t.c_cflag & CSIZE) == CS8 && (t.c_cflag & (PARENB | CSTOPB)) == 0};
 }
 
 [[noreturn]] void Fail(const std::string& message) {
@@ -187,7 +195,9 @@ Settings ParseArguments(const std::vector<std::string>& arguments) {
     o.Add("help-all", "Displays help (the same as --help).");
     o.Add("model",
           "Model that answers: 612, 640, or auto (612 while the line runs at 1200 baud, "
-          "640 otherwise). Default: auto.",
+          "640 at 4800). Like a real module it hears only its own line settings: 1200 baud "
+          "for the 612, 4800 for the 640, 8N1; on others it neither echoes nor answers. "
+          "Default: auto.",
           "model", "auto");
     o.Add("port", "COM number to link the pseudo-terminal as (1-255). Default: 1.", "N", "1");
     o.Add("ports-dir", "Directory for the comN link, instead of the user's ports directory.",
@@ -254,7 +264,7 @@ Settings ParseArguments(const std::vector<std::string>& arguments) {
     s.sim.variantChar = variant[0];
     if (o.IsSet("flow")) {
         double flow = 0;
-        if (!ReadDouble(o.Value("flow"), flow)) {
+        if (!ReadDouble(o.Value("flow"), flow) || !std::isfinite(flow)) {
             Fail("--flow wants a number, not \"" + o.Value("flow") + "\"");
         }
         s.sim.fixedFlow = flow;
@@ -287,16 +297,48 @@ Settings ParseArguments(const std::vector<std::string>& arguments) {
     return s;
 }
 
-// Puts the link comN -> device into the ports directory, replacing an older link (a simulator
-// that was killed leaves one behind). Anything other than a link is left alone.
-std::string MakeLink(const Settings& s, const std::string& device) {
+std::string PortPath(const Settings& s, const std::string& suffix = {}) {
+    return s.portsDir + (s.portsDir.back() == '/' ? "" : "/") + "com" + std::to_string(s.port) +
+           suffix;
+}
+
+void MakePortsDirectory(const Settings& s) {
     std::error_code error;
     if (s.portsDir.empty() || (!std::filesystem::create_directories(s.portsDir, error) &&
                                !std::filesystem::is_directory(s.portsDir, error))) {
         Fail("cannot create the ports directory " + s.portsDir);
     }
-    const std::string link =
-        s.portsDir + (s.portsDir.back() == '/' ? "" : "/") + "com" + std::to_string(s.port);
+}
+
+// One simulator a port: a second one would take the link and strand the first. The lock file
+// comN.lock beside the link is held (flock) as long as this process lives, and says whose it
+// is; the kernel lets go of it when the process dies, so a simulator that was killed leaves
+// nothing that blocks the next. Returns the lock file's descriptor.
+int ServePortAlone(const Settings& s) {
+    const std::string path = PortPath(s, ".lock");
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        Fail("cannot create " + path + ": " + strerror(errno));
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        char text[32] = {};
+        const ssize_t n = pread(fd, text, sizeof text - 1, 0);
+        const long pid = n > 0 ? std::strtol(text, nullptr, 10) : 0;
+        std::fprintf(stderr, "fernwell-sim: COM%d is already served by fernwell-sim%s.\n", s.port,
+                     pid > 0 ? (" (pid " + std::to_string(pid) + ")").c_str() : "");
+        std::exit(2);
+    }
+    const std::string pid = std::to_string(getpid()) + "\n";
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, pid.data(), pid.size(), 0) < 0) {
+        Fail("cannot write " + path + ": " + strerror(errno));
+    }
+    return fd;
+}
+
+// Puts the link comN -> device into the ports directory, replacing an older link (a simulator
+// that was killed leaves one behind). Anything other than a link is left alone.
+std::string MakeLink(const Settings& s, const std::string& device) {
+    const std::string link = PortPath(s);
     struct stat st {};
     if (lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
         Fail(link + " exists and is not a link; not replacing it");
@@ -403,6 +445,8 @@ int Run(const Settings& s) {
         Fail(std::string("signalfd: ") + strerror(errno));
     }
 
+    MakePortsDirectory(s);
+    const int portLock = ServePortAlone(s);
     Pty pty = OpenPty();
     ExclusiveReleaser releaser(pty.device, pty.keep);
     const std::string link = MakeLink(s, pty.device);
@@ -424,8 +468,12 @@ int Run(const Settings& s) {
     std::fflush(stdout);
 
     int exitCode = 0;
+    const auto setLine = [&] {
+        const Line line = LineSettings(pty.master);
+        sim.SetLine(line.baud, line.eightN1);
+    };
     for (;;) {
-        sim.SetBaud(LineBaud(pty.master));
+        setLine();
         const std::string out = sim.TakeOutput(Clock::now());
         if (!out.empty()) {
             // Nobody reading fills the slave's queue; like a real line, the surplus is lost.
@@ -467,7 +515,7 @@ int Run(const Settings& s) {
             char buf[512];
             const ssize_t n = read(pty.master, buf, sizeof buf);
             if (n > 0) {
-                sim.SetBaud(LineBaud(pty.master));
+                setLine();
                 sim.Feed(std::string_view(buf, static_cast<std::size_t>(n)), Clock::now());
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
                 // A hung-up master (cannot happen while we hold the slave): wait, never spin.
@@ -477,6 +525,8 @@ int Run(const Settings& s) {
     }
 
     RemoveLink(link, pty.device);
+    unlink(PortPath(s, ".lock").c_str());  // still ours: we hold its lock
+    close(portLock);
     close(pty.keep);
     close(pty.master);
     close(sigFd);

@@ -169,6 +169,35 @@ TEST(ModuleSim, EchoesEveryByteAndAnswersOnlyQueries) {
     }
 }
 
+// A module hears only its own line settings: on another rate or framing it neither echoes
+// nor answers, and what arrived then is not kept for later.
+TEST(ModuleSim, HearsOnlyItsOwnLineSettings) {
+    struct Row {
+        SimModel model;
+        int baud;
+        bool eightN1;
+        bool hears;
+    } rows[] = {
+        {SimModel::k612, 1200, true, true},   {SimModel::k612, 4800, true, false},
+        {SimModel::k612, 1200, false, false}, {SimModel::k640, 4800, true, true},
+        {SimModel::k640, 1200, true, false},  {SimModel::k640, 9600, true, false},
+        {SimModel::k640, 4800, false, false}, {SimModel::kAuto, 1200, true, true},
+        {SimModel::kAuto, 4800, true, true},  {SimModel::kAuto, 2400, true, false},
+        {SimModel::kAuto, 0, true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.baud) + (row.eightN1 ? " 8N1" : " other framing"));
+        CModuleSim sim(Fixed(row.model), kStart);
+        sim.SetLine(row.baud, row.eightN1);
+        const std::string out = Exchange(sim, "v\r");
+        EXPECT_EQ(out.size() > 160, row.hears) << out;
+        EXPECT_EQ(out.empty(), !row.hears) << "no echo either";
+        // Back on the module's own settings it answers the next query only.
+        sim.SetLine(row.model == SimModel::k640 ? 4800 : 1200, true);
+        EXPECT_GT(Exchange(sim, "v\r").size(), 160u);  // the echo and the whole dump
+    }
+}
+
 TEST(ModuleSim, DumpFaults) {
     struct Case {
         const char* name;

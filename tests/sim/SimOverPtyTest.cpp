@@ -287,6 +287,45 @@ TEST_F(SimOverPty, HangUpEndsTheReadAndTheSimulator) {
     EXPECT_FALSE(std::filesystem::is_symlink(sim_->LinkPath()));
 }
 
+// The simulator reads the program's line settings from its side of the pseudo-terminal: a
+// 612 poll of a 640 (1200 baud), or the right rate with two stop bits, meets a silent module.
+// (A Linux pseudo-terminal keeps 8 bits and no parity whatever is asked; stop bits it keeps.)
+TEST_F(SimOverPty, SilentOnAnotherModelsLineSettings) {
+    struct Row {
+        int baud;
+        int stopBits;
+    } rows[] = {{1200, 1}, {4800, 2}, {4800, 1}};
+    Start({"--model", "640"}, 4800);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.baud) + " 8N" + std::to_string(row.stopBits));
+        port_.Close();
+        ASSERT_EQ(port_.Open(kPort, row.baud, 'N', 8, row.stopBits), 0);
+        CDevice640 dev(port_, online_);
+        ModuleData640 d;
+        EXPECT_EQ(dev.ReadAll(d),
+                  row.baud == 4800 && row.stopBits == 1 ? kLinkOk : kLinkShortReply);
+    }
+}
+
+// One simulator a port: a second one refuses to start and names the first, which goes on
+// answering; once the first is killed (leaving its link behind) a new one starts.
+TEST_F(SimOverPty, SecondSimulatorOnAPortIsRefused) {
+    Start({"--model", "612"}, 1200);
+    fwtest::SimProcess second(fwtest::SimProcess::Options{
+        .args = {"--model", "612"}, .port = kPort, .portsDir = ports_.PortsDir()});
+    EXPECT_FALSE(second.Ok());
+    EXPECT_NE(second.Error().find("(exit 2)"), std::string::npos) << second.Error();
+    EXPECT_EQ(std::filesystem::read_symlink(sim_->LinkPath()).string(), sim_->DevicePath());
+    CDevice612 dev(port_, online_);
+    ModuleData612 d;
+    EXPECT_EQ(dev.ReadAll(d), kLinkOk);
+    port_.Close();
+    sim_->Signal(SIGKILL);
+    sim_->WaitExit(3000);
+    Start({"--model", "612"}, 1200);
+    EXPECT_EQ(CDevice612(port_, online_).ReadAll(d), kLinkOk);
+}
+
 TEST_F(SimOverPty, LinkLivesAsLongAsTheSimulator) {
     for (int sig : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(sig);
