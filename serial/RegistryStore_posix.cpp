@@ -188,17 +188,38 @@ void SyncDirectory(const std::string& dir) {
     }
 }
 
-// mkdir -p, with the permissions the user's umask gives.
+// Root writing in a user's settings folder (sudo keeps HOME, `sudo -E`) gives what it creates
+// there to the folder's owner: a folder, the settings file, the lock file that root made
+// would otherwise be root's, and the user's own program could no longer read the file or take
+// the lock. Nothing is done for other users, who can only create files of their own.
+void GiveToOwnerOf(const std::string& folder, int fd, const std::string& path = {}) {
+    struct stat owner {};
+    if (::geteuid() != 0 || ::stat(folder.c_str(), &owner) != 0 || owner.st_uid == 0) {
+        return;
+    }
+    [[maybe_unused]] const int ignored = fd >= 0
+                                             ? ::fchown(fd, owner.st_uid, owner.st_gid)
+                                             : ::lchown(path.c_str(), owner.st_uid, owner.st_gid);
+}
+
+// mkdir -p, with the permissions the user's umask gives; a folder made is its parent owner's.
 bool MakeDirectories(const std::string& dir) {
     struct stat info {};
     if (::stat(dir.c_str(), &info) == 0) {
         return S_ISDIR(info.st_mode);
     }
     const std::size_t slash = dir.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) {
+    const std::string parent = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : dir.substr(0, slash);
+    if (slash != std::string::npos && slash > 0 && !MakeDirectories(parent)) {
         return false;
     }
-    return ::mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST;
+    if (::mkdir(dir.c_str(), 0777) == 0) {
+        GiveToOwnerOf(parent, -1, dir);
+        return true;
+    }
+    return errno == EEXIST;
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -231,6 +252,8 @@ bool Replace(const std::string& path, const std::string& text, const struct stat
         if (old != nullptr && geteuid() == 0) {
             // Root writing a user's file (sudo keeps HOME) leaves it the user's.
             [[maybe_unused]] const int ignored = ::fchown(fd.get(), old->st_uid, old->st_gid);
+        } else if (old == nullptr) {
+            GiveToOwnerOf(DirectoryOf(path), fd.get());
         }
         ok = WriteAll(fd.get(), text) &&
              ::fchmod(fd.get(), old != nullptr ? old->st_mode & 07777 : 0600) == 0 &&
@@ -263,6 +286,7 @@ public:
         if (fd_.get() < 0 || ::fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
             return;
         }
+        GiveToOwnerOf(DirectoryOf(path), fd_.get());
         const auto deadline = std::chrono::steady_clock::now() + kLockWait;
         while (!(held_ = ::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) &&
                (errno == EWOULDBLOCK || errno == EINTR) &&

@@ -511,6 +511,41 @@ TEST_F(RegistryStoreTest, ReadOnlyFileOrDirectoryFailsTheWrite) {
     }
 }
 
+// Root writing in a folder of another user (sudo keeps HOME) leaves everything it made there,
+// folders and lock file included, to that user: the user's own program can still read the
+// file, take the lock and replace the file. A lock file root left behind earlier is given back.
+TEST_F(RegistryStoreTest, RootLeavesTheUsersSettingsTheUsers) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can write in another user's folder";
+    }
+    constexpr uid_t kUser = 65534;
+    constexpr gid_t kGroup = 65534;
+    const std::string home = dir_.path() + "/home";
+    ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
+    ASSERT_EQ(chown(home.c_str(), kUser, kGroup), 0);
+    for (const bool lockLeftByRoot : {false, true}) {
+        SCOPED_TRACE(lockLeftByRoot ? "a root-owned lock file already there" : "nothing there yet");
+        const std::string config = home + "/config";
+        if (lockLeftByRoot) {
+            fs::remove_all(config);
+            WriteFile(SettingsFile(config) + ".lock", "");
+            ASSERT_EQ(chown((config + "/fernwell").c_str(), kUser, kGroup), 0);
+            ASSERT_EQ(chown(config.c_str(), kUser, kGroup), 0);
+        }
+        ScopedEnv xdg("XDG_CONFIG_HOME", config);
+        CRegistryStore store;
+        ASSERT_EQ(store.SetKey(kPath, 1), 1);
+        ASSERT_EQ(store.WriteInt("CommPort", 3), 1);
+        for (const std::string& path :
+             {config, config + "/fernwell", SettingsFile(config), SettingsFile(config) + ".lock"}) {
+            struct stat info {};
+            ASSERT_EQ(stat(path.c_str(), &info), 0) << path;
+            EXPECT_EQ(info.st_uid, kUser) << path;
+            EXPECT_EQ(info.st_gid, kGroup) << path;
+        }
+    }
+}
+
 // Two instances writing at the same time: each change is made under the lock on what the other
 // wrote before, so none is lost.
 TEST_F(RegistryStoreTest, WritesOfOtherInstancesAreKept) {
