@@ -298,33 +298,24 @@ std::optional<CliFailure> SamePortTwice(const std::vector<CliTarget>& targets) {
 
 // ---- ports ------------------------------------------------------------------------------------
 
-// Whether a listed port could be opened now: the program's own Open, without its settle
-// pause, closed again at once.
+// A listed port's state, found without opening it the way a command does (no line settings,
+// no RTS, no purge): whatever else is wired to the port is left alone.
 // nullptr: the device is no serial terminal (a file, a FIFO, /dev/null behind a link).
-const char* PortState(int number, int baud) {
-    const int savedDelay = CSerialPort::OpenDelayMs();
-    CSerialPort::SetOpenDelayMs(0);
-    CSerialPort probe;
-    const int result = probe.Open(number, baud, 'N', 8, 1);
-    const int error = probe.LastError();
-    probe.Close();
-    CSerialPort::SetOpenDelayMs(savedDelay);
-    if (result == CSerialPort::kOpenOk) {
-        return "free";
-    }
-    switch (portmap::ClassifyOpenError(error)) {
-        case portmap::OpenFailure::kInUse:
+const char* PortState(int number) {
+    switch (portmap::LookAtPort(number)) {
+        case portmap::PortState::kFree:
+            return "free";
+        case portmap::PortState::kInUse:
             return "in use";
-        case portmap::OpenFailure::kNoPermission:
+        case portmap::PortState::kNoPermission:
             return "no permission";
-        case portmap::OpenFailure::kNotSerial:
+        case portmap::PortState::kNotSerial:
             return nullptr;
-        default:
-            return "free";  // it exists and nobody holds it; the open failed for another reason
     }
+    return nullptr;
 }
 
-int RunPorts(const CliOptions& options, const Streams& io) {
+int RunPorts(const Streams& io) {
     std::vector<unsigned> numbers;
     EnumerateComPorts(numbers);
     Json array = Json::array();
@@ -332,7 +323,7 @@ int RunPorts(const CliOptions& options, const Streams& io) {
     for (const unsigned n : numbers) {
         const int number = static_cast<int>(n);
         const std::string device = portmap::DevicePath(number);
-        const char* state = PortState(number, BaudRateOf(options.model));
+        const char* state = PortState(number);
         if (state == nullptr) {
             continue;
         }
@@ -1150,7 +1141,7 @@ int Dispatch(const CliOptions& options, const Streams& io) {
     }
     switch (options.command) {
         case CliCommand::Ports:
-            return RunPorts(options, io);
+            return RunPorts(io);
         case CliCommand::Poll:
             return RunPoll(options, io);
         case CliCommand::Watch:

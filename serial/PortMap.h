@@ -53,4 +53,13 @@ std::string SystemErrorText(int error);
 enum class OpenFailure { kInUse, kNoPermission, kNotSerial, kOther };
 OpenFailure ClassifyOpenError(int error);
 
+// For `fernwell-cli ports`: whether COM `portNumber` is free, held by another program, not
+// open to this user, or no serial terminal at all (a file, /dev/null behind a link). Only
+// looks: the port's line settings and modem lines stay as they are, and so does whatever is
+// wired to it. On Linux without opening the device at all (its node, the kernel's list of
+// tty drivers, the access rights, the processes that hold it and the locks on it); on Windows
+// by a plain open and close, without touching the line's settings.
+enum class PortState { kFree, kInUse, kNoPermission, kNotSerial };
+PortState LookAtPort(int portNumber);
+
 }  // namespace portmap

@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 #include <vector>
 
@@ -324,6 +326,82 @@ OpenFailure ClassifyOpenError(int error) {
         default:
             return OpenFailure::kOther;
     }
+}
+
+namespace {
+
+// Whether the character device `rdev` belongs to a tty driver, by the kernel's list of them
+// (/proc/tty/drivers: "serial  /dev/ttyS  4 64-111 serial"). True when the list cannot be read.
+bool IsTtyDevice(dev_t rdev) {
+    std::ifstream drivers("/proc/tty/drivers");
+    if (!drivers) {
+        return true;
+    }
+    const unsigned maj = major(rdev);
+    const unsigned min = minor(rdev);
+    for (std::string line; std::getline(drivers, line);) {
+        std::istringstream fields(line);
+        std::string name, path, range;
+        unsigned driverMajor = 0;
+        if (!(fields >> name >> path >> driverMajor >> range) || driverMajor != maj) {
+            continue;
+        }
+        const std::size_t dash = range.find('-');
+        const unsigned long first = std::strtoul(range.c_str(), nullptr, 10);
+        const unsigned long last =
+            dash == std::string::npos ? first : std::strtoul(range.c_str() + dash + 1, nullptr, 10);
+        if (min >= first && min <= last) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether another process holds a lock on the device node (st_dev, st_ino), by the kernel's
+// list of locks ("1: FLOCK  ADVISORY  WRITE 2262 00:05:1234 0 EOF"): a program that locks
+// the port, whoever's it is, even where its descriptors cannot be inspected.
+bool LockedByAnother(const struct stat& node) {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string id, kind, mode, access, file;
+        long pid = 0;
+        if (!(fields >> id >> kind)) {
+            continue;
+        }
+        if (kind == "->") {  // a waiter: "1: -> FLOCK ADVISORY WRITE ..."
+            fields >> kind;
+        }
+        if (!(fields >> mode >> access >> pid >> file) || pid == getpid()) {
+            continue;
+        }
+        unsigned maj = 0;
+        unsigned min = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(file.c_str(), "%x:%x:%llu", &maj, &min, &inode) == 3 &&
+            makedev(maj, min) == node.st_dev && inode == node.st_ino) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+PortState LookAtPort(int portNumber) {
+    const std::string device = DevicePath(portNumber);
+    struct stat node {};
+    if (device.empty() || ::stat(device.c_str(), &node) != 0 || !S_ISCHR(node.st_mode) ||
+        !IsTtyDevice(node.st_rdev)) {
+        return PortState::kNotSerial;
+    }
+    if (::access(device.c_str(), R_OK | W_OK) != 0) {
+        return errno == EACCES || errno == EPERM ? PortState::kNoPermission : PortState::kNotSerial;
+    }
+    if (!OtherHolder(device).empty() || LockedByAnother(node)) {
+        return PortState::kInUse;
+    }
+    return PortState::kFree;
 }
 
 }  // namespace portmap

@@ -230,4 +230,25 @@ OpenFailure ClassifyOpenError(int error) {
     }
 }
 
+// A plain open and close: no SetCommState, so the line keeps its settings.
+PortState LookAtPort(int portNumber) {
+    const std::string device = DevicePath(portNumber);
+    HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return PortState::kFree;
+    }
+    switch (ClassifyOpenError(static_cast<int>(GetLastError()))) {
+        case OpenFailure::kInUse:
+            return PortState::kInUse;
+        case OpenFailure::kNoPermission:
+            return PortState::kNoPermission;
+        case OpenFailure::kNotSerial:
+            return PortState::kNotSerial;
+        default:
+            return PortState::kFree;  // it exists and nobody holds it
+    }
+}
+
 }  // namespace portmap

@@ -273,6 +273,14 @@ int CSerialPort::Open(int portNumber, int baudRate, char parity, int dataBits, i
         const int err = errno;
         return fail(kOpenDeviceFailed, err, portmap::OpenErrorText(err, device), -1);
     }
+    // A device without line settings (a file, a FIFO, /dev/null behind a link) is no serial
+    // port, whoever else holds it: said before the holders are looked for, or /dev/null, which
+    // every process holds, would be "in use".
+    termios line{};
+    if (tcgetattr(fd, &line) != 0) {
+        const int err = errno;
+        return fail(kOpenGetStateFailed, err, portmap::OpenErrorText(err, device), fd);
+    }
     // Another program that has the port open without a lock (a terminal program, `cat`)
     // would read the module's replies before we do: refuse the port as Windows would.
     if (const std::string holder = portmap::OtherHolder(device); !holder.empty()) {
@@ -280,18 +288,13 @@ int CSerialPort::Open(int portNumber, int baudRate, char parity, int dataBits, i
     }
     // Share mode 0 on Windows. flock() keeps out every other program that asks (including
     // one running as root); TIOCEXCL makes any other open() of the tty fail with EBUSY,
-    // except root's. A TIOCEXCL failure means the device is no tty, which tcgetattr reports.
+    // except root's. (A device without line settings has been refused above.)
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = (errno == EWOULDBLOCK) ? EBUSY : errno;
         return fail(kOpenDeviceFailed, err, portmap::OpenErrorText(err, device), fd);
     }
     exclusive = ioctl(fd, TIOCEXCL) == 0;
 
-    termios line{};
-    if (tcgetattr(fd, &line) != 0) {
-        const int err = errno;
-        return fail(kOpenGetStateFailed, err, portmap::OpenErrorText(err, device), fd);
-    }
     if (!BuildLine(line, baudRate, parity, dataBits, stopBits)) {
         char definition[50];
         std::snprintf(definition, sizeof definition, "baud=%d parity=%c data=%d stop=%d", baudRate,

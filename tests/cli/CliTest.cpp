@@ -99,26 +99,23 @@ protected:
     std::optional<fwtest::SimProcess> sim_;
 };
 
-// A path whose open for reading and writing fails with EACCES, for root too if possible.
-std::optional<std::string> DeniedPath(const std::string& scratch) {
-    const std::string file = scratch + "/denied";
-    std::ofstream(file).put('x');
-    chmod(file.c_str(), 0);
-    for (const std::string& path : {file, std::string("/sys/kernel/notes")}) {
-        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd >= 0) {
-            close(fd);
-        } else if (errno == EACCES) {
-            return path;
-        }
+// A serial terminal the user may not open (a pseudo-terminal made mode 0), where the user is
+// not root, who opens it anyway.
+std::optional<std::string> DeniedTerminal(const fwtest::PtyPair& line) {
+    chmod(line.SlavePath().c_str(), 0);
+    const int fd = open(line.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) {
+        close(fd);
+        return std::nullopt;
     }
-    return std::nullopt;
+    return errno == EACCES ? std::optional(line.SlavePath()) : std::nullopt;
 }
 
 TEST_F(Cli, PortsListsEveryLinkedDeviceWithItsState) {
     fwtest::PtyPair freeLine;
     fwtest::PtyPair busyLine;
-    ASSERT_TRUE(freeLine.Ok() && busyLine.Ok());
+    fwtest::PtyPair deniedLine;
+    ASSERT_TRUE(freeLine.Ok() && busyLine.Ok() && deniedLine.Ok());
     struct Row {
         int number;
         std::string device;
@@ -127,14 +124,18 @@ TEST_F(Cli, PortsListsEveryLinkedDeviceWithItsState) {
     };
     std::vector<Row> expected = {{2, freeLine.SlavePath(), "free", "pseudo-terminal"},
                                  {3, busyLine.SlavePath(), "in use", "pseudo-terminal"}};
-    const std::optional<std::string> denied = DeniedPath(ports_.Root());
-    if (denied) {
-        expected.push_back({5, fs::canonical(*denied).string(), "no permission", ""});
+    if (const std::optional<std::string> denied = DeniedTerminal(deniedLine)) {
+        expected.push_back({5, *denied, "no permission", "pseudo-terminal"});
     }
     for (const Row& row : expected) {
         ASSERT_TRUE(ports_.Link(row.number, row.device));
     }
     ASSERT_TRUE(ports_.Link(7, ports_.Root() + "/gone"));  // dangling: no port
+    // No serial terminals, though every process holds /dev/null: not listed.
+    ASSERT_TRUE(ports_.Link(8, "/dev/null"));
+    const std::string file = ports_.Root() + "/plain";
+    std::ofstream(file).put('x');
+    ASSERT_TRUE(ports_.Link(9, file));
 
     // The program itself holding COM3.
     CSerialPort holder;
@@ -632,6 +633,13 @@ TEST_F(Cli, FailuresAreNeverReportedAsSuccess) {
          2,
          "Error Opening " + device + ": Inappropriate ioctl for device. " + device +
              " is not a serial port.",
+         "",
+         std::nullopt},
+        {"/dev/null, which every process holds",
+         {},
+         {"--device", "/dev/null", "poll"},
+         2,
+         "Error Opening /dev/null: Inappropriate ioctl for device. /dev/null is not a serial port.",
          "",
          std::nullopt},
         // A closed output never becomes the serial line: the reading cannot be delivered.
