@@ -24,25 +24,26 @@ enum class ControlKind {
 // Control styles, named after the window styles they stand for.
 enum Style : std::uint32_t {
     kNone = 0,
-    kHidden = 1u << 0,        // created without WS_VISIBLE
-    kDisabled = 1u << 1,      // WS_DISABLED
-    kGroup = 1u << 2,         // WS_GROUP: first control of a group (radio groups)
-    kTabStop = 1u << 3,       // WS_TABSTOP
-    kBorder = 1u << 4,        // WS_BORDER
-    kVScroll = 1u << 5,       // WS_VSCROLL
-    kHScroll = 1u << 6,       // WS_HSCROLL
-    kClientEdge = 1u << 7,    // WS_EX_CLIENTEDGE: sunken 3-D edge
-    kStaticEdge = 1u << 8,    // WS_EX_STATICEDGE: thin sunken edge
-    kCenter = 1u << 9,        // SS_CENTER / ES_CENTER
-    kRight = 1u << 10,        // SS_RIGHT / ES_RIGHT
-    kCenterImage = 1u << 11,  // SS_CENTERIMAGE: text centred vertically too
-    kSunken = 1u << 12,       // SS_SUNKEN
-    kNoPrefix = 1u << 13,     // SS_NOPREFIX: '&' is shown as it is
-    kMultiLine = 1u << 14,    // ES_MULTILINE
-    kReadOnly = 1u << 15,     // ES_READONLY
-    kAutoHScroll = 1u << 16,  // ES_AUTOHSCROLL: no word wrap in a multi-line edit
-    kNumber = 1u << 17,       // ES_NUMBER: digits only
-    kSort = 1u << 18,         // CBS_SORT: strings added without a position are sorted
+    kHidden = 1u << 0,         // created without WS_VISIBLE
+    kDisabled = 1u << 1,       // WS_DISABLED
+    kGroup = 1u << 2,          // WS_GROUP: first control of a group (radio groups)
+    kTabStop = 1u << 3,        // WS_TABSTOP
+    kBorder = 1u << 4,         // WS_BORDER
+    kVScroll = 1u << 5,        // WS_VSCROLL
+    kHScroll = 1u << 6,        // WS_HSCROLL
+    kClientEdge = 1u << 7,     // WS_EX_CLIENTEDGE: sunken 3-D edge
+    kStaticEdge = 1u << 8,     // WS_EX_STATICEDGE: thin sunken edge
+    kCenter = 1u << 9,         // SS_CENTER / ES_CENTER
+    kRight = 1u << 10,         // SS_RIGHT / ES_RIGHT
+    kCenterImage = 1u << 11,   // SS_CENTERIMAGE: text centred vertically too
+    kSunken = 1u << 12,        // SS_SUNKEN
+    kNoPrefix = 1u << 13,      // SS_NOPREFIX: '&' is shown as it is
+    kMultiLine = 1u << 14,     // ES_MULTILINE
+    kReadOnly = 1u << 15,      // ES_READONLY
+    kAutoHScroll = 1u << 16,   // ES_AUTOHSCROLL: no word wrap in a multi-line edit
+    kNumber = 1u << 17,        // ES_NUMBER: digits only
+    kSort = 1u << 18,          // CBS_SORT: strings added without a position are sorted
+    kDecimalPoint = 1u << 19,  // ours, with kNumber: one decimal point is taken as well
 };
 
 // Window styles of the dialog itself.

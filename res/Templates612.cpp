@@ -60,7 +60,7 @@ constexpr std::array kCalculate = {
     ControlTemplate{IDOK, K::DefPushButton, "Calculate", 129, 7, 50, 14, kTabStop},
     ControlTemplate{IDCANCEL, K::PushButton, "Cancel", 129, 24, 50, 14, kTabStop},
     ControlTemplate{IDC_PIPE_DIAMETER, K::Edit, "", 7, 20, 53, 14,
-                    kEditBorder | kAutoHScroll | kNumber | kTabStop},
+                    kEditBorder | kAutoHScroll | kNumber | kDecimalPoint | kTabStop},
     ControlTemplate{IDC_DIAMETER_UNITS, K::DropList, "", 68, 21, 48, 102,
                     kSort | kVScroll | kTabStop},
     ControlTemplate{IDC_STATIC, K::Text, "Known Pipe Inside Diameter", 7, 7, 90, 8, kNone},

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QToolTip>
 #include <set>
 
 #include "res/Resource.h"
@@ -28,21 +29,44 @@ namespace {
 
 // A digits-only edit (ES_NUMBER) refuses each typed character that is not a digit. It judges
 // the keystroke, not the resulting text: text set by the program or pasted is left alone, so
-// a key filter that puts "-" into the field can still be followed by digits ("-5").
+// a key filter that puts "-" into the field can still be followed by digits ("-5"). With
+// `point` one decimal point is taken too (a pipe of 4.5 in). A character refused is never
+// dropped without a sign: a beep and, at the field, the tip Windows shows for such an edit.
 class DigitsOnlyFilter : public QObject {
 public:
-    using QObject::QObject;
+    DigitsOnlyFilter(QLineEdit* edit, bool point) : QObject(edit), edit_(edit), point_(point) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyPress) {
             const QString text = static_cast<QKeyEvent*>(event)->text();
-            if (!text.isEmpty() && text.at(0).isPrint() && !text.at(0).isDigit()) {
+            if (!text.isEmpty() && text.at(0).isPrint() && !text.at(0).isDigit() &&
+                !(point_ && text.at(0) == u'.' && !WouldHoldTwoPoints())) {
+                QApplication::beep();
+                QToolTip::showText(edit_->mapToGlobal(QPoint(0, edit_->height())),
+                                   point_ ? QStringLiteral("Unacceptable Character\nYou can only "
+                                                           "type a number here.")
+                                          : QStringLiteral("Unacceptable Character\nYou can only "
+                                                           "type digits here."),
+                                   edit_);
                 return true;
             }
         }
         return QObject::eventFilter(watched, event);
     }
+
+private:
+    // The point typed would stand beside one already there (a selection typed over aside).
+    bool WouldHoldTwoPoints() const {
+        QString rest = edit_->text();
+        if (edit_->hasSelectedText()) {
+            rest.remove(edit_->selectionStart(), edit_->selectedText().size());
+        }
+        return rest.contains(u'.');
+    }
+
+    QLineEdit* edit_;
+    bool point_;
 };
 
 constexpr const char* kIdProperty = "controlId";
@@ -324,7 +348,8 @@ void CDialog::BuildControls() {
                     edit->setAlignment(HorizontalAlignment(c.style) | Qt::AlignVCenter);
                     edit->setFrame(c.style & (res::kBorder | res::kClientEdge | res::kStaticEdge));
                     if (c.style & res::kNumber) {
-                        edit->installEventFilter(new DigitsOnlyFilter(edit));
+                        edit->installEventFilter(
+                            new DigitsOnlyFilter(edit, c.style & res::kDecimalPoint));
                     }
                     widget = edit;
                 }

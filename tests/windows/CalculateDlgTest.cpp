@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 #include <map>
 
 #include "res/Resource.h"
@@ -50,8 +51,11 @@ TEST(CalculateDlg, OnePressEndsTheRunWithOkOrAfterItsMessage) {
         {__LINE__, "4", 0, kOk, 8.207, 0.2232319},
         {__LINE__, "8", 0, kOk, 40.291, 0.28158703},
         {__LINE__, "3", 0, kPipeError, 0, 0},
-        {__LINE__, "6x0", 0, kTooLarge, 0, 0},          // "60"
-        {__LINE__, "7.8", 1, kOk, 4.371075, 0.063274},  // "78" mm
+        {__LINE__, "6x0", 0, kTooLarge, 0, 0},             // "60": the x is refused
+        {__LINE__, "4.5", 0, kOk, 11.00225, 0.24263299},   // a real pipe size
+        {__LINE__, "4..5", 0, kOk, 11.00225, 0.24263299},  // one point only
+        {__LINE__, "78", 1, kOk, 4.371075, 0.063274},
+        {__LINE__, "7.8", 1, kTeeType, 0, 0},  // 7.8 mm, no longer 78
         {__LINE__, "76", 1, kTeeType, 0, 0},
         {__LINE__, "1499", 1, kTooLarge, 0, 0},
     };
@@ -65,17 +69,23 @@ TEST(CalculateDlg, OnePressEndsTheRunWithOkOrAfterItsMessage) {
         guitest::MessageBoxRecorder boxes;
         CCalculateDlg dlg;
         int result = 0;
+        bool tipShown = false;
         {
             guitest::NextModal act([&](QWidget*) {
                 auto* edit = dlg.itemAs<QLineEdit>(IDC_PIPE_DIAMETER);
                 edit->setFocus();
+                QToolTip::hideText();
                 QTest::keyClicks(edit, row.typed);
+                tipShown = QToolTip::text().startsWith("Unacceptable Character");
                 dlg.itemAs<QComboBox>(IDC_DIAMETER_UNITS)->setCurrentIndex(row.unit);
                 dlg.itemAs<QPushButton>(IDOK)->click();
             });
             result = dlg.DoModal();
         }
         EXPECT_EQ(result, row.ending == kOk ? IDOK : IDCANCEL);
+        // A character refused is never dropped without a sign.
+        const std::string typed = row.typed;
+        EXPECT_EQ(tipShown, typed.find('x') != std::string::npos || typed.find("..") != typed.npos);
         EXPECT_NEAR(dlg.K, row.k, 1e-6);
         EXPECT_NEAR(dlg.offset, row.offset, 1e-6);
         if (row.ending == kOk) {
