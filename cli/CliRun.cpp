@@ -990,22 +990,8 @@ void PrintSent(const std::vector<std::string>& commands, const Streams& io,
 // An upload that stopped: where, and what the module may now hold.
 CliFailure UploadFailure(const std::string& portName, LinkResult result,
                          const UploadReport& report) {
-    std::string whole;
-    for (int i = 0; i < report.commandsSent; ++i) {
-        whole += (i > 0 ? " " : "") + ShowCommand(report.commands[static_cast<std::size_t>(i)]);
-    }
-    const std::string stopped =
-        report.commandsSent < static_cast<int>(report.commands.size())
-            ? ShowCommand(report.commands[static_cast<std::size_t>(report.commandsSent)])
-            : "the end";
-    std::string why = result == kLinkCancelled
-                          ? "stopped by the user"
-                          : std::string("a byte could not be sent: ") +
-                                (report.ioError != 0 ? portmap::SystemErrorText(report.ioError)
-                                                     : std::strerror(EIO));
-    const std::string text = "the upload stopped at " + stopped + " (" + why +
-                             "). Sent whole: " + (whole.empty() ? "none" : whole) +
-                             ". The module may now hold part of the new settings.";
+    const std::string text =
+        StoppedUploadText(result, report) + " The module may now hold part of the new settings.";
     if (result == kLinkCancelled) {
         return {kExitInterrupted, "Interrupted (" + portName + "): " + text};
     }

@@ -443,14 +443,3 @@ std::optional<CliFailure> ApplySendSettings(const SendSettings& settings, Module
     return Rejected(CheckSendable(data));
 }
 
-std::string ShowCommand(const std::string& command) {
-    std::string shown;
-    for (const char c : command) {
-        if (c == '\r') {
-            shown += "\\r";
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}

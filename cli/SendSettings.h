@@ -41,6 +41,3 @@ std::optional<double> ParseCliNumber(const std::string& text);
 
 // The words sensor= takes and read reports: "insertion", "tee", "wss".
 const char* SensorTypeWord(SensorType type);
-
-// An upload command as --dry-run prints it: the CR written as the two characters \r.
-std::string ShowCommand(const std::string& command);

@@ -466,13 +466,15 @@ void CConfigDlgBase::RunUpload(UploadSteps steps) {
             });
             verify = steps.verify(port, online, mismatches);
         }
-        AfterExchange(
-            [this, upload, verify, mismatches] { FinishUpload(upload, verify, mismatches); });
+        AfterExchange([this, upload, verify, mismatches, report] {
+            FinishUpload(upload, verify, mismatches, report);
+        });
     });
 }
 
 void CConfigDlgBase::FinishUpload(LinkResult upload, LinkResult verify,
-                                  const std::vector<ReadBackMismatch>& mismatches) {
+                                  const std::vector<ReadBackMismatch>& mismatches,
+                                  const UploadReport& report) {
     --pending_;
     if (inputBlock_) {
         inputBlock_->Flush();
@@ -481,14 +483,22 @@ void CConfigDlgBase::FinishUpload(LinkResult upload, LinkResult verify,
     progressLabel_->hide();
     progressBar_->hide();
     SetButtons({IDC_SEND, IDC_REFRESH, IDC_DEFAULTS, IDOK}, true);
-    ReportUpload(upload, verify, mismatches);
+    ReportUpload(upload, verify, mismatches, report);
 }
 
 void CConfigDlgBase::ReportUpload(LinkResult upload, LinkResult verify,
-                                  const std::vector<ReadBackMismatch>& mismatches) {
+                                  const std::vector<ReadBackMismatch>& mismatches,
+                                  const UploadReport& report) {
     QString text;
-    if (upload == kLinkWriteFailed || upload == kLinkCancelled) {
-        text = QString::fromUtf8(res::kErrorCommunicating) + "\n" +
+    if (upload == kLinkOffline) {
+        // The port is closed or gone: nothing went out, and the technician must not take the
+        // quiet for a send.
+        text = QString::fromUtf8(res::kErrorCommunicating);
+    } else if (upload == kLinkWriteFailed || upload == kLinkCancelled) {
+        // Where it stopped and what went out whole, as fernwell-cli says it.
+        QString where = QString::fromStdString(StoppedUploadText(upload, report));
+        where[0] = where[0].toUpper();
+        text = QString::fromUtf8(res::kErrorCommunicating) + "\n" + where + "\n" +
                QString::fromUtf8(res::kUploadPartial);
     } else if (upload == kLinkOk && verify != kLinkOk) {
         text = QString::fromUtf8(res::kErrorCommunicating) + "\n" +

@@ -239,9 +239,9 @@ protected:
 private:
     void SetButtons(std::initializer_list<int> ids, bool enabled);
     void FinishUpload(LinkResult upload, LinkResult verify,
-                      const std::vector<ReadBackMismatch>& mismatches);
+                      const std::vector<ReadBackMismatch>& mismatches, const UploadReport& report);
     void ReportUpload(LinkResult upload, LinkResult verify,
-                      const std::vector<ReadBackMismatch>& mismatches);
+                      const std::vector<ReadBackMismatch>& mismatches, const UploadReport& report);
     void OnSensorType(SensorType type);
     void OnRowChosen(SensorType list);
     void OnCalculate();

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 #include <type_traits>
 #include <vector>
 
 #include "protocol/Commands.h"
+#include "serial/PortMap.h"
 #include "serial/SerialPort.h"
 
 namespace {
@@ -168,4 +171,35 @@ LinkResult CDevice640::SendConfig(const ModuleData640& data, const UploadObserve
 LinkResult CDevice640::VerifyConfig(const ModuleData640& sent,
                                     std::vector<ReadBackMismatch>& mismatches) {
     return ReadBack(*this, sent, mismatches);
+}
+
+std::string ShowCommand(const std::string& command) {
+    std::string shown;
+    for (const char c : command) {
+        if (c == '\r') {
+            shown += "\\r";
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+std::string StoppedUploadText(LinkResult result, const UploadReport& report) {
+    std::string whole;
+    for (int i = 0; i < report.commandsSent; ++i) {
+        whole += (i > 0 ? " " : "") + ShowCommand(report.commands[static_cast<std::size_t>(i)]);
+    }
+    const std::string stopped =
+        report.commandsSent < static_cast<int>(report.commands.size())
+            ? ShowCommand(report.commands[static_cast<std::size_t>(report.commandsSent)])
+            : "the end";
+    const std::string why =
+        result == kLinkCancelled
+            ? "stopped by the user"
+            : std::string("a byte could not be sent: ") +
+                  (report.ioError != 0 ? portmap::SystemErrorText(report.ioError)
+                                       : std::strerror(EIO));
+    return "the upload stopped at " + stopped + " (" + why +
+           "). Sent whole: " + (whole.empty() ? "none" : whole) + ".";
 }

@@ -29,6 +29,15 @@ struct UploadReport {
     int ioError = 0;  // the port's system error of the failed write (0: cancelled or done)
 };
 
+// An upload command as people are shown it: the CR written as the two characters \r.
+std::string ShowCommand(const std::string& command);
+
+// Where an upload that did not end stopped, and what went out whole, for the user:
+// "the upload stopped at k=2.500000\r (a byte could not be sent: Input/output error). Sent
+// whole: d=0051\r o=0.059000\r." `result` is the upload's (kLinkWriteFailed or
+// kLinkCancelled: "stopped by the user").
+std::string StoppedUploadText(LinkResult result, const UploadReport& report);
+
 // One field of an upload whose read-back differs from what was sent.
 struct ReadBackMismatch {
     std::string field;  // the record's field name, e.g. "kFactor"
