@@ -7,6 +7,7 @@
 #include "protocol/Device.h"
 #include "res/Resource.h"
 #include "rules/AlarmStatus.h"
+#include "rules/SensorRules.h"
 #include "ui/Bitmaps.h"
 #include "ui/Colours.h"
 #include "ui/LinkBridge.h"
@@ -129,6 +130,10 @@ void CAlarm640Dlg::ShowReference(bool ok, const ModuleData640& data) {
         return;
     }
     SetDlgItemText(IDC_STATUS_FLOW_RATE, Text(FlowRateText(data.flowRate)));
+    // The unit the module reports, as the main window shows it (the template's "gal/min." is
+    // only what shows before the first read).
+    SetDlgItemText(IDC_STATUS_FLOW_UNITS,
+                   Text(RateUnitLabel(Family::k640, data.SensorCode).value_or("")));
     const struct {
         const AlarmControls& controls;
         AlarmReferenceView view;

@@ -264,7 +264,7 @@ TEST_F(AlarmWindowTest, TemplateAndFirstSettingsRead) {
     EXPECT_EQ(w.size(), w.MapDialogRect(QRect(0, 0, 303, 220)).size());
     EXPECT_EQ(w.GetDlgItemText(IDOK), "E&xit");
     EXPECT_TRUE(w.itemAs<QPushButton>(IDOK)->isDefault());
-    EXPECT_EQ(w.Text(1048), "gal/min.");
+    EXPECT_EQ(w.Text(1048), "gpm");  // the module's unit; the template says "gal/min."
     QTimer* timer = w.timer(ID_TIMER_ALARM_STATUS);
     ASSERT_NE(timer, nullptr);
     EXPECT_TRUE(timer->isActive());
@@ -353,7 +353,7 @@ TEST_F(AlarmWindowTest, AlarmModesAndSettingsFromTheModule) {
     };
     send({NumberCommand('e', 150.4), NumberCommand('g', 99.7), NumberCommand('j', 3.2),
           NumberCommand('d', 12.5), DecimalCodeCommand('$', 7), DecimalCodeCommand('#', 0),
-          DecimalCodeCommand('%', 12), DecimalCodeCommand('&', 3)});
+          DecimalCodeCommand('%', 12), DecimalCodeCommand('&', 3), HexCodeCommand('u', 0x0421)});
     struct Row {
         int high, low;
         int highLamp, lowLamp;
@@ -371,6 +371,7 @@ TEST_F(AlarmWindowTest, AlarmModesAndSettingsFromTheModule) {
         Open(w);
         EXPECT_EQ(w.Lamp(1070), r.highLamp);
         EXPECT_EQ(w.Lamp(1071), r.lowLamp);
+        EXPECT_EQ(w.Text(1048), "l/min");  // the unit the module reports
         EXPECT_EQ(w.Text(1060), r.highLatch);
         EXPECT_EQ(w.Text(1061), r.lowLatch);
         EXPECT_EQ(w.Text(1062) + " " + w.Text(1064) + " " + w.Text(1066) + " " + w.Text(1068),
