@@ -83,6 +83,18 @@ void CConfig612Dlg::FillUnitLists(bool speedUnits) {
     SelectListIndex(IDC_PULSE_UNITS, 0);
 }
 
+// A wind sensor's pulse unit (km/h, mph) has no place in the flow list, nor a flow unit in the
+// wind list: when the radio moves between them the new list's first unit is taken, as
+// opening the dialog does, and held in the form the module reports it.
+void CConfig612Dlg::AfterSensorType() {
+    if (ListIndex(IDC_PULSE_UNITS) >= 0) {
+        return;
+    }
+    SelectListIndex(IDC_PULSE_UNITS, 0);
+    data_.PulseUnitCode =
+        PulseUnitHeldFromSent(PulseUnitSentCode(0, IsDlgButtonChecked(IDC_SENSOR_WSS)));
+}
+
 void CConfig612Dlg::ShowSettings() {
     SetDlgItemText(IDC_K_FACTOR, SixDecimals(data_.kFactor));
     SetDlgItemText(IDC_OFFSET, SixDecimals(data_.offset));

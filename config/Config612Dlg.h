@@ -25,6 +25,7 @@ protected:
     bool OnInitDialog() override;
     void ShowSettings() override;
     void FillUnitLists(bool speedUnits) override;
+    void AfterSensorType() override;
     SensorSettings HeldSensor() const override;
     void SetHeldSensor(const SensorSettings& settings) override;
 

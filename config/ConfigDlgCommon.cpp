@@ -359,6 +359,7 @@ int CConfigDlgBase::SensorCodeFromControls() const {
 void CConfigDlgBase::OnSensorType(SensorType type) {
     SetHeldSensor(ClickSensorType(family(), type, HeldSensor()));
     ShowSettings();
+    AfterSensorType();
 }
 
 void CConfigDlgBase::OnRowChosen(SensorType list) {

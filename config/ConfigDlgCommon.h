@@ -153,6 +153,9 @@ protected:
     // Empties list 1037 and fills it with the speed units or the family's flow units, then
     // selects row 0. The 612 refills its pulse-unit list here too.
     virtual void FillUnitLists(bool speedUnits);
+    // After a sensor radio was clicked and the settings shown again: the 612 makes sure its
+    // pulse-unit list has a selection.
+    virtual void AfterSensorType() {}
 
     // Message-map entries of the sensor controls: the three radios, the two row lists and
     // Calculate. (List 1037 is each dialog's own: its ReadUnitSelection differs.)

@@ -256,6 +256,9 @@ TEST_F(Config612Test, SensorControlsApplyTheRowAndRadioRules) {
          "88.842000", 0x0C01, "gpm", IDC_PIPE_LIST},
         {__LINE__, [&] { Click(IDC_SENSOR_WSS); }, "1.696500", 0x0C20, "mph", 0},
         {__LINE__, [&] { Choose(IDC_UNIT_OF_MEASURE, 1); }, "1.696500", 0x0029, "km/h", 0},
+        {__LINE__, [&] { Click(IDC_SENSOR_TEE); }, "0.414470", 0x0011, "gpm", IDC_TEE_LIST},
+        {__LINE__, [&] { Click(IDC_SENSOR_WSS); }, "1.696500", 0x0020, "mph", 0},
+        {__LINE__, [&] { Click(IDC_SENSOR_INSERTION); }, "1.000000", 0x0001, "gpm", IDC_PIPE_LIST},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.line);
@@ -267,6 +270,8 @@ TEST_F(Config612Test, SensorControlsApplyTheRowAndRadioRules) {
         EXPECT_EQ(Shown(IDC_TEE_LIST), step.rowList == IDC_TEE_LIST);
         EXPECT_EQ(Shown(IDC_CALCULATE), step.rowList == IDC_PIPE_LIST);
         EXPECT_EQ(Items(IDC_PULSE_UNITS).size(), step.rowList ? 4 : 2);
+        // A change of sensor family never leaves the pulse unit blank: the new list's first.
+        EXPECT_NE(Text(IDC_PULSE_UNITS), "");
         guitest::ExpectTidyLayout(dlg.get());
         guitest::SaveScreenshot(dlg.get(), "sensor");
     }
@@ -486,9 +491,10 @@ TEST_F(Config612Test, RefusesValuesThatWouldArriveAsAnotherNumber) {
         {__LINE__, [&] { dlg->SetDlgItemText(IDC_OFFSET, "-10000000"); }, "Offset cannot be sent"},
         {__LINE__, [&] { dlg->SetDlgItemText(IDC_PULSE_VALUE, "100000000.5"); },
          "Pulse Value cannot be sent"},
-        // The defaults hold pulse unit 51 (wind, "mph"): under Insertion the four-entry list
-        // has no position 5 and stays blank.
-        {__LINE__, [&] { Click(IDC_SENSOR_INSERTION); }, "Select a pulse unit before sending."},
+        // A held pulse unit the list has no place for (as the module may report) leaves it
+        // blank. (A click of another sensor radio selects the new list's first unit.)
+        {__LINE__, [&] { List(IDC_PULSE_UNITS)->setCurrentIndex(-1); },
+         "Select a pulse unit before sending."},
         {__LINE__, [&] { List(IDC_UNIT_OF_MEASURE)->setCurrentIndex(-1); },
          "Select a unit of measure before sending."},
         {__LINE__, [&] { List(IDC_PULSE_WIDTH)->setCurrentIndex(-1); },
