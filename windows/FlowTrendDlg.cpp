@@ -140,7 +140,8 @@ void CFlowTrendDlg::SetSpanMinutes(int minutes) {
 
 trend::TrendView CFlowTrendDlg::CurrentView() const {
     const std::int64_t now = Now();
-    return trend::BuildView(samples_, now - spanMinutes() * 60000LL, now);
+    return trend::BuildView(samples_, now - spanMinutes() * 60000LL, now, trend::kMaxGapMs,
+                            unitIndex_);
 }
 
 void CFlowTrendDlg::SetModel(int model) {
@@ -263,7 +264,8 @@ void CFlowTrendDlg::Paint(QPainter& painter, const QRect& area) const {
     const std::int64_t now = Now();
     const std::int64_t spanMs = spanMinutes() * 60000LL;
     const std::int64_t from = now - spanMs;
-    const trend::TrendView view = trend::BuildView(samples_, from, now);
+    const trend::TrendView view =
+        trend::BuildView(samples_, from, now, trend::kMaxGapMs, unitIndex_);
 
     // The flow scale holds the readings shown and the alarm lines.
     double lo = view.minFlow;

@@ -127,11 +127,11 @@ const std::string& TrendSamples::Unit(std::uint16_t index) const {
 }
 
 bool Connected(const TrendSample& a, const TrendSample& b, std::int64_t maxGapMs) {
-    return !a.gap && !b.gap && b.timeMs - a.timeMs <= maxGapMs;
+    return !a.gap && !b.gap && a.unit == b.unit && b.timeMs - a.timeMs <= maxGapMs;
 }
 
 TrendView BuildView(const TrendSamples& samples, std::int64_t fromMs, std::int64_t toMs,
-                    std::int64_t maxGapMs) {
+                    std::int64_t maxGapMs, std::optional<std::uint16_t> unit) {
     TrendView view;
     // The reading just before the span joins the first one inside it, so a line enters the
     // plot from its left edge instead of starting a little way in.
@@ -148,7 +148,7 @@ TrendView BuildView(const TrendSamples& samples, std::int64_t fromMs, std::int64
     };
     for (; i < samples.size() && samples[i].timeMs <= toMs; ++i) {
         const TrendSample& s = samples[i];
-        if (s.gap) {
+        if (s.gap || (unit && s.unit != *unit)) {
             continue;
         }
         const bool joined = i > 0 && Connected(samples[i - 1], s, maxGapMs) && !view.runs.empty() &&

@@ -90,9 +90,13 @@ struct TrendView {
 };
 
 // A reading's alarm state lasts until the next connected sample; that of the last reading of
-// a run lasts one poll period (not past `toMs`).
+// a run lasts one poll period (not past `toMs`). Readings in two units are never joined; with
+// `unit` only the readings in that unit are drawn and scale the axis: after a change of unit
+// the plot starts a new trace in the new unit, and the earlier readings are not shown on an
+// axis that is not theirs.
 TrendView BuildView(const TrendSamples& samples, std::int64_t fromMs, std::int64_t toMs,
-                    std::int64_t maxGapMs = kMaxGapMs);
+                    std::int64_t maxGapMs = kMaxGapMs,
+                    std::optional<std::uint16_t> unit = std::nullopt);
 
 // One read of the flow as a window hands it to the trend: the main window's poll, the alarm
 // status window's dump and its status refresh.

@@ -112,6 +112,21 @@ TEST(TrendSamples, ViewRunsGapsAndAlarmBands) {
     EXPECT_EQ(flow.minFlow, 2);
     EXPECT_EQ(flow.maxFlow, 3) << "only the readings inside the span set the scale";
     EXPECT_FALSE(trend::BuildView(Samples("rg"), kT0 + 1000, kT0 + 9000).hasReadings);
+
+    // A change of unit after sample 2: two traces, and with the newest unit only its own
+    // readings are drawn and set the scale.
+    TrendSamples units;
+    for (int i = 0; i < 5; ++i) {
+        units.Add({.timeMs = kT0 + i * 3000LL,
+                   .flow = i * 10.0,
+                   .unit = static_cast<std::uint16_t>(i < 3 ? 0 : 1)});
+    }
+    const TrendView both = trend::BuildView(units, kT0, kT0 + 12000);
+    EXPECT_EQ(both.runs, (std::vector<TrendView::Run>{{0, 2}, {3, 4}}));
+    const TrendView newest = trend::BuildView(units, kT0, kT0 + 12000, trend::kMaxGapMs, 1);
+    EXPECT_EQ(newest.runs, (std::vector<TrendView::Run>{{3, 4}}));
+    EXPECT_EQ(newest.minFlow, 30);
+    EXPECT_EQ(newest.maxFlow, 40);
 }
 
 int Utc(std::int64_t) {
