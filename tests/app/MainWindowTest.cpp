@@ -150,7 +150,7 @@ TEST_F(MainWindowTest, PollTimerRunsEveryThreeSecondsWithThePortOpen) {
     EXPECT_EQ(poll->interval(), 3000);
     EXPECT_FALSE(poll->isSingleShot());
     EXPECT_TRUE(guitest::WaitUntil([this] { return dlg.link().CurrentStatus().online; }));
-    EXPECT_EQ(dlg.link().CurrentStatus(), (CLink::Status{true, false, 1, 1200}));
+    EXPECT_EQ(dlg.link().CurrentStatus(), (CLink::Status{true, false, 1, 1200, {}}));
     EXPECT_EQ(dlg.portNumber, 1);
     EXPECT_EQ(dlg.online, 1);
     EXPECT_EQ(dlg.model, 612);
