@@ -61,7 +61,7 @@ constexpr KeyInfo kKeys640[] = {
 };
 
 // The delay edits take whole seconds; "%0.4d" keeps four digits.
-constexpr int kLargestDelay = 9999;
+constexpr int kLargestDelay = kLargestDelay640;
 
 std::span<const KeyInfo> KeysOf(Family model) {
     if (model == Family::k640) {

@@ -90,6 +90,19 @@ std::optional<RuleMessage> CheckSendable(const ModuleData640& data) {
                                         {"Low Release Point", data.lowReleasePoint}})) {
         return problem;
     }
+    // A delay is a four-digit command ("$=0005"): five digits do not fit it.
+    const std::pair<const char*, int> delays[] = {{"High Set Delay", data.highSetDelay},
+                                                  {"High Release Delay", data.highReleaseDelay},
+                                                  {"Low Set Delay", data.lowSetDelay},
+                                                  {"Low Release Delay", data.lowReleaseDelay}};
+    for (const auto& [name, seconds] : delays) {
+        if (seconds > kLargestDelay640) {
+            return RuleMessage{std::string(name) + " cannot be sent: the module takes 0 to " +
+                                   std::to_string(kLargestDelay640) +
+                                   " seconds.\nNo settings have been sent.",
+                               kInvalidEntry};
+        }
+    }
     if (const std::optional<long> held = SensorCode640ReadAs(data.SensorCode)) {
         return RuleMessage{"SensorCode " + CodeText(data.SensorCode) +
                                " cannot be sent: the 640 reads it as the decimal number " +

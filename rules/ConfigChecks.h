@@ -46,7 +46,10 @@ std::optional<RuleMessage> CheckAlarmPairs(ModuleData640& data);
 // and integer characters than that would reach the module as another number. These name the
 // first typed field (in the dialog's order) that cannot be sent, with the range it can carry.
 std::optional<RuleMessage> CheckSendable(const ModuleData612& data);
+// The 640's check also refuses a delay of more than four digits (kLargestDelay640) and a SensorCode
+// the module would read as another number (SensorCode640ReadAs).
 std::optional<RuleMessage> CheckSendable(const ModuleData640& data);
+constexpr int kLargestDelay640 = 9999;
 
 // The 640's firmware reads every four-character command as a decimal number, but its "u="
 // SensorCode goes out as four hex digits ("%0.4x"): a code whose digits hold a letter a-f

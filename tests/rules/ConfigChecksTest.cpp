@@ -134,6 +134,13 @@ TEST(Sendable, NamesTheFirstFieldThatWouldArriveCorrupted) {
         EXPECT_EQ(message->text.rfind(std::string(row.name) + " cannot be sent", 0), 0u)
             << message->text;
     }
+    // A delay goes out in four digits: 9999 fits, 10000 does not.
+    ModuleData640 delays = Defaults640();
+    delays.lowReleaseDelay = 9999;
+    EXPECT_FALSE(CheckSendable(delays).has_value());
+    delays.lowReleaseDelay = 10000;
+    ASSERT_TRUE(CheckSendable(delays).has_value());
+    EXPECT_EQ(CheckSendable(delays)->text.rfind("Low Release Delay cannot be sent", 0), 0u);
 }
 
 }  // namespace
