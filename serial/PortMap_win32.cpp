@@ -230,14 +230,19 @@ OpenFailure ClassifyOpenError(int error) {
     }
 }
 
-// A plain open and close: no SetCommState, so the line keeps its settings.
+// A plain open and close: no SetCommState, so the line keeps its settings. Reading them
+// (GetCommState) tells a serial port from any other device a COM name may lead to (under
+// Wine a link to /dev/null opens too).
 PortState LookAtPort(int portNumber) {
     const std::string device = DevicePath(portNumber);
     HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            0, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        const bool serial = GetCommState(h, &dcb) != 0;
         CloseHandle(h);
-        return PortState::kFree;
+        return serial ? PortState::kFree : PortState::kNotSerial;
     }
     switch (ClassifyOpenError(static_cast<int>(GetLastError()))) {
         case OpenFailure::kInUse:
