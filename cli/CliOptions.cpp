@@ -60,7 +60,8 @@ constexpr const char* kDescription =
     "Exit status: 0 success; 1 usage error (unknown command, key or value); 2 the port could\n"
     "not be opened; 3 communication error (also a read-back that differs, a log that cannot\n"
     "be written); 4 input rejected (calculator range or pipe, alarm pair, value that cannot\n"
-    "be sent, a 640 sensor code the module would misread); 130 interrupted (watch: Ctrl-C is its normal end, 0). With several modules,\n"
+    "be sent, a 640 sensor code the module would misread); 130 interrupted (watch: Ctrl-C is its "
+    "normal end, 0). With several modules,\n"
     "the worst of them. Errors go to standard error, one line each.\n"
     "\n"
     "Examples:\n"
@@ -110,6 +111,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     };
     const CLI::Option* help = flag("-h,--help", "Show this help.");
+    const CLI::Option* version = flag("--version", "Show the version.");
     const CLI::Option* model = option("--model", "Module model: 612 (default) or 640.", "612|640");
     const CLI::Option* port = option("--port", "Open COM N (1-255) through the port map.", "N");
     const CLI::Option* device = option("--device", "Open this device path directly.", "PATH");
@@ -134,6 +136,10 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             HelpText(app, "fernwell-cli", kDescription,
                      {{"COMMAND", "ports, poll, watch, status, read, send or calc.", "COMMAND"},
                       {"ARGS", "send: KEY=VALUE ...; calc: DIAMETER.", "[ARGS...]"}})};
+    }
+
+    if (IsGiven(line, version)) {
+        return CliHelp{"fernwell-cli " FERNWELL_VERSION "\n"};
     }
 
     CliOptions options;

@@ -51,6 +51,11 @@ function(fernwell_test folder)
   target_link_libraries(${folder}_tests PRIVATE ${ARG_LIBS} fernwell_testcommon GTest::gmock)
   if(ARG_GUI)
     target_link_libraries(${folder}_tests PRIVATE fernwell_guitestmain Qt6::Test)
+    # A static Qt links only the default platform plugin (windows) by itself; the tests run on
+    # the offscreen one.
+    if(WIN32 AND TARGET Qt6::QOffscreenIntegrationPlugin)
+      qt_import_plugins(${folder}_tests INCLUDE Qt6::QOffscreenIntegrationPlugin)
+    endif()
   else()
     target_link_libraries(${folder}_tests PRIVATE GTest::gtest_main)
   endif()
@@ -59,4 +64,18 @@ function(fernwell_test folder)
     FERNWELL_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
   gtest_discover_tests(${folder}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# fernwell_windows_resources(<target> <description>)
+# On Windows: the program's icon and version information (res/version.rc.in) compiled into
+# the .exe. Elsewhere nothing.
+function(fernwell_windows_resources target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(FERNWELL_ICON ${CMAKE_SOURCE_DIR}/res/images/fernwell.ico)
+  set(FERNWELL_DESCRIPTION "${description}")
+  set(FERNWELL_EXE ${target})
+  configure_file(${CMAKE_SOURCE_DIR}/res/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc @ONLY)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
 endfunction()

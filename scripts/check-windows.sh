@@ -1,24 +1,37 @@
 #!/usr/bin/env bash
-# CI: the Qt-free core and fernwell-cli built for Windows with mingw-w64 (`make windows`) and
-# run under Wine: first the core's test programs, then fernwell-cli.exe against the Linux
-# fernwell-sim, whose pseudo-terminal Wine presents as a COM port (a link comN in the prefix's
-# dosdevices folder). Needs the Linux build for the simulator (argument 1, default build/).
+# CI: the Windows build (`make windows`: the window, fernwell-cli, every test, the installer,
+# with mingw-w64 and a Qt for Windows built once per machine) run under Wine: first every test
+# program (the window's offscreen, reaching the Linux fernwell-sim through the prefix's
+# dosdevices folder), then fernwell-cli.exe against the simulator, whose pseudo-terminal Wine
+# presents as a COM port (a link comN in dosdevices), then fernwell.exe in Xvfb against it, then
+# the installer's silent install and uninstall. Needs the Linux build for the simulator
+# (argument 1, default build/).
 #
-# One throw-away Wine prefix for the whole stage (making it is the slow part), no display.
-# Every Wine call runs under a time limit. Ends with a summary line of the figures.
+# One throw-away Wine prefix for the whole stage (making it is the slow part). Every Wine call
+# runs under a time limit. Ends with a summary line of the figures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 linux_build=${1:-build}
-win_build=${WIN_BUILD:-build-win}
+# What to build and run: windows (the window, its tests and the installer too, with the Qt
+# for Windows built once per machine) or windows-core (the core, fernwell-cli and the core's
+# tests, no Qt). CI runs windows-core until every window test passes under Wine.
+target=${WINDOWS_TARGET:-windows-core}
+if [ "$target" = windows ]; then
+    win_build=${WIN_BUILD:-build-win}
+    make windows WIN_BUILD="$win_build"
+else
+    win_build=${WIN_CORE_BUILD:-build-win-core}
+    make windows-core WIN_CORE_BUILD="$win_build"
+fi
 bin=$root/$win_build/bin
 sim=$(realpath -m "$linux_build")/bin/fernwell-sim
 
-make windows WIN_BUILD="$win_build"
-
 failures=0
 # Linked statically: each program needs only DLLs that every Windows has.
-system_dlls='^(ADVAPI32|CFGMGR32|KERNEL32|msvcrt|SETUPAPI|USER32)\.dll$'
+system_dlls='^(ADVAPI32|CFGMGR32|COMDLG32|d3d11|d3d12|dwmapi|DWrite|dxgi|GDI32|IMM32|KERNEL32'
+system_dlls+='|msvcrt|NETAPI32|ole32|OLEAUT32|SETUPAPI|SHELL32|SHLWAPI|USER32|USERENV|UxTheme'
+system_dlls+='|VERSION|WINMM|WS2_32|WTSAPI32|AUTHZ|RPCRT4|COMCTL32)\.dll$'
 for exe in "$bin"/*.exe; do
     others=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
         grep -Eiv "$system_dlls" || true)
@@ -51,9 +64,29 @@ fi
 timeout 60 wineserver -w
 wineserver -p >"$scratch/wineserver.log" 2>&1
 echo "made in $(($(date +%s) - start)) s ($(wine --version))"
+# "MS Shell Dlg", the dialogs' font, is Tahoma on Windows; without it Wine falls back on a
+# serif font. Debian's fonts-wine has Wine's own Tahoma.
+cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 
-echo "== Core tests under Wine =="
-tests_run=0 tests_passed=0 tests_skipped=0 tests_failed=0
+# The window's tests reach the Linux simulator (tests/common/SimProcess_win32.cpp).
+[ -x "$sim" ] || make build BUILD="$linux_build"
+export FERNWELL_TEST_SIM=$sim
+# The window and its tests run on Qt's Windows platform (the dialog font's real metrics), in
+# Xvfb with a window manager.
+window=0
+if [ -x "$bin/fernwell.exe" ]; then
+    window=1
+    display=:$((90 + RANDOM % 100))
+    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+    sims+=("$!")
+    for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+    export DISPLAY=$display WINEQT_QPA_PLATFORM=windows
+    openbox >"$scratch/openbox.log" 2>&1 &
+    sims+=("$!")
+fi
+
+echo "== Tests under Wine =="
+tests_run=0 tests_passed=0 tests_skipped=0 tests_failed=0 tests_left_out=0
 count() {  # the number in gtest's summary line "[  <word>  ] N test(s)", or 0
     sed -n "s/^\[ *$1 *\] \([0-9][0-9]*\) tests\?[,.].*/\1/p" "$2" | head -1 | grep . || echo 0
 }
@@ -61,7 +94,7 @@ for exe in "$bin"/*_tests.exe; do
     name=$(basename "$exe")
     log=$scratch/$name.log
     status=0
-    timeout 300 wine "$exe" >"$log" 2>&1 || status=$?
+    timeout 900 wine "$exe" >"$log" 2>&1 || status=$?
     run=$(sed -n 's/^\[==========\] \([0-9][0-9]*\) tests\? from .* ran\..*/\1/p' "$log")
     passed=$(count PASSED "$log") skipped=$(count SKIPPED "$log") failed=$(count FAILED "$log")
     if [ "$status" -ne 0 ] || [ -z "$run" ] || [ "$failed" -ne 0 ]; then
@@ -71,14 +104,20 @@ for exe in "$bin"/*_tests.exe; do
         [ -n "$run" ] || run=0
     else
         grep '^\[  SKIPPED \] [A-Za-z]' "$log" || true
-        echo "ok   $name: $run run, $passed passed, $skipped skipped"
+        # Left out: what the Linux build of the same program has and this one does not (the
+        # files that need a pseudo-terminal of their own or Linux devices).
+        linux_exe=$linux_build/bin/${name%.exe} left_out=0
+        if [ -x "$linux_exe" ]; then
+            left_out=$(($("$linux_exe" --gtest_list_tests | grep -c '^  ') - run))
+        fi
+        tests_left_out=$((tests_left_out + left_out))
+        echo "ok   $name: $run run, $passed passed, $skipped skipped, $left_out left out"
     fi
     tests_run=$((tests_run + run)) tests_passed=$((tests_passed + passed))
     tests_skipped=$((tests_skipped + skipped)) tests_failed=$((tests_failed + failed))
 done
 
 echo "== fernwell-cli.exe against fernwell-sim through Wine's COM ports =="
-[ -x "$sim" ] || make build BUILD="$linux_build"
 ports_dir=$scratch/ports
 mkdir -p "$ports_dir"
 cli_passed=0 cli_skipped=0 cli_failed=0
@@ -174,6 +213,8 @@ skip() {
 start_sim 5
 ln -sfn /dev/null "$WINEPREFIX/dosdevices/com7"
 
+cli --version
+check "--version names the program and its version" 0 '^fernwell-cli [0-9]+\.[0-9]+$'
 cli ports
 check "ports: COM5 listed and free, COM7 (/dev/null) left out" 0 \
     '^COM5[[:space:]]+\\\\\.\\COM5[[:space:]]+free' '!^COM7'
@@ -308,9 +349,109 @@ check "watch: the port gone and back, readings before and after" 3 \
     'COM6: the port is gone' 'COM6: the port is back' '3*7\.25 mph'
 stop_sim
 
+if [ "$window" = 1 ]; then
+echo "== fernwell.exe under Wine in Xvfb, against fernwell-sim on COM5 =="
+shots=$root/$win_build/screenshots
+mkdir -p "$shots"
+
+# sim_saw PATTERN [SECONDS]: waits until the simulator's log (--verbose) has a line matching
+# PATTERN.
+sim_saw() {
+    local _
+    for _ in $(seq $((${2:-20} * 10))); do
+        grep -Eq -- "$1" "$scratch/sim$sim_port.err" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+# window_step NAME CONDITION...: a step of the window's run, passed when CONDITION is true.
+window_step() {
+    local name=$1
+    shift
+    if "$@"; then
+        echo "ok   $name"
+        cli_passed=$((cli_passed + 1))
+    else
+        echo "FAIL $name"
+        tail -20 "$scratch/sim$sim_port.err"
+        cli_failed=$((cli_failed + 1))
+    fi
+}
+# shot NAME TITLE: waits for the window titled TITLE (up to 20 s) and saves a PNG of it with
+# its frame as $shots/NAME.png.
+shot() {
+    local id
+    id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$2\$" 2>/dev/null | head -1)
+    [ -n "$id" ] || return 1
+    sleep 1  # its first paint
+    timeout 20 import -silent -frame -window "$id" "$shots/$1.png"
+}
+# menu KEYS...: the main window's menus by keyboard, as a technician would (Alt, arrows).
+menu() {
+    local id
+    id=$(timeout 20 xdotool search --sync --onlyvisible --name '^Fern Well$' 2>/dev/null | head -1)
+    [ -n "$id" ] || return 1
+    xdotool windowactivate --sync "$id" 2>/dev/null || true
+    sleep 0.3
+    xdotool key --delay 200 alt "$@"
+}
+start_window() {
+    timeout 300 wine "$bin/fernwell.exe" >>"$scratch/fernwell.log" 2>&1 &
+    window_pid=$!
+}
+stop_window() {
+    timeout 30 wine taskkill /f /im fernwell.exe >/dev/null 2>&1 || true
+    kill "$window_pid" 2>/dev/null || true
+    wait "$window_pid" 2>/dev/null || true
+}
+
+sim_port=5
+start_sim 5 --flow 12.34 --verbose  # auto: a 612 at 1200 baud, a 640 at 4800
+timeout 60 wine reg add 'HKCU\Software\Fernwell' /v CommPort /t REG_BINARY /d 05000000 /f \
+    >"$scratch/reg.log" 2>&1
+start_window
+window_step "fernwell.exe opens the stored COM5 and polls the 612 at 1200 baud" \
+    sim_saw '"v" answered' 60
+window_step "the main window in the Windows style (wine-main.png)" shot wine-main "Fern Well"
+menu Right Right Down Down Return  # Configuration > Parameters
+window_step "Configuration > Parameters: the 612 dialog reads the module (wine-config612.png)" \
+    shot wine-config612 "Fern Well 612 Configuration"
+stop_window
+start_window
+menu Right Down Down Return  # Device > 642
+window_step "Device > 642: the 640 answers its alarm status at 4800 baud" sim_saw '"h" answered'
+menu Right Right Down Down Return
+window_step "Configuration > Parameters: the 640 dialog reads the module (wine-config640.png)" \
+    shot wine-config640 "Fern Well 640 Configuration"
+stop_window
+stored=$(timeout 60 wine reg query 'HKCU\Software\Fernwell' /v CommPort 2>/dev/null | tr -d '\r')
+window_step "the port stays stored in Wine's registry (CommPort 05000000)" \
+    grep -Eq 'CommPort[[:space:]]+REG_BINARY[[:space:]]+05000000' <<<"$stored"
+stop_sim
+
+echo "== The installer: silent install, the installed program, uninstall =="
+setup=$(ls "$bin"/fernwell-*-setup.exe)
+program_dir=$WINEPREFIX/drive_c/Program\ Files/Fernwell
+timeout 120 wine "$setup" /S
+window_step "$(basename "$setup") /S installs both programs into Program Files" \
+    test -f "$program_dir/fernwell.exe" -a -f "$program_dir/fernwell-cli.exe"
+version=$(timeout 60 wine "C:\\Program Files\\Fernwell\\fernwell-cli.exe" --version | tr -d '\r')
+window_step "the installed fernwell-cli.exe runs: $version" grep -q '^fernwell-cli [0-9]' <<<"$version"
+window_step "a Start menu entry and an Add/Remove Programs entry" bash -c \
+    "ls \"$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Fernwell/\"*.lnk &&
+     timeout 60 wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Fernwell' /v QuietUninstallString" \
+    >/dev/null 2>&1
+timeout 120 wine "C:\\Program Files\\Fernwell\\uninstall.exe" /S
+for _ in $(seq 100); do [ -e "$program_dir" ] || break; sleep 0.2; done
+window_step "uninstall.exe /S leaves no file of it, and the user's settings stay" bash -c \
+    "! [ -e \"$program_dir\" ] &&
+     ! [ -e \"$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Fernwell\" ] &&
+     timeout 60 wine reg query 'HKCU\\Software\\Fernwell' /v CommPort" >/dev/null 2>&1
+fi
+
 echo "Windows: $tests_run tests run under Wine, $tests_passed passed, $tests_skipped skipped," \
-     "$tests_failed failed; fernwell-cli steps: $cli_passed passed, $cli_skipped skipped," \
-     "$cli_failed failed"
+     "$tests_failed failed, $tests_left_out left out; fernwell-cli, window and installer steps:" \
+     "$cli_passed passed, $cli_skipped skipped, $cli_failed failed"
 failures=$((failures + cli_failed))
 if [ "$failures" -ne 0 ]; then
     echo "Windows stage: $failures failure(s)"

@@ -22,10 +22,18 @@
 #include <string>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
+// HKEY without <windows.h>: this header reaches the window's code, whose methods (LoadString,
+// SetDlgItemText, MessageBox...) <windows.h> would rename by its macros. The roots exactly as
+// <winreg.h> spells them, so either may come first.
+#include <windef.h>
+// clang-format off
+#ifndef HKEY_CLASSES_ROOT
+#define HKEY_CLASSES_ROOT ((HKEY) (ULONG_PTR)((LONG)0x80000000))
+#define HKEY_CURRENT_USER ((HKEY) (ULONG_PTR)((LONG)0x80000001))
+#define HKEY_LOCAL_MACHINE ((HKEY) (ULONG_PTR)((LONG)0x80000002))
+#define HKEY_USERS ((HKEY) (ULONG_PTR)((LONG)0x80000003))
 #endif
-#include <windows.h>
+// clang-format on
 #else
 // The four predefined root keys with the handle values they have on Windows, so that code
 // naming HKEY_CURRENT_USER builds everywhere. Any other value is not a root.

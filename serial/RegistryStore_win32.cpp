@@ -1,6 +1,8 @@
 // The registry itself. Every call opens its key with the access it needs and closes it again
 // before returning. Paths and names arrive as UTF-8 and go to the wide-character calls.
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 

@@ -145,6 +145,10 @@ int CSerialPort::Write(const void* data, int& count) {
         gone_ = lastIoError_ != ERROR_TIMEOUT;
     } else if (static_cast<int>(written) < want) {
         lastIoError_ = ERROR_TIMEOUT;  // the write time-outs ran out
+    } else {
+        // Until the driver has sent them, the next command's purge could still throw these
+        // bytes away.
+        FlushFileBuffers(handle_);
     }
     count = static_cast<int>(written);
     return 0;

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QToolTip>
+#include <algorithm>
 #include <set>
 
 #include "res/Resource.h"
@@ -111,6 +112,30 @@ Qt::Alignment HorizontalAlignment(std::uint32_t style) {
         return Qt::AlignRight;
     }
     return Qt::AlignLeft;
+}
+
+// The templates were drawn for "MS Shell Dlg" as MS Sans Serif; where the dialog font is wider
+// (Tahoma on Windows since 2000, and under Wine) a one-line static text can come out a few
+// pixels short, and the system would wrap its last word out of sight ("Comm Port Setting:").
+// Such a text is widened to its width where the dialog has room beside it: inside the client
+// area and over no other control (group boxes around it aside).
+void WidenShortTexts(QWidget* dialog, const std::vector<QLabel*>& texts, const QRect& client) {
+    for (QLabel* label : texts) {
+        const int need =
+            label->fontMetrics().horizontalAdvance(label->text()) + 2 * label->frameWidth();
+        const QRect wider(label->geometry().topLeft(), QSize(need, label->height()));
+        if (need <= label->width() || label->text().contains('\n') || !client.contains(wider)) {
+            continue;
+        }
+        const QList<QWidget*> others = dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        const bool free = std::none_of(others.begin(), others.end(), [&](const QWidget* w) {
+            return w != label && w->property(kIdProperty).isValid() &&
+                   !qobject_cast<const QGroupBox*>(w) && w->geometry().intersects(wider);
+        });
+        if (free) {
+            label->setGeometry(wider);
+        }
+    }
 }
 
 }  // namespace
@@ -267,6 +292,7 @@ void CDialog::BuildControls() {
     const int top = menuHeight_;
     QButtonGroup* radios = nullptr;
     std::vector<QGroupBox*> frames;
+    std::vector<QLabel*> leftTexts;
     const res::ControlTemplate* previous = nullptr;
     QWidget* previousWidget = nullptr;
     for (const res::ControlTemplate& c : template_->controls) {
@@ -281,6 +307,9 @@ void CDialog::BuildControls() {
         switch (c.kind) {
             case res::ControlKind::Text: {
                 auto* label = new QLabel(text, this);
+                if (HorizontalAlignment(c.style) == Qt::AlignLeft) {
+                    leftTexts.push_back(label);
+                }
                 label->setTextFormat(Qt::PlainText);
                 label->setAlignment(
                     HorizontalAlignment(c.style) |
@@ -415,6 +444,7 @@ void CDialog::BuildControls() {
     for (QGroupBox* frame : frames) {
         frame->lower();
     }
+    WidenShortTexts(this, leftTexts, clientRect());
 }
 
 void CDialog::FitWindow() {

@@ -5,13 +5,6 @@
 
 namespace ui {
 
-QFont DialogFont() {
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPointSize(8);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
-
 BaseUnits BaseUnitsOf(const QFont& font) {
     const QFontMetrics metrics(font);
     const int width = metrics.horizontalAdvance(

@@ -16,7 +16,8 @@ struct BaseUnits {
     bool operator==(const BaseUnits&) const = default;
 };
 
-// The dialogs' font: "MS Shell Dlg" 8 of the templates, here DejaVu Sans 8 pt.
+// The dialogs' font: "MS Shell Dlg" 8 of the templates (Tahoma 8 on Windows, DejaVu Sans 8
+// elsewhere).
 QFont DialogFont();
 
 // Base units of `font`.

@@ -35,7 +35,8 @@ protected:
         const QWidget* over = parentWidget() ? parentWidget()->window() : nullptr;
         const QRect area =
             (over && over->isVisible()) ? over->frameGeometry() : screen()->availableGeometry();
-        move(area.center() - rect().center());
+        // The whole window, frame and title bar included, as the system centres its box.
+        move(area.center() - QRect(QPoint(), frameGeometry().size()).center());
     }
     bool event(QEvent* event) override {
         const bool result = QMessageBox::event(event);

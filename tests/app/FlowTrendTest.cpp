@@ -1,9 +1,8 @@
 // The flow trend window fed by the main window's polls of the simulator: samples, unit, a
 // failed poll as a gap, the 640's alarm lines and shading, "Save CSV..." and "Log to file..."
-// with its write error.
+// (its write errors on POSIX: FlowTrendTest_posix.cpp).
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -11,49 +10,18 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <csignal>
 
+#include "tests/app/FlowTrendRig.h"
 #include "tests/app/MainWindowRig.h"
 #include "ui/FileDialog.h"
 #include "windows/FlowTrendDlg.h"
 
 namespace {
 
+using apptest::FileAnswer;
+using apptest::Lines;
 using apptest::MainWindowRig;
-
-// Answers the file dialogs with `path` while it lives.
-class FileAnswer {
-public:
-    explicit FileAnswer(QString answer) : path(std::move(answer)) {
-        previous_ = ui::SetFileDialogHandler(
-            [this](QWidget*, const QString& caption, const QString&, ui::SaveKind kind) {
-                captions << caption + (kind == ui::SaveKind::kAppend ? " (append)" : "");
-                return this->path;
-            });
-    }
-    ~FileAnswer() { ui::SetFileDialogHandler(previous_); }
-    QString path;
-    QStringList captions;
-
-private:
-    ui::FileDialogHandler previous_;
-};
-
-CFlowTrendDlg& ShowTrend(MainWindowRig& rig, bool model640) {
-    if (model640) {
-        rig.Command(ID_DEVICE_642);
-    }
-    rig.Command(ID_FLOW_TREND);
-    CFlowTrendDlg* trend = rig.dlg().flowTrend();
-    EXPECT_TRUE(trend && trend->isVisible());
-    return *trend;
-}
-
-QStringList Lines(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-}
+using apptest::ShowTrend;
 
 // Pixels of the plot where red clearly leads green: only the shading of an activated alarm
 // (the window is green, the readings white, the alarm lines yellow).
@@ -189,42 +157,6 @@ TEST(FlowTrend, SavesAndLogsCsvAndSaysWhenTheLogCannotBeWritten) {
     std::vector<guitest::RecordedBox> boxes = rig.TakeBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Logging to " + log + " stopped: the model changed.");
-
-    // A file that cannot be written: said at once, and nothing logs.
-    {
-        FileAnswer answer(QStringLiteral("/dev/full"));
-        trend.onCommand(IDC_TREND_LOG);
-    }
-    EXPECT_FALSE(trend.logging());
-    EXPECT_EQ(trend.windowTitle(), "Flow Trend");
-    boxes = rig.TakeBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Could not log to /dev/full: No space left on device.");
-    EXPECT_EQ(boxes[0].caption, "Flow Trend");
-
-    // A write that fails while it logs (here the file may not grow past 60 bytes, the header
-    // and a little): logging stops, with the reason.
-    rig.Command(ID_DEVICE_642);
-    const QString small = dir.filePath(QStringLiteral("small.csv"));
-    {
-        FileAnswer answer(small);
-        trend.onCommand(IDC_TREND_LOG);
-    }
-    ASSERT_TRUE(trend.logging());
-    rlimit before{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-    rlimit tight = before;
-    tight.rlim_cur = 60;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    rig.PollNow();
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(trend.logging());
-    EXPECT_EQ(trend.windowTitle(), "Flow Trend");
-    boxes = rig.TakeBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Logging to " + small + " stopped: File too large.");
 }
 
 }  // namespace

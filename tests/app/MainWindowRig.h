@@ -33,7 +33,7 @@
 #include "serial/RegistryStore.h"
 #include "serial/SerialPort.h"
 #include "tests/common/GuiTest.h"
-#include "tests/common/PtyPair.h"
+#include "tests/common/PortsDir.h"
 #include "tests/common/SimProcess.h"
 #include "ui/Bitmaps.h"
 

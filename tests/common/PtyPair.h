@@ -1,7 +1,7 @@
 #pragma once
 // Test helpers for the serial line: a pseudo-terminal pair whose slave stands in for a COM
 // port (the code under test opens the slave path) while the test plays the peer on the
-// master, and a scratch ports directory that maps COM numbers to such devices.
+// master (the scratch ports directory that maps COM numbers to such devices is PortsDir.h).
 
 #include <sys/types.h>
 #include <termios.h>
@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "tests/common/PortsDir.h"
 
 namespace fwtest {
 
@@ -78,51 +80,6 @@ public:
 
 private:
     pid_t pid_ = -1;
-};
-
-// For the object's lifetime, points XDG_CONFIG_HOME at a fresh temporary folder holding an
-// empty fernwell/ports directory. With `isolateFixedDevices` (the default) FERNWELL_DEV_ROOT
-// and FERNWELL_SYSFS_ROOT point at empty folders of it as well, so the machine's own
-// /dev/ttyS*, ttyUSB* and ttyACM* take no part and only what the test lays out exists.
-// The previous values of the variables come back on destruction. Not thread-safe (setenv).
-class ScopedPortsDir {
-public:
-    explicit ScopedPortsDir(bool isolateFixedDevices = true);
-    ~ScopedPortsDir();
-    ScopedPortsDir(const ScopedPortsDir&) = delete;
-    ScopedPortsDir& operator=(const ScopedPortsDir&) = delete;
-
-    bool Ok() const { return !root_.empty(); }
-    const std::string& Root() const { return root_; }
-    std::string ConfigHome() const;  // the XDG_CONFIG_HOME in force
-    std::string PortsDir() const;    // <ConfigHome>/fernwell/ports
-    std::string DevRoot() const;     // stands for /dev
-    std::string SysfsRoot() const;   // stands for /sys
-
-    // Makes (or replaces) the link comN -> target. False on failure.
-    bool Link(int comNumber, const std::string& target) const;
-    bool Unlink(int comNumber) const;
-    // Creates an ordinary file `name` (say "ttyUSB0") in DevRoot(): it opens like a device,
-    // which is all the port probe asks of it. Returns its path.
-    std::string MakeFakeDevice(const std::string& name) const;
-    // Writes /sys/class/tty/<name>/type under SysfsRoot() ("0" = no UART behind a ttyS).
-    bool SetUartType(const std::string& name, const std::string& type) const;
-    // Lays out under SysfsRoot() what the kernel shows for tty `name`: class/tty/<name>/device
-    // links to the device behind it, whose `driver` links to `driver`. With `usbAttributes`
-    // (idVendor, idProduct, manufacturer, product, serial) that device sits below a USB
-    // device carrying them, else on the platform bus like an on-board UART.
-    void AddSysfsTty(const std::string& name, const std::string& driver,
-                     const std::map<std::string, std::string>& usbAttributes) const;
-
-private:
-    struct SavedVar {
-        std::string name;
-        std::optional<std::string> value;
-    };
-    void Set(const char* name, const std::string& value);
-
-    std::string root_;
-    std::vector<SavedVar> saved_;
 };
 
 }  // namespace fwtest

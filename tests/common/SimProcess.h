@@ -10,6 +10,12 @@
 // Without a ports directory of its own the helper makes a temporary config home holding
 // fernwell/ports and removes it afterwards; point XDG_CONFIG_HOME at ConfigHome() and the
 // program's COM port `port` is the simulator.
+//
+// Under Wine (the Windows build's tests) the helper starts the Linux simulator named by
+// FERNWELL_TEST_SIM through /bin/sh (Wine runs Unix programs it is asked to start, without a
+// process handle), with the prefix's dosdevices folder as its ports directory, so COM `port`
+// of the program under test is the simulator there too. Its pid, exit status and output come
+// back through files.
 
 #include <sys/types.h>
 
@@ -27,6 +33,7 @@ public:
         std::string portsDir;           // --ports-dir; empty: a fresh temporary one
         bool fast = true;               // --fast
         int startTimeoutMs = 5000;      // for the device path to appear
+        std::string stderrFile = {};    // its standard error into this file; empty: inherited
     };
 
     SimProcess() : SimProcess(Options{}) {}

@@ -82,6 +82,10 @@ bool SimProcess::Start(const Options& options) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    if (!options.stderrFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 2, options.stderrFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_APPEND, 0600);
+    }
     // A test process may block or ignore signals; the simulator starts with a clean slate.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);

@@ -23,7 +23,6 @@
 #include "protocol/Commands.h"
 #include "res/Resource.h"
 #include "tests/common/GuiTest.h"
-#include "tests/common/PtyPair.h"
 #include "tests/config/ConfigDlgRig.h"
 
 namespace {

@@ -20,7 +20,6 @@
 #include "config/Config640Dlg.h"
 #include "res/Resource.h"
 #include "tests/common/GuiTest.h"
-#include "tests/common/PtyPair.h"
 #include "tests/config/ConfigDlgRig.h"
 
 namespace {

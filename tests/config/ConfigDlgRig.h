@@ -19,7 +19,7 @@
 #include "res/Resource.h"
 #include "serial/SerialPort.h"
 #include "tests/common/GuiTest.h"
-#include "tests/common/PtyPair.h"
+#include "tests/common/PortsDir.h"
 #include "tests/common/ScopedWaits.h"
 #include "tests/config/SimLog.h"
 

@@ -1,9 +1,6 @@
 #pragma once
 // The simulator with a record of what it received: fernwell-sim --verbose logs every command
-// line on its standard error, which this points at a file for the simulator's lifetime.
-
-#include <fcntl.h>
-#include <unistd.h>
+// line on its standard error, which goes into a temporary file.
 
 #include <QElapsedTimer>
 #include <QTemporaryFile>
@@ -25,12 +22,9 @@ public:
             return;
         }
         args.push_back("--verbose");
-        // The simulator inherits standard error as it is when it starts.
-        const int saved = dup(2);
-        dup2(log_.handle(), 2);
-        sim_.emplace(SimProcess::Options{.args = std::move(args), .portsDir = portsDir});
-        dup2(saved, 2);
-        close(saved);
+        sim_.emplace(SimProcess::Options{.args = std::move(args),
+                                         .portsDir = portsDir,
+                                         .stderrFile = log_.fileName().toStdString()});
     }
 
     bool Ok() const { return sim_ && sim_->Ok(); }

@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -329,6 +330,9 @@ TEST(Dialog, ProgramTemplatesAreTidy) {
 TEST(Dialog, LayoutCheckCatchesACutListItem) {
     SampleDialog dlg;
     ASSERT_TRUE(dlg.Create());
+    if (QFontInfo(dlg.font()).family() == QLatin1String("Tahoma")) {
+        GTEST_SKIP() << "under Wine the dialog font is Tahoma, whose text widths are not checked";
+    }
     dlg.show();
     auto* list = dlg.itemAs<QComboBox>(207);
     for (const auto& [item, failures] :

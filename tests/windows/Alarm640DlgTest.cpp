@@ -1,9 +1,8 @@
 // The alarm status window: what status words and settings come to (no widgets), then the
-// window against fernwell-sim with forced status words and against a scripted module on a
-// pseudo-terminal where a test needs query counts, failures or two different flow readings.
+// window against fernwell-sim with forced status words. (Against a scripted module on a
+// pseudo-terminal, where a test needs query counts, failures or two different flow readings:
+// Alarm640DlgTest_posix.cpp.)
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <QLabel>
 #include <QPushButton>
@@ -24,17 +23,15 @@
 #include "res/Templates.h"
 #include "rules/AlarmStatus.h"
 #include "tests/common/GuiTest.h"
-#include "tests/common/PtyPair.h"
 #include "tests/common/ScopedWaits.h"
 #include "tests/common/SimProcess.h"
+#include "tests/windows/AlarmWindowRig.h"
 #include "ui/Bitmaps.h"
 #include "windows/Alarm640Dlg.h"
 
 namespace {
 
-constexpr int kOrange = IDB_LAMP_ORANGE, kRed = IDB_LAMP_RED, kBlue = IDB_LAMP_BLUE,
-              kGreen = IDB_LAMP_GREEN, kGrey = IDB_LAMP_GREY;
-constexpr int kCom = 7;
+using namespace alarmtest;
 
 // ---- Without widgets ---------------------------------------------------------------------
 
@@ -89,168 +86,6 @@ TEST(AlarmReference, ModesPointsAndDelays) {
 }
 
 // ---- The window --------------------------------------------------------------------------
-
-// Plays a 640 on the master of a pseudo-terminal, in a thread of its own (the window's queries
-// block the test's thread): echoes what it receives, answers "v", "h", "l", "f" from its
-// script and records every command line.
-class ScriptedModule {
-public:
-    struct Script {
-        bool plugged = true;  // false: no echo, no answer
-        ModuleData640 data = Defaults640();
-        double flow = 56.78;  // the "f" answer (the dump's own is data.flowRate)
-        std::uint32_t high = 0, low = 0;
-        char garbled = 0;  // this query's answer lacks its marker
-        char silent = 0;   // this query gets no answer
-    };
-
-    explicit ScriptedModule(fwtest::PtyPair& pty) : pty_(pty), thread_([this] { Run(); }) {}
-    ~ScriptedModule() {
-        stop_ = true;
-        thread_.join();
-    }
-    void Set(const Script& s) {
-        std::lock_guard lock(mutex_);
-        script_ = s;
-    }
-    std::string TakeQueries() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(queries_, std::string());
-    }
-
-private:
-    // The 640 dump as the module sends it; the window reads the flow, the alarm points, modes
-    // and delays from it.
-    static std::string Dump(const ModuleData640& d) {
-        std::string dump = "\r\n* FERNWELL 640\r\nREV 2.20\r\nc=00000000\r\n4\r\n";
-        auto line = [&dump](const std::string& value) { dump += "x=" + value + "\r\n"; };
-        for (double v : {d.kFactor, d.offset, d.nValue, d.flowRate, d.value9}) {
-            line(EncodeModuleFloat(v));
-        }
-        line(EncodeHexWord(d.word10));
-        line(Encode16Bit(d.SensorCode));
-        for (double v :
-             {d.unitFactor, d.highSetPoint, d.highReleasePoint, d.lowSetPoint, d.lowReleasePoint}) {
-            line(EncodeModuleFloat(v));
-        }
-        line(EncodeTopByte(d.highAlarmMode));
-        line(EncodeTopByte(d.lowAlarmMode));
-        for (int delay : {d.highSetDelay, d.highReleaseDelay, d.lowSetDelay, d.lowReleaseDelay}) {
-            line(Encode16Bit(delay));
-        }
-        return dump;
-    }
-    std::string Answer(const std::string& line, const Script& s) {
-        const char letter = line.size() == 1 ? line[0] : 0;
-        if (letter == s.silent) {
-            return "";
-        }
-        const std::string marker = letter == s.garbled ? "?=" : std::string{letter, '='};
-        switch (letter) {
-            case 'v':
-                return Dump(s.data);
-            case 'f':
-                return marker + EncodeModuleFloat(s.flow) + "\r\n";
-            case 'h':
-                return marker + EncodeHexWord(s.high) + "\r\n";
-            case 'l':
-                return marker + EncodeHexWord(s.low) + "\r\n";
-        }
-        return "";
-    }
-    void Run() {
-        std::string line;
-        while (!stop_) {
-            pollfd p{pty_.MasterFd(), POLLIN, 0};
-            char buffer[256];
-            const ssize_t n = poll(&p, 1, 20) > 0 ? read(p.fd, buffer, sizeof buffer) : 0;
-            for (ssize_t i = 0; i < n; ++i) {
-                std::lock_guard lock(mutex_);
-                if (buffer[i] != '\r') {
-                    line += buffer[i];
-                    continue;
-                }
-                queries_ += line + ' ';
-                if (script_.plugged) {
-                    pty_.WriteMaster(line + "\r" + Answer(line, script_));
-                }
-                line.clear();
-            }
-        }
-    }
-
-    fwtest::PtyPair& pty_;
-    std::mutex mutex_;
-    Script script_;
-    std::string queries_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
-// The window with the timer handler reachable: tests tick it themselves.
-class AlarmWindow : public CAlarm640Dlg {
-public:
-    void Tick() {
-        OnTimer(ID_TIMER_ALARM_STATUS);
-        WaitAnswers();
-    }
-    // The status refresh, waiting for its answers.
-    void Refresh() {
-        RefreshAlarmStatus();
-        WaitAnswers();
-    }
-    void WaitAnswers() {
-        EXPECT_TRUE(guitest::WaitUntil([this] { return pendingReads() == 0; }));
-    }
-    int Lamp(int id) const { return ui::BitmapOf(itemAs<QLabel>(id)); }
-    std::string Text(int id) const { return GetDlgItemText(id).toStdString(); }
-    // The status lamps and delay boxes of the high or low half, as the view has them.
-    AlarmStatusView Half(bool high) const {
-        return high ? AlarmStatusView{Lamp(1049), Lamp(1051), Lamp(1052), Text(1056), Text(1057)}
-                    : AlarmStatusView{Lamp(1053), Lamp(1054), Lamp(1055), Text(1058), Text(1059)};
-    }
-};
-
-class AlarmWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(ports.Ok());
-        {
-            guitest::MessageBoxRecorder startup;  // whatever the start-up says about ports
-            ASSERT_TRUE(main.Create());
-        }
-        main.KillTimer(ID_TIMER_POLL);
-        main.model = 640;
-        main.busy = 1;  // as the Alarm Status command has it
-    }
-    void TearDown() override { main.link().Close(); }
-    void OpenPort() {
-        std::string error;
-        ASSERT_EQ(main.link().OpenNow(kCom, 4800, &error), 0) << error;
-    }
-    // Creates and shows `w` as the main window's Alarm Status command would (initialisation
-    // included) and stops its timer, so only the test's ticks talk to the module.
-    void Open(AlarmWindow& w) {
-        w.link = &main.link();
-        w.colours = &main.colours();
-        ASSERT_TRUE(w.Create());
-        w.KillTimer(ID_TIMER_ALARM_STATUS);
-        w.WaitAnswers();
-        w.show();
-    }
-    std::unique_ptr<fwtest::SimProcess> StartSim(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--model", "640", "--flow", "42.5"});
-        auto sim = std::make_unique<fwtest::SimProcess>(
-            fwtest::SimProcess::Options{.args = args, .port = kCom, .portsDir = ports.PortsDir()});
-        EXPECT_TRUE(sim->Ok()) << sim->Error();
-        return sim;
-    }
-
-    fwtest::ScopedPortsDir ports;
-    CFernwellDlg main;
-    fwtest::ScopedOpenDelay openDelay{0};
-    fwtest::ScopedBytePause bytePause{1};
-};
 
 TEST_F(AlarmWindowTest, TemplateAndFirstSettingsRead) {
     auto sim = StartSim({});
@@ -378,124 +213,6 @@ TEST_F(AlarmWindowTest, AlarmModesAndSettingsFromTheModule) {
                   "150 7 100 0");
         EXPECT_EQ(w.Text(1063) + " " + w.Text(1065) + " " + w.Text(1067) + " " + w.Text(1069),
                   "3 12 12 3");  // 12.5 rounds to even
-    }
-}
-
-class ScriptedAlarmWindowTest : public AlarmWindowTest {
-protected:
-    void SetUp() override {
-        AlarmWindowTest::SetUp();
-        ASSERT_TRUE(pty.Ok()) << pty.Error();
-        ASSERT_TRUE(ports.Link(kCom, pty.SlavePath()));
-        OpenPort();
-        script.data.flowRate = 12.34;
-    }
-    fwtest::PtyPair pty;
-    ScriptedModule module{pty};
-    ScriptedModule::Script script;
-};
-
-// Unplugged at first: the settings read is tried at opening and on every tick, and the first
-// answer fills everything at once; after that only the status is read. Both flow readings of
-// that tick land in 1006, the flow query's last.
-TEST_F(ScriptedAlarmWindowTest, ModuleUnpluggedAtFirstAnswersLater) {
-    script.plugged = false;
-    module.Set(script);
-    AlarmWindow w;
-    // What the flow trend is told: "gap", or the flow with the dump's points or the status
-    // refresh's activated flags.
-    std::string trendFeed;
-    w.onFlowReading = [&trendFeed](const trend::FlowReading& r) {
-        std::ostringstream text;
-        text << (r.ok ? "" : "gap");
-        if (r.ok) {
-            text << r.flow << (r.points ? " points " + std::to_string(r.points->highSet) : "");
-        }
-        if (r.highActivated != trend::kUnknown) {
-            text << " " << int(r.highActivated) << int(r.lowActivated);
-        }
-        trendFeed += text.str() + "; ";
-    };
-    Open(w);
-    EXPECT_EQ(module.TakeQueries(), "v ");
-    EXPECT_EQ(w.referenceLoaded, 0);
-    EXPECT_EQ(w.Lamp(1073), kRed);
-    EXPECT_EQ(w.Lamp(1070), kGrey);
-    EXPECT_EQ(w.Text(1006), "---");
-    EXPECT_EQ(w.Text(1060) + w.Text(1062) + w.Text(1069), "");
-
-    w.Tick();
-    EXPECT_EQ(module.TakeQueries(), "v h ");
-    EXPECT_EQ(w.Lamp(1072), kBlue);
-    EXPECT_EQ(w.Lamp(1073), kRed);
-    EXPECT_EQ(w.Text(1006), "---");
-    guitest::SaveScreenshot(&w, QStringLiteral("unplugged"));
-
-    script.plugged = true;
-    script.high = 0x00000100;
-    module.Set(script);
-    w.Tick();
-    EXPECT_EQ(module.TakeQueries(), "v h l f ");
-    EXPECT_EQ(w.referenceLoaded, 1);
-    EXPECT_EQ(w.Text(1006), "56.78") << "the settings read showed 12.34 first";
-    EXPECT_EQ(w.Text(1062) + " " + w.Text(1069), "120 10");
-    EXPECT_EQ(w.Lamp(1070), kGreen);
-    EXPECT_EQ(w.Lamp(1049), kRed);
-    EXPECT_EQ(w.Lamp(1072), kGrey);
-    EXPECT_EQ(w.Lamp(1073), kGrey);
-    EXPECT_EQ(trendFeed, "gap; gap; gap; 12.34 points 120.000000; 56.78 10; ");
-
-    w.Tick();
-    EXPECT_EQ(module.TakeQueries(), "h l f ");
-}
-
-// A failed query ends the refresh: later queries are not sent, what was shown before stays,
-// Retrieving Data stays blue and Comm Error turns red, until a refresh gets through.
-TEST_F(ScriptedAlarmWindowTest, FailedQueryEndsTheRefresh) {
-    struct Row {
-        const char* how;
-        char garbled, silent;
-        const char* queries;
-        bool highShown, lowShown, flowShown;
-    };
-    const Row rows[] = {
-        {"high status without its marker", 'h', 0, "h ", false, false, false},
-        {"high status: echo, no answer", 0, 'h', "h ", false, false, false},
-        {"low status without its marker", 'l', 0, "h l ", true, false, false},
-        {"flow without its marker", 'f', 0, "h l f ", true, true, false},
-    };
-    const AlarmStatusView before{kGrey, kOrange, kGrey, "10", ""};
-    const AlarmStatusView after{kRed, kGrey, kOrange, "", "1"};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.how);
-        script.high = script.low = 0x28000001;
-        script.flow = 56.78;
-        module.Set(script);
-        AlarmWindow w;
-        Open(w);
-        w.Refresh();
-        module.TakeQueries();
-
-        ScriptedModule::Script next = script;
-        next.high = next.low = 0x05000101;
-        next.flow = 77.5;
-        next.garbled = r.garbled;
-        next.silent = r.silent;
-        module.Set(next);
-        w.Refresh();
-        EXPECT_EQ(module.TakeQueries(), r.queries);
-        EXPECT_EQ(w.Half(true), r.highShown ? after : before);
-        EXPECT_EQ(w.Half(false), r.lowShown ? after : before);
-        EXPECT_EQ(w.Text(1006), r.flowShown ? "77.50" : "56.78");
-        EXPECT_EQ(w.Lamp(1072), kBlue);
-        EXPECT_EQ(w.Lamp(1073), kRed);
-
-        next.garbled = next.silent = 0;
-        module.Set(next);
-        w.Refresh();
-        EXPECT_EQ(w.Half(true), after);
-        EXPECT_EQ(w.Lamp(1072), kGrey);
-        EXPECT_EQ(w.Lamp(1073), kGrey);
     }
 }
 

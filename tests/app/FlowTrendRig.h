@@ -1,0 +1,51 @@
+#pragma once
+// The flow trend window shown from the main window, and its file dialogs answered: what both
+// flow trend suites share.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include "tests/app/MainWindowRig.h"
+#include "ui/FileDialog.h"
+#include "windows/FlowTrendDlg.h"
+
+namespace apptest {
+
+// Answers the file dialogs with `path` while it lives.
+class FileAnswer {
+public:
+    explicit FileAnswer(QString answer) : path(std::move(answer)) {
+        previous_ = ui::SetFileDialogHandler(
+            [this](QWidget*, const QString& caption, const QString&, ui::SaveKind kind) {
+                captions << caption + (kind == ui::SaveKind::kAppend ? " (append)" : "");
+                return this->path;
+            });
+    }
+    ~FileAnswer() { ui::SetFileDialogHandler(previous_); }
+    QString path;
+    QStringList captions;
+
+private:
+    ui::FileDialogHandler previous_;
+};
+
+inline CFlowTrendDlg& ShowTrend(MainWindowRig& rig, bool model640) {
+    if (model640) {
+        rig.Command(ID_DEVICE_642);
+    }
+    rig.Command(ID_FLOW_TREND);
+    CFlowTrendDlg* trend = rig.dlg().flowTrend();
+    EXPECT_TRUE(trend && trend->isVisible());
+    return *trend;
+}
+
+inline QStringList Lines(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+}  // namespace apptest
