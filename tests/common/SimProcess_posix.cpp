@@ -30,13 +30,6 @@ int MsLeft(Clock::time_point deadline) {
 
 }  // namespace
 
-SimProcess::SimProcess(Options options) : port_(options.port) {
-    if (!Start(options)) {
-        Stop(1000);
-        device_.clear();
-    }
-}
-
 SimProcess::~SimProcess() {
     Stop();
     if (stdoutFd_ >= 0) {
@@ -143,10 +136,6 @@ bool SimProcess::Start(const Options& options) {
     }
 }
 
-std::string SimProcess::LinkPath() const {
-    return portsDir_ + "/com" + std::to_string(port_);
-}
-
 bool SimProcess::Reap(bool block) {
     if (pid_ <= 0) {
         return true;
@@ -170,29 +159,6 @@ void SimProcess::Signal(int signal) {
     if (pid_ > 0) {
         kill(pid_, signal);
     }
-}
-
-std::optional<int> SimProcess::WaitExit(int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!Reap(false)) {
-        if (Clock::now() >= deadline) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return exitCode_;
-}
-
-std::optional<int> SimProcess::Stop(int timeoutMs) {
-    if (pid_ <= 0) {
-        return exitCode_;
-    }
-    Signal(SIGTERM);
-    if (!WaitExit(timeoutMs)) {
-        Signal(SIGKILL);
-        Reap(true);
-    }
-    return exitCode_;
 }
 
 }  // namespace fwtest

@@ -11,10 +11,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Signal numbers as Linux has them (mingw's <signal.h> lacks most).
-constexpr int kSigKill = 9;
-constexpr int kSigTerm = 15;
-
 int simCount = 0;
 
 // The files through which the shell that runs one simulator reports back.
@@ -23,13 +19,6 @@ std::string Base(int pid) {
 }
 
 }  // namespace
-
-SimProcess::SimProcess(Options options) : port_(options.port) {
-    if (!Start(options)) {
-        Stop(1000);
-        device_.clear();
-    }
-}
 
 SimProcess::~SimProcess() {
     Stop();
@@ -93,10 +82,6 @@ bool SimProcess::Start(const Options& options) {
     return false;
 }
 
-std::string SimProcess::LinkPath() const {
-    return portsDir_ + "/com" + std::to_string(port_);
-}
-
 // Here pid_ numbers the simulator's files; its Linux pid is in <base>.pid.
 bool SimProcess::Reap(bool block) {
     if (pid_ <= 0) {
@@ -125,30 +110,6 @@ void SimProcess::Signal(int signal) {
     const std::string pidFile = wine::ShellQuote(Base(pid_) + ".pid");
     wine::RunScript("[ -s " + pidFile + " ] && kill -" + std::to_string(signal) + " \"$(cat " +
                     pidFile + ")\"");
-}
-
-std::optional<int> SimProcess::WaitExit(int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!Reap(false)) {
-        if (Clock::now() >= deadline) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return exitCode_;
-}
-
-std::optional<int> SimProcess::Stop(int timeoutMs) {
-    if (pid_ <= 0) {
-        return exitCode_;
-    }
-    Signal(kSigTerm);
-    if (!WaitExit(timeoutMs)) {
-        Signal(kSigKill);
-        WaitExit(3000);
-        pid_ = -1;
-    }
-    return exitCode_;
 }
 
 }  // namespace fwtest
