@@ -42,6 +42,13 @@ inline CFlowTrendDlg& ShowTrend(MainWindowRig& rig, bool model640) {
     return *trend;
 }
 
+// A 640 with its high alarm activated at 150 gpm, and the trend window shown on it.
+inline CFlowTrendDlg& ShowTrendOfAnAlarming640(MainWindowRig& rig) {
+    rig.AddSim(1, {"--model", "640", "--flow", "150", "--high-status", "100", "--low-status", "0"});
+    rig.Start();
+    return ShowTrend(rig, true);
+}
+
 inline QStringList Lines(const QString& path) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();

@@ -99,13 +99,11 @@ TEST(FlowTrend, PlotsThePollsOfEitherModel) {
     }
 }
 
-TEST(FlowTrend, SavesAndLogsCsvAndSaysWhenTheLogCannotBeWritten) {
+TEST(FlowTrend, SavesAndLogsCsvAndStopsLoggingWhenTheModelChanges) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     MainWindowRig rig;
-    rig.AddSim(1, {"--model", "640", "--flow", "150", "--high-status", "100", "--low-status", "0"});
-    rig.Start();
-    CFlowTrendDlg& trend = ShowTrend(rig, true);
+    CFlowTrendDlg& trend = apptest::ShowTrendOfAnAlarming640(rig);
     const QRegularExpression row(
         QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d,150,gpm,1,0$)"));
     const QString header = QStringLiteral("time,flow,unit,highActivated,lowActivated");

@@ -13,15 +13,12 @@ namespace {
 
 using apptest::FileAnswer;
 using apptest::MainWindowRig;
-using apptest::ShowTrend;
 
 TEST(FlowTrend, SaysWhenTheLogCannotBeWritten) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     MainWindowRig rig;
-    rig.AddSim(1, {"--model", "640", "--flow", "150", "--high-status", "100", "--low-status", "0"});
-    rig.Start();
-    CFlowTrendDlg& trend = ShowTrend(rig, true);
+    CFlowTrendDlg& trend = apptest::ShowTrendOfAnAlarming640(rig);
     std::vector<guitest::RecordedBox> boxes;
 
     // A file that cannot be written: said at once, and nothing logs.
