@@ -13,10 +13,11 @@ PACKAGES = build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools lib
 # What `make windows` needs: the cross compiler (posix threads), GoogleTest's sources, the
 # header-only libraries, the host's Qt (its moc, rcc and uic, and its version decides the
 # source built for Windows), dpkg-source to unpack that source, Wine to run the results (with
-# Tahoma for the dialog font, Xvfb and a window manager for the window) and NSIS.
+# Tahoma for the dialog font, Xvfb and a window manager for the window, xdotool, xdpyinfo and
+# ImageMagick's import to drive it and take its pictures) and NSIS.
 WIN_PACKAGES = cmake ninja-build g++-mingw-w64-x86-64-posix googletest libcli11-dev \
                nlohmann-json3-dev qt6-base-dev qt6-base-dev-tools dpkg-dev wine wine64 \
-               fonts-wine xvfb xauth openbox nsis
+               fonts-wine xvfb xauth openbox x11-utils xdotool imagemagick nsis
 WIN_BUILD ?= build-win
 WIN_CORE_BUILD ?= build-win-core
 

@@ -109,7 +109,14 @@ bool CFernwellDlg::OnInitDialog() {
 
     palette_ = ui::Palette{};
 
-    ui::SetBitmap(itemAs<QLabel>(IDC_BANNER), IDB_BANNER);
+    // The banner control takes the image's size. Where the dialog font makes its rectangle
+    // narrower or wider than the image (Tahoma under Wine), the image stays centred where the
+    // layout put the rectangle, rather than hanging from its left edge.
+    if (QLabel* banner = itemAs<QLabel>(IDC_BANNER)) {
+        const int centre = banner->geometry().center().x();
+        ui::SetBitmap(banner, IDB_BANNER);
+        banner->move(centre - banner->width() / 2, banner->y());
+    }
 
     terminalCreated_ = terminal_.Create(this);
     if (terminalCreated_) {

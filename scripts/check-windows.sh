@@ -33,10 +33,12 @@ bin=$root/$win_build/bin
 sim=$(realpath -m "$linux_build")/bin/fernwell-sim
 
 failures=0
-# Linked statically: each program needs only DLLs that every Windows has.
-system_dlls='^(ADVAPI32|CFGMGR32|COMDLG32|d3d11|d3d12|dwmapi|DWrite|dxgi|GDI32|IMM32|KERNEL32'
-system_dlls+='|msvcrt|NETAPI32|ole32|OLEAUT32|SETUPAPI|SHELL32|SHLWAPI|USER32|USERENV|UxTheme'
-system_dlls+='|VERSION|WINMM|WS2_32|WTSAPI32|AUTHZ|RPCRT4|COMCTL32)\.dll$'
+# Linked statically: each program needs only DLLs that every Windows 10 has (Qt 6's oldest):
+# the system's own and the API sets (api-ms-win-*) Qt's Windows platform plugin imports.
+system_dlls='^(ADVAPI32|CFGMGR32|COMDLG32|d3d9|d3d11|d3d12|dwmapi|DWrite|dxgi|GDI32|IMM32'
+system_dlls+='|KERNEL32|msvcrt|NETAPI32|ole32|OLEAUT32|SETUPAPI|SHCORE|SHELL32|SHLWAPI|USER32'
+system_dlls+='|USERENV|UxTheme|VERSION|WINMM|WS2_32|WTSAPI32|AUTHZ|RPCRT4|COMCTL32'
+system_dlls+='|api-ms-win-core-[a-z0-9-]+)\.dll$'
 for exe in "$bin"/*.exe; do
     others=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
         grep -Eiv "$system_dlls" || true)
@@ -443,15 +445,15 @@ window_step "$(basename "$setup") /S installs both programs into Program Files" 
 version=$(timeout 60 wine "C:\\Program Files\\Fernwell\\fernwell-cli.exe" --version | tr -d '\r')
 window_step "the installed fernwell-cli.exe runs: $version" grep -q '^fernwell-cli [0-9]' <<<"$version"
 window_step "a Start menu entry and an Add/Remove Programs entry" bash -c \
-    "ls \"$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Fernwell/\"*.lnk &&
-     timeout 60 wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Fernwell' /v QuietUninstallString" \
-    >/dev/null 2>&1
+    "{ ls \"$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Fernwell/\"*.lnk &&
+       timeout 60 wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Fernwell' /v QuietUninstallString
+     } >/dev/null 2>&1"
 timeout 120 wine "C:\\Program Files\\Fernwell\\uninstall.exe" /S
 for _ in $(seq 100); do [ -e "$program_dir" ] || break; sleep 0.2; done
 window_step "uninstall.exe /S leaves no file of it, and the user's settings stay" bash -c \
     "! [ -e \"$program_dir\" ] &&
      ! [ -e \"$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Fernwell\" ] &&
-     timeout 60 wine reg query 'HKCU\\Software\\Fernwell' /v CommPort" >/dev/null 2>&1
+     timeout 60 wine reg query 'HKCU\\Software\\Fernwell' /v CommPort >/dev/null 2>&1"
 fi
 
 echo "Windows: $tests_run tests run under Wine, $tests_passed passed, $tests_skipped skipped," \

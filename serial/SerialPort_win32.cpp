@@ -136,8 +136,14 @@ int CSerialPort::Write(const void* data, int& count) {
     if (handle_ == INVALID_HANDLE_VALUE || Cancelled()) {
         return 0;
     }
-    // Late echoes and noise go before the command, so the reply read next belongs to it.
-    PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    // Late echoes and noise go before the command, so the reply read next belongs to it. The
+    // transmit queue is cleared only while it holds something: after the previous write's
+    // FlushFileBuffers it is empty on Windows, and Wine turns the clear into a tcflush() that
+    // drops whatever the other end has not read yet (the last command, on a pseudo-terminal).
+    COMSTAT queues{};
+    DWORD errors = 0;
+    const bool outputQueued = ClearCommError(handle_, &errors, &queues) && queues.cbOutQue > 0;
+    PurgeComm(handle_, PURGE_RXCLEAR | (outputQueued ? PURGE_TXCLEAR : 0));
     DWORD written = 0;
     if (!WriteFile(handle_, data, static_cast<DWORD>(want), &written, nullptr)) {
         // An unplugged USB adapter fails every call on its handle from then on.

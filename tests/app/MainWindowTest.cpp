@@ -19,6 +19,7 @@
 #include "res/Resource.h"
 #include "tests/app/MainWindowRig.h"
 #include "tests/common/GuiTest.h"
+#include "tests/common/SystemMenuProbe.h"
 #include "ui/Bitmaps.h"
 
 namespace {
@@ -107,9 +108,15 @@ TEST_F(MainWindowTest, MenuStartsWith612CheckedAndAlarmStatusGrayed) {
         EXPECT_EQ(dlg.IsMenuItemEnabled(r.command), r.enabled);
     }
     EXPECT_EQ(dlg.menuItem(ID_SHOW_TERMINAL), nullptr) << "32778 has no menu item";
-    // The About item closes the "Help" menu, after a separator.
+    // The About item closes the system menu (Windows), else the "Help" menu after a separator.
     const QList<QAction*> help = dlg.menuBar()->actions().last()->menu()->actions();
     ASSERT_GE(help.size(), 2);
+    const std::wstring system = fwtest::LastSystemMenuItem(dlg.winId());
+    if (!system.empty()) {
+        EXPECT_EQ(QString::fromStdWString(system), "&About Fernwell...");
+        EXPECT_EQ(help.last()->text(), "Email Tech Support");
+        return;
+    }
     EXPECT_EQ(help.last()->text(), "&About Fernwell...");
     EXPECT_TRUE(help[help.size() - 2]->isSeparator());
 }
@@ -254,9 +261,11 @@ TEST_F(MainWindowTest, LayoutIsTidy) {
     EXPECT_LT(banner.bottom(), frame.top());
 }
 
-TEST_F(MainWindowTest, AboutBoxFromTheHelpMenu) {
+TEST_F(MainWindowTest, AboutBoxFromItsMenu) {
+    // Where the window has a system menu (Windows) the About item is there, not in "Help".
+    const bool systemMenu = !fwtest::LastSystemMenuItem(dlg.winId()).empty();
     QAction* about = HelpItem("&About Fernwell...");
-    ASSERT_NE(about, nullptr);
+    ASSERT_EQ(about == nullptr, systemMenu);
     bool checked = false;
     guitest::NextModal next([&](QWidget* modal) {
         auto* box = qobject_cast<CAboutDlg*>(modal);
@@ -282,7 +291,11 @@ TEST_F(MainWindowTest, AboutBoxFromTheHelpMenu) {
         EXPECT_EQ(ok->text(), "OK");
         ok->click();
     });
-    about->trigger();
+    if (systemMenu) {
+        dlg.OnSysCommand(IDM_ABOUTBOX);
+    } else {
+        about->trigger();
+    }
     EXPECT_TRUE(checked);
     EXPECT_TRUE(dlg.isVisible());
 }

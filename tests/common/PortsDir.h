@@ -15,10 +15,11 @@ namespace fwtest {
 // and FERNWELL_SYSFS_ROOT point at empty folders of it as well, so the machine's own
 // /dev/ttyS*, ttyUSB* and ttyACM* take no part and only what the test lays out exists.
 // The previous values of the variables come back on destruction. Not thread-safe (setenv).
-// Under Wine (a Windows build) PortsDir() is the prefix's dosdevices folder as a Unix path
-// (FERNWELL_TEST_DOSDEVICES, set by the Windows stage), only Link() and Unlink() of the
-// device calls are there, and HKEY_CURRENT_USER\Software\Fernwell is removed on
-// construction and destruction, so each test starts from no stored settings.
+// Under Wine (a Windows build) PortsDir() is the prefix's dosdevices folder as a Unix path and only
+// Link() and Unlink() of the device calls are there. There being one such folder and one registry,
+// the comN links and HKEY_CURRENT_USER\Software\Fernwell of an outer ScopedPortsDir are put aside
+// on construction and restored on destruction, so each one starts from no ports and no stored
+// settings, as on Linux.
 class ScopedPortsDir {
 public:
     explicit ScopedPortsDir(bool isolateFixedDevices = true);

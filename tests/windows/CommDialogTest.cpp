@@ -1,9 +1,5 @@
 // The comm settings dialog with the port map pointed at links in a scratch ports directory:
 // which ports it lists, which it preselects, what OK and Cancel leave in the main window.
-//
-// This file also puts a simulated module on COM1 under the whole suite: every main window a
-// test of this binary builds opens its port at start-up, and must find one there rather than
-// the machine's own serial devices.
 
 #include <gtest/gtest.h>
 
@@ -22,9 +18,6 @@
 #include "windows/CommDialog.h"
 
 namespace {
-
-::testing::Environment* const kModuleOnCom1 =
-    ::testing::AddGlobalTestEnvironment(new apptest::SimulatedModuleEnvironment);
 
 // Every entry of the list shows whole in the closed list: its text beside the arrow, as the
 // style lays a combo box out.

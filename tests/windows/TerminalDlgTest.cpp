@@ -1,3 +1,9 @@
+// The terminal window: created hidden by the main window, its commands and colours.
+//
+// This file also puts a simulated module on COM1 under the whole suite (on both platforms):
+// every main window a test of this binary builds opens its port at start-up, and must find one
+// there rather than the machine's own serial devices.
+
 #include <gtest/gtest.h>
 
 #include <QPlainTextEdit>
@@ -7,10 +13,14 @@
 
 #include "app/FernwellDlg.h"
 #include "res/Resource.h"
+#include "tests/app/MainWindowRig.h"
 #include "tests/common/GuiTest.h"
 #include "windows/TerminalDlg.h"
 
 namespace {
+
+::testing::Environment* const kModuleOnCom1 =
+    ::testing::AddGlobalTestEnvironment(new apptest::SimulatedModuleEnvironment);
 
 const QColor kGreen(0, 155, 89);
 
