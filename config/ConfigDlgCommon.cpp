@@ -73,11 +73,15 @@ bool IsDecimalPoint(int key, Qt::KeyboardModifiers modifiers) {
 
 // ---- Numeric key filter -------------------------------------------------------------------
 
-KeyOutcome JudgeNumericKey(int key, Qt::KeyboardModifiers modifiers, int controlId, bool isEdit,
+KeyOutcome JudgeNumericKey(int key, Qt::KeyboardModifiers modifiers, int controlId, KeyFocus focus,
                            const EditState& state, const NumericKeyRules& rules) {
     if (modifiers & Qt::AltModifier) {
         return {};
     }
+    if (key == Qt::Key_Space && focus == KeyFocus::kButton) {
+        return {};
+    }
+    const bool isEdit = focus == KeyFocus::kEdit;
     switch (key) {
         case Qt::Key_0:
         case Qt::Key_1:
@@ -152,8 +156,11 @@ bool NumericKeyFilter(QWidget* receiver, const QKeyEvent& key, bool apply,
             state.start = state.end = edit->cursorPosition();
         }
     }
-    const KeyOutcome outcome = JudgeNumericKey(key.key(), key.modifiers(), ui::ControlId(receiver),
-                                               edit != nullptr, state, rules);
+    const KeyFocus focus = edit != nullptr                            ? KeyFocus::kEdit
+                           : qobject_cast<QAbstractButton*>(receiver) ? KeyFocus::kButton
+                                                                      : KeyFocus::kOther;
+    const KeyOutcome outcome =
+        JudgeNumericKey(key.key(), key.modifiers(), ui::ControlId(receiver), focus, state, rules);
     if (apply && edit && outcome.edit) {
         const EditState& now = *outcome.edit;
         if (edit->text() != now.text) {

@@ -58,8 +58,11 @@ struct KeyOutcome {
     std::optional<EditState> edit;
 };
 
-// The filter's verdict on one key press in control `controlId` (`isEdit` false for buttons,
-// lists and the dialog itself, which have no text to change).
+// What has the focus when a key arrives: an edit (text to change), a button, check box or
+// radio (Space presses it), or anything else (a list, the dialog itself).
+enum class KeyFocus { kEdit, kButton, kOther };
+
+// The filter's verdict on one key press in control `controlId` of kind `focus`.
 //  - digits (main keys and keypad), Delete, Backspace, Tab, Home, End, arrows: pass;
 //  - "." (main or keypad): pass when the selection holds a "."; swallowed in a one-point
 //    edit whose text has one; else pass;
@@ -67,11 +70,13 @@ struct KeyOutcome {
 //    empty) the text becomes "-" with the caret after it; else in a sign-toggle edit the
 //    value, negated, is written back with "%0.6f" and the selection moves one character to
 //    the right if the new text has a "-", to the left if not; else nothing changes;
-//  - any other key: swallowed.
+//  - Space on a button, check box or radio: pass, so the keyboard alone can press it;
+//  - any other key (letters, Space elsewhere, Enter, Escape): swallowed, so a slip in an edit
+//    neither closes the dialog nor sends.
 // Keys held with Alt pass untouched: the system sends them as WM_SYSKEYDOWN, which the
 // filter never looks at. Keys are judged by what Qt reports, so a shifted digit arrives as
 // its punctuation mark and is swallowed.
-KeyOutcome JudgeNumericKey(int key, Qt::KeyboardModifiers modifiers, int controlId, bool isEdit,
+KeyOutcome JudgeNumericKey(int key, Qt::KeyboardModifiers modifiers, int controlId, KeyFocus focus,
                            const EditState& state, const NumericKeyRules& rules);
 
 // The filter for one key at `receiver` (see ui::KeyFilter): judges it and, with `apply`,

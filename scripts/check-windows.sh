@@ -419,7 +419,9 @@ timeout 60 wine reg add 'HKCU\Software\Fernwell' /v CommPort /t REG_BINARY /d 05
 start_window
 window_step "fernwell.exe opens the stored COM5 and polls the 612 at 1200 baud" \
     sim_saw '"v" answered' 60
-window_step "the main window in the Windows style (wine-main.png)" shot wine-main "Fern Well"
+sleep 4  # the dump's 200-odd bytes at 1200 baud, then the flow is on screen
+window_step "the main window in the Windows style, the first poll's flow shown (wine-main.png)" \
+    shot wine-main "Fern Well"
 menu Right Right Down Down Return  # Configuration > Parameters
 window_step "Configuration > Parameters: the 612 dialog reads the module (wine-config612.png)" \
     shot wine-config612 "Fern Well 612 Configuration"

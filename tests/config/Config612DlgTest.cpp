@@ -401,17 +401,33 @@ TEST_F(Config612Test, KeyFilterThroughTheWindowHandle) {
     };
     ExpectKeys(rows);
 
-    // Enter and Escape do nothing, whatever has the focus; nor does Space on a button.
+    // Enter and Escape do nothing, whatever has the focus; nor does Space in an edit or list.
     guitest::MessageBoxRecorder none;
     for (int focus : {IDC_K_FACTOR, IDOK, IDC_PULSE_WIDTH}) {
         SCOPED_TRACE(focus);
         dlg->item(focus)->setFocus();
-        for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Space}) {
+        for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
             QTest::keyClick(dlg->windowHandle(), key);
+        }
+        if (focus != IDOK) {
+            QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
         }
         EXPECT_TRUE(dlg->isVisible());
         EXPECT_EQ(dlg->result(), 0);
     }
+    // Space presses the focused button: a radio, "Defaults", then "OK".
+    dlg->item(IDC_SENSOR_INSERTION)->setFocus();
+    QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
+    EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_INSERTION));
+    Click(IDC_DEFAULTS);
+    const QString defaultK = Edit(IDC_K_FACTOR)->text();
+    Edit(IDC_K_FACTOR)->setText("9");
+    dlg->item(IDC_DEFAULTS)->setFocus();
+    QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
+    EXPECT_EQ(Edit(IDC_K_FACTOR)->text(), defaultK);
+    dlg->item(IDOK)->setFocus();
+    QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
+    EXPECT_FALSE(dlg->isVisible());
 }
 
 TEST_F(Config612Test, NoInputReachesAnyWindowWhileAnUploadRuns) {

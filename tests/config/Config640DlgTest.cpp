@@ -594,17 +594,24 @@ TEST_F(Config640Test, KeyFilterThroughTheWindowHandle) {
     };
     ExpectKeys(rows);
 
-    // Enter and Escape do nothing, whatever has the focus; nor does Space on a switch.
+    // Enter and Escape do nothing, whatever has the focus.
     for (int focus : {IDC_HIGH_SET_POINT, IDC_LOW_ENABLE, IDOK}) {
         SCOPED_TRACE(focus);
         dlg->item(focus)->setFocus();
-        for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Space}) {
+        for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
             QTest::keyClick(dlg->windowHandle(), key);
         }
         EXPECT_TRUE(dlg->isVisible());
         EXPECT_EQ(dlg->result(), 0);
         EXPECT_TRUE(Checked(IDC_LOW_ENABLE));
     }
+    // Space in an edit is swallowed; on a check box it switches it.
+    dlg->item(IDC_HIGH_SET_POINT)->setFocus();
+    QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
+    EXPECT_TRUE(Checked(IDC_LOW_ENABLE));
+    dlg->item(IDC_LOW_ENABLE)->setFocus();
+    QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
+    EXPECT_FALSE(Checked(IDC_LOW_ENABLE));
 }
 
 TEST_F(Config640Test, RefusesValuesThatWouldArriveAsAnotherNumber) {
