@@ -35,7 +35,7 @@ constexpr std::array kConfig612 = {
     ControlTemplate{IDC_STATIC, K::GroupBox, "Sensor Configuration", 7, 75, 202, 64, kNone},
     ControlTemplate{IDC_STATIC, K::Text, "K =", 15, 90, 64, 8, kRight},
     ControlTemplate{IDC_K_FACTOR, K::Edit, "", 84, 88, 60, 12, kNumberEdit},
-    ControlTemplate{IDC_CALCULATE, K::PushButton, "Calculate", 150, 87, 50, 14, kTabStop},
+    ControlTemplate{IDC_CALCULATE, K::PushButton, "&Calculate", 150, 87, 50, 14, kTabStop},
     ControlTemplate{IDC_STATIC, K::Text, "Offset =", 15, 106, 64, 8, kRight},
     ControlTemplate{IDC_OFFSET, K::Edit, "", 84, 104, 60, 12, kNumberEdit},
     ControlTemplate{IDC_STATIC, K::Text, "Unit of Measure =", 15, 122, 64, 8, kRight},
@@ -49,10 +49,10 @@ constexpr std::array kConfig612 = {
     ControlTemplate{IDC_STATIC, K::Text, "Pulse Width (ms) =", 15, 190, 64, 8, kRight},
     ControlTemplate{IDC_PULSE_WIDTH, K::DropList, "", 84, 188, 60, 120, kList},
 
-    ControlTemplate{IDOK, K::DefPushButton, "OK", 217, 7, 50, 14, kGroup | kTabStop},
-    ControlTemplate{IDC_SEND, K::PushButton, "Send", 217, 25, 50, 14, kTabStop},
-    ControlTemplate{IDC_REFRESH, K::PushButton, "Refresh", 217, 43, 50, 14, kTabStop},
-    ControlTemplate{IDC_DEFAULTS, K::PushButton, "Defaults", 217, 61, 50, 14, kTabStop},
+    ControlTemplate{IDOK, K::DefPushButton, "&OK", 217, 7, 50, 14, kGroup | kTabStop},
+    ControlTemplate{IDC_SEND, K::PushButton, "&Send", 217, 25, 50, 14, kTabStop},
+    ControlTemplate{IDC_REFRESH, K::PushButton, "&Refresh", 217, 43, 50, 14, kTabStop},
+    ControlTemplate{IDC_DEFAULTS, K::PushButton, "&Defaults", 217, 61, 50, 14, kTabStop},
 };
 
 // 138: the calculator, positions as the resource script has them.

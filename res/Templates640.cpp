@@ -35,7 +35,7 @@ constexpr std::array kConfig640 = {
     ControlTemplate{IDC_STATIC, K::GroupBox, "Sensor Configuration", 7, 75, 202, 64, kNone},
     ControlTemplate{IDC_STATIC, K::Text, "K =", 15, 90, 64, 8, kRight},
     ControlTemplate{IDC_K_FACTOR, K::Edit, "", 84, 88, 60, 12, kNumberEdit},
-    ControlTemplate{IDC_CALCULATE, K::PushButton, "Calculate", 150, 87, 50, 14, kTabStop},
+    ControlTemplate{IDC_CALCULATE, K::PushButton, "&Calculate", 150, 87, 50, 14, kTabStop},
     ControlTemplate{IDC_STATIC, K::Text, "Offset =", 15, 106, 64, 8, kRight},
     ControlTemplate{IDC_OFFSET, K::Edit, "", 84, 104, 60, 12, kNumberEdit},
     ControlTemplate{IDC_STATIC, K::Text, "Unit of Measure =", 15, 122, 64, 8, kRight},
@@ -73,10 +73,10 @@ constexpr std::array kConfig640 = {
     ControlTemplate{IDC_LOW_RELEASE_DELAY, K::Edit, "", 311, 161, 40, 12, kDelayEdit},
     ControlTemplate{IDC_STATIC, K::Text, "sec", 354, 163, 20, 8, kNone},
 
-    ControlTemplate{IDC_SEND, K::PushButton, "Send", 7, 167, 46, 14, kGroup | kTabStop},
-    ControlTemplate{IDC_REFRESH, K::PushButton, "Refresh", 59, 167, 46, 14, kTabStop},
-    ControlTemplate{IDC_DEFAULTS, K::PushButton, "Defaults", 111, 167, 46, 14, kTabStop},
-    ControlTemplate{IDOK, K::DefPushButton, "OK", 163, 167, 46, 14, kTabStop},
+    ControlTemplate{IDC_SEND, K::PushButton, "&Send", 7, 167, 46, 14, kGroup | kTabStop},
+    ControlTemplate{IDC_REFRESH, K::PushButton, "&Refresh", 59, 167, 46, 14, kTabStop},
+    ControlTemplate{IDC_DEFAULTS, K::PushButton, "&Defaults", 111, 167, 46, 14, kTabStop},
+    ControlTemplate{IDOK, K::DefPushButton, "&OK", 163, 167, 46, 14, kTabStop},
 };
 
 constexpr std::uint32_t kModal = kPopup | kCaption | kSysMenu | kModalFrame;

@@ -8,6 +8,7 @@
 //  - ExpectTidyLayout: the visible controls of a window lie inside it, do not overlap (group
 //    boxes aside, which frame others) and show their whole text: every line of a label or a
 //    message box, and the longest item of a drop-down list.
+//  - ExpectAccessKeys: every push button of a window has an Alt+letter, no two the same.
 //  - NextModal: acts on the next modal window that opens (a dialog's DoModal, a nested box)
 //    from inside its modal loop; fails the test and closes what is left open when the
 //    watchdog runs out, so a broken test never hangs.
@@ -23,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMap>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -89,6 +91,22 @@ inline QString SaveScreenshot(QWidget* window, const QString& tag) {
                              .arg(safeTag);
     window->grab().save(file, "PNG");
     return file;
+}
+
+inline void ExpectAccessKeys(QWidget* window) {
+    QMap<QChar, QString> taken;
+    for (const QPushButton* button : window->findChildren<QPushButton*>()) {
+        const QString text = button->text();
+        const QRegularExpressionMatch key = QRegularExpression("&([^&])").match(text);
+        if (!key.hasMatch()) {
+            ADD_FAILURE() << "no access key: " << text.toStdString();
+            continue;
+        }
+        const QChar letter = key.captured(1).at(0).toLower();
+        EXPECT_FALSE(taken.contains(letter))
+            << text.toStdString() << " and " << taken.value(letter).toStdString();
+        taken.insert(letter, text);
+    }
 }
 
 inline void ExpectTidyLayout(QWidget* window) {

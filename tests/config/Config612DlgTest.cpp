@@ -425,6 +425,14 @@ TEST_F(Config612Test, KeyFilterThroughTheWindowHandle) {
     dlg->item(IDC_DEFAULTS)->setFocus();
     QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
     EXPECT_EQ(Edit(IDC_K_FACTOR)->text(), defaultK);
+    // Each button also has its Alt+letter, wherever the focus is.
+    guitest::ExpectAccessKeys(dlg.get());
+    Edit(IDC_K_FACTOR)->setText("9");
+    Edit(IDC_K_FACTOR)->setFocus();
+    ASSERT_TRUE(guitest::ShowActive(dlg.get()));  // an access key works in the active window
+    QTest::keyClick(dlg->windowHandle(), Qt::Key_D, Qt::AltModifier);
+    // An access key clicks the button as a mouse would, pressed for a moment.
+    EXPECT_TRUE(guitest::WaitUntil([&] { return Edit(IDC_K_FACTOR)->text() == defaultK; }));
     dlg->item(IDOK)->setFocus();
     QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
     EXPECT_FALSE(dlg->isVisible());

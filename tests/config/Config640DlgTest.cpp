@@ -612,6 +612,12 @@ TEST_F(Config640Test, KeyFilterThroughTheWindowHandle) {
     dlg->item(IDC_LOW_ENABLE)->setFocus();
     QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
     EXPECT_FALSE(Checked(IDC_LOW_ENABLE));
+    // Each button has its Alt+letter, wherever the focus is: Alt+O is "OK".
+    guitest::ExpectAccessKeys(dlg.get());
+    dlg->item(IDC_HIGH_SET_POINT)->setFocus();
+    ASSERT_TRUE(guitest::ShowActive(dlg.get()));  // an access key works in the active window
+    QTest::keyClick(dlg->windowHandle(), Qt::Key_O, Qt::AltModifier);
+    EXPECT_TRUE(guitest::WaitUntil([&] { return !dlg->isVisible(); }));
 }
 
 TEST_F(Config640Test, RefusesValuesThatWouldArriveAsAnotherNumber) {
