@@ -149,7 +149,9 @@ T* Shared() {
 }
 
 // Buttons for assistive tools: every action (press, toggle) is a click, as the system's
-// default action of a button is BM_CLICK, so the dialog's click handler runs.
+// default action of a button is BM_CLICK, so the dialog's click handler runs. The click is
+// queued: the action returns at once, as a screen reader expects, even when the click opens
+// a modal dialog or message box that runs until the user closes it.
 class PressableButton : public QAccessibleWidget {
 public:
     explicit PressableButton(QAbstractButton* button) : QAccessibleWidget(button, RoleOf(button)) {}
@@ -183,7 +185,8 @@ public:
 
     void doAction(const QString& action) override {
         if (action == pressAction() || action == toggleAction()) {
-            button()->click();  // does nothing while the button is disabled
+            // Does nothing while the button is disabled, nor once the button is gone.
+            QMetaObject::invokeMethod(button(), &QAbstractButton::click, Qt::QueuedConnection);
             return;
         }
         QAccessibleWidget::doAction(action);
