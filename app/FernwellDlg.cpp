@@ -109,6 +109,9 @@ bool CFernwellDlg::OnInitDialog() {
 
     palette_ = ui::Palette{};
 
+    ui::NameLamp(itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), QStringLiteral("High alarm activated"));
+    ui::NameLamp(itemAs<QLabel>(IDC_LOW_ALARM_LAMP), QStringLiteral("Low alarm activated"));
+
     // The banner control takes the image's size. Where the dialog font makes its rectangle
     // narrower or wider than the image (Tahoma under Wine), the image stays centred where the
     // layout put the rectangle, rather than hanging from its left edge.

@@ -4,11 +4,25 @@
 #include <QPixmapCache>
 
 #include "res/Images.h"
+#include "res/Resource.h"
 
 namespace ui {
 namespace {
 
 constexpr const char* kBitmapProperty = "fernwellBitmap";
+constexpr const char* kLampProperty = "fernwellLampMeaning";
+
+// The description of a named lamp for the bitmap it shows now.
+void DescribeLamp(QLabel* lamp) {
+    const QString meaning = lamp->property(kLampProperty).toString();
+    if (meaning.isEmpty()) {
+        return;
+    }
+    const int id = BitmapOf(lamp);
+    const bool lit = id != 0 && id != IDB_LAMP_GREY;
+    lamp->setAccessibleDescription(meaning +
+                                   (lit ? QStringLiteral(": on") : QStringLiteral(": off")));
+}
 
 }  // namespace
 
@@ -46,11 +60,18 @@ bool SetBitmap(QLabel* control, int id) {
     control->setPixmap(pixmap);
     control->resize(pixmap.deviceIndependentSize().toSize());
     control->setProperty(kBitmapProperty, id);
+    DescribeLamp(control);
     return true;
 }
 
 int BitmapOf(const QLabel* control) {
     return control->property(kBitmapProperty).toInt();
+}
+
+void NameLamp(QLabel* lamp, const QString& meaning) {
+    lamp->setProperty(kLampProperty, meaning);
+    lamp->setAccessibleName(meaning);
+    DescribeLamp(lamp);
 }
 
 }  // namespace ui

@@ -24,4 +24,9 @@ bool SetBitmap(QLabel* control, int id);
 // The bitmap `control` shows, 0 when none.
 int BitmapOf(const QLabel* control);
 
+// A lamp for assistive tools, which see an image without a name: its accessible name becomes
+// `meaning` ("High alarm activated") and its description that meaning with its state ("High
+// alarm activated: on", ": off" while grey or empty), kept up to date by every SetBitmap.
+void NameLamp(QLabel* lamp, const QString& meaning);
+
 }  // namespace ui

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QTimer>
+#include <utility>
 
 #include "link/Link.h"
 #include "protocol/Device.h"
@@ -69,6 +70,23 @@ bool CAlarm640Dlg::OnInitDialog() {
           IDC_HIGH_WAIT_ACTIVATE_LAMP, IDC_HIGH_WAIT_RELEASE_LAMP, IDC_LOW_ENABLED_LAMP,
           IDC_LOW_ACTIVATED_LAMP, IDC_LOW_WAIT_ACTIVATE_LAMP, IDC_LOW_WAIT_RELEASE_LAMP}) {
         SetLamp(lamp, IDB_LAMP_GREY);
+    }
+    const std::pair<int, const char*> meanings[] = {
+        {IDC_RETRIEVING_LAMP, "Retrieving data"},
+        {IDC_COMM_ERROR_LAMP, "Comm error"},
+        {IDC_HIGH_ENABLED_LAMP, "High alarm enabled"},
+        {IDC_HIGH_ACTIVATED_LAMP, "High alarm activated"},
+        {IDC_HIGH_WAIT_ACTIVATE_LAMP, "High alarm waiting to activate"},
+        {IDC_HIGH_WAIT_RELEASE_LAMP, "High alarm waiting to release"},
+        {IDC_LOW_ENABLED_LAMP, "Low alarm enabled"},
+        {IDC_LOW_ACTIVATED_LAMP, "Low alarm activated"},
+        {IDC_LOW_WAIT_ACTIVATE_LAMP, "Low alarm waiting to activate"},
+        {IDC_LOW_WAIT_RELEASE_LAMP, "Low alarm waiting to release"},
+    };
+    for (const auto& [lamp, meaning] : meanings) {
+        if (auto* label = itemAs<QLabel>(lamp)) {
+            ui::NameLamp(label, QString::fromUtf8(meaning));
+        }
     }
     ReadAlarmReference();
     SetTimer(ID_TIMER_ALARM_STATUS, kAlarmStatusIntervalMs, QStringLiteral("alarmStatusTimer"));

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -102,6 +103,16 @@ TEST(Poll, LampsFollowBits15To8OfTheStatusWords) {
         EXPECT_EQ(dlg.statusText(0), "Idle");
         EXPECT_EQ(rig.Lamp(IDC_HIGH_ALARM_LAMP), r.highLamp);
         EXPECT_EQ(rig.Lamp(IDC_LOW_ALARM_LAMP), r.lowLamp);
+        // A screen reader hears each lamp's meaning and state.
+        const auto said = [&](int id) {
+            return QAccessible::queryAccessibleInterface(dlg.item(id))
+                ->text(QAccessible::Description)
+                .toStdString();
+        };
+        const auto state = [](int lamp) { return lamp == IDB_LAMP_RED ? ": on" : ": off"; };
+        EXPECT_EQ(said(IDC_HIGH_ALARM_LAMP),
+                  std::string("High alarm activated") + state(r.highLamp));
+        EXPECT_EQ(said(IDC_LOW_ALARM_LAMP), std::string("Low alarm activated") + state(r.lowLamp));
     }
 }
 
