@@ -1,5 +1,6 @@
 #include "ui/Dialog.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -9,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -112,6 +114,44 @@ Qt::Alignment HorizontalAlignment(std::uint32_t style) {
         return Qt::AlignRight;
     }
     return Qt::AlignLeft;
+}
+
+// Controls that assistive tools would announce alike ("Set Point" in the High Alarm and in the
+// Low Alarm frame, "Latched" twice) take the title of the frame around them before their
+// name ("High Alarm Set Point"), so a screen reader says which one has the focus.
+void NameAlikeControlsByFrame(QWidget* dialog, const std::vector<QGroupBox*>& frames) {
+    const auto nameOf = [](const QWidget* w) {
+        if (!w->accessibleName().isEmpty()) {
+            return w->accessibleName();
+        }
+        const auto* button = qobject_cast<const QAbstractButton*>(w);
+        return button ? WithoutAccessKeys(button->text()) : QString();
+    };
+    QMap<QString, std::vector<QWidget*>> byName;
+    for (QWidget* w : dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->focusPolicy() & Qt::TabFocus) {
+            if (const QString name = nameOf(w); !name.isEmpty()) {
+                byName[name].push_back(w);
+            }
+        }
+    }
+    for (auto it = byName.cbegin(); it != byName.cend(); ++it) {
+        if (it->size() < 2) {
+            continue;
+        }
+        for (QWidget* w : *it) {
+            const QGroupBox* around = nullptr;
+            for (const QGroupBox* frame : frames) {
+                if (frame->geometry().contains(w->geometry()) &&
+                    (!around || around->geometry().contains(frame->geometry()))) {
+                    around = frame;
+                }
+            }
+            if (around && !around->title().isEmpty()) {
+                w->setAccessibleName(WithoutAccessKeys(around->title()) + u' ' + it.key());
+            }
+        }
+    }
 }
 
 // The templates were drawn for "MS Shell Dlg" as MS Sans Serif; where the dialog font is wider
@@ -445,6 +485,7 @@ void CDialog::BuildControls() {
         frame->lower();
     }
     WidenShortTexts(this, leftTexts, clientRect());
+    NameAlikeControlsByFrame(this, frames);
 }
 
 void CDialog::FitWindow() {

@@ -9,6 +9,8 @@
 //    boxes aside, which frame others) and show their whole text: every line of a label or a
 //    message box, and the longest item of a drop-down list.
 //  - ExpectAccessKeys: every push button of a window has an Alt+letter, no two the same.
+//  - ExpectNamedControls: every control a window's Tab reaches has a name for assistive tools
+//    that is not its value, and no two share one.
 //  - NextModal: acts on the next modal window that opens (a dialog's DoModal, a nested box)
 //    from inside its modal loop; fails the test and closes what is left open when the
 //    watchdog runs out, so a broken test never hangs.
@@ -16,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,6 +27,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMap>
 #include <QMessageBox>
 #include <QPointer>
@@ -106,6 +110,30 @@ inline void ExpectAccessKeys(QWidget* window) {
         EXPECT_FALSE(taken.contains(letter))
             << text.toStdString() << " and " << taken.value(letter).toStdString();
         taken.insert(letter, text);
+    }
+}
+
+inline void ExpectNamedControls(QWidget* window) {
+    QMap<QString, QString> seen;  // name -> class of the control that has it
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        if (!(control->focusPolicy() & Qt::TabFocus) || control->window() != window) {
+            continue;
+        }
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(control);
+        const QString name = a ? a->text(QAccessible::Name) : QString();
+        const std::string what =
+            std::string(control->metaObject()->className()) + " \"" + name.toStdString() + "\"";
+        EXPECT_FALSE(name.isEmpty()) << what;
+        // Qt's tools on Linux name a list by its value and its label by a relation.
+        if (!qobject_cast<QComboBox*>(control)) {
+            if (const auto* edit = qobject_cast<QLineEdit*>(control);
+                edit && !edit->text().isEmpty()) {
+                EXPECT_NE(name, edit->text()) << what;
+            }
+            EXPECT_FALSE(seen.contains(name))
+                << what << " and a " << seen.value(name).toStdString();
+            seen.insert(name, control->metaObject()->className());
+        }
     }
 }
 

@@ -306,6 +306,7 @@ TEST_F(Config612Test, WheelTurnsOnlyTheFocusedList) {
 TEST_F(Config612Test, AccessibleNamesAndActions) {
     StartMain(std::nullopt);
     Open();
+    guitest::ExpectNamedControls(dlg.get());
     for (const auto& [id, name] : {std::pair{IDC_K_FACTOR, "K ="},
                                    {IDC_OFFSET, "Offset ="},
                                    {IDC_PULSE_VALUE, "1 Pulse ="}}) {
