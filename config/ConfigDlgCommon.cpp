@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "link/Link.h"
 #include "res/Resource.h"
@@ -303,8 +304,13 @@ void CConfigDlgBase::SelectListIndex(int id, int index) {
 }
 
 void CConfigDlgBase::FillRowLists() {
-    for (const auto& [id, type] : {std::pair{IDC_TEE_LIST, SensorType::Tee},
-                                   std::pair{IDC_PIPE_LIST, SensorType::Insertion}}) {
+    // Each list stands beside its radio with no label of its own: named for assistive tools.
+    for (const auto& [id, type, name] :
+         {std::tuple{IDC_TEE_LIST, SensorType::Tee, "TEE Mounted Sensor"},
+          std::tuple{IDC_PIPE_LIST, SensorType::Insertion, "Insertion Pipe"}}) {
+        if (QWidget* list = item(id)) {
+            list->setAccessibleName(QString::fromUtf8(name));
+        }
         std::vector<QString> rows;
         for (const SensorRow& row : RowTable(type)) {
             rows.push_back(QString::fromUtf8(row.text));
