@@ -49,6 +49,9 @@ constexpr std::uint32_t kActivatedBits = 0xFF00;
 // port (or 1) and the choice is lost. Said before that happens.
 // Pane 1 while the link looks for a port that went away (pane 0 keeps "Comm Error").
 constexpr const char* kStatusPortGone = "Offline - COM%d: (port gone)";
+// The support commands where the system has no program for the address.
+constexpr const char* kNoProgramForAddress =
+    "No program on this computer opens this address. Copy it from here:\n\n%1";
 
 constexpr const char* kPortNotSaved =
     "The port setting could not be saved, so the choice of COM%1: is lost.\n"
@@ -163,11 +166,23 @@ void CFernwellDlg::OnSysCommand(int id) {
 }
 
 void CFernwellDlg::OnWwwSupport() {
-    QDesktopServices::openUrl(QUrl(QString::fromUtf8(res::kWwwSupportUrl)));
+    OpenSupportAddress(res::kWwwSupportUrl);
 }
 
 void CFernwellDlg::OnEmailSupport() {
-    QDesktopServices::openUrl(QUrl(QString::fromUtf8(res::kEmailSupportUrl)));
+    OpenSupportAddress(res::kEmailSupportUrl);
+}
+
+void CFernwellDlg::OpenSupportAddress(const char* address) {
+    const QUrl url(QString::fromUtf8(address));
+    if (openUrl ? openUrl(url) : QDesktopServices::openUrl(url)) {
+        return;
+    }
+    // No browser or mail program is set up: the address in a box, to be copied from there.
+    const QString shown = url.scheme() == QLatin1String("mailto") ? url.path() : url.toString();
+    ui::ShowMessageBox(this, QString::fromUtf8(kNoProgramForAddress).arg(shown),
+                       QString::fromUtf8(res::kAppTitle),
+                       ui::kMbOk | ui::kMbIconInformation | ui::kMbSelectableText);
 }
 
 void CFernwellDlg::OnShowTerminal() {
@@ -262,6 +277,7 @@ void CFernwellDlg::OnLinkStatus(const CLink::Status& status) {
         setStatusText(1, QString::asprintf(res::kStatusOnline, status.portNumber, status.baud));
     } else if (status.gone) {
         setStatusText(1, QString::asprintf(kStatusPortGone, status.portNumber));
+        ShowStale(3);
     } else {
         setStatusText(1, QString::fromUtf8(res::kStatusOffline));
     }
@@ -393,6 +409,16 @@ void CFernwellDlg::ShowPoll(const PollReading& r) {
         }
     }
     SetActivity(r.Complete() ? res::kStatusIdle : res::kStatusCommError);
+    // A module that is gone (its port with it) leaves only last readings.
+    ShowStale(!online ? 3 : r.Complete() ? 0 : 3 - std::clamp(r.completed, 0, 3));
+}
+
+void CFernwellDlg::ShowStale(int steps) {
+    // The poll reads the rate, then the high status, then the low status; the last `steps`
+    // of them were not read, so what they show is the last reading.
+    ui::SetStale(itemAs<QLabel>(IDC_FLOW_RATE), steps >= 3);
+    ui::SetStale(itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), steps >= 2);
+    ui::SetStale(itemAs<QLabel>(IDC_LOW_ALARM_LAMP), steps >= 1);
 }
 
 void CFernwellDlg::ShowRate(double flowRate) {

@@ -14,7 +14,9 @@
 #include <QColor>
 #include <QIcon>
 #include <QString>
+#include <QUrl>
 #include <cstdint>
+#include <functional>
 
 #include "link/Link.h"
 #include "link/Poll.h"
@@ -47,6 +49,10 @@ public:
     int online = 0;  // 1 while the port is open and configured (as the link last said)
     int model = 0;   // 612 or 640; 0 until start-up selects one
     int busy = 0;    // 1 while a configuration dialog or the alarm status window runs
+
+    // Opens an address with the system's handler (browser, mail program); false when none
+    // took it. Tests replace it.
+    std::function<bool(const QUrl&)> openUrl;
 
     // --- For the other windows and the tests ---
     CLink& link() { return link_; }
@@ -93,6 +99,8 @@ private:
     void ShowPoll(const PollReading& reading);
     void SetActivity(const char* text);
     void ShowRate(double flowRate);
+    // Shows the last `steps` values of a poll (rate, high lamp, low lamp) as stale.
+    void ShowStale(int steps);
     void SetAlarmLamp(int id, std::uint32_t status);
     void OnPollNow();
     void OnAutoUpdate();
@@ -100,6 +108,7 @@ private:
     void OnParameters();
     void OnWwwSupport();
     void OnEmailSupport();
+    void OpenSupportAddress(const char* address);
     void OnShowTerminal();
     void OnAlarmStatus();
     void OnFlowTrend();

@@ -9,8 +9,6 @@ const char* LoadString(int id);
 
 // Caption of the framework's own message boxes (the application's title).
 constexpr const char* kAppTitle = "Fernwell";
-// Caption of a message box shown without one: the system's default.
-constexpr const char* kDefaultCaption = "Error";
 
 // Status bar, pane 0 (activity) and pane 1 (connection).
 constexpr const char* kStatusIdle = "Idle";

@@ -17,7 +17,7 @@ constexpr std::array kAbout = {
     ControlTemplate{IDC_STATIC, K::Icon, "#128", 11, 17, 20, 20, kNone},
     ControlTemplate{IDC_STATIC, K::Text, "Fernwell Version 3.0", 40, 10, 119, 8, kNoPrefix},
     ControlTemplate{IDC_STATIC, K::Text, "(C) Fernwell Instruments, Inc.", 40, 25, 119, 8, kNone},
-    ControlTemplate{IDOK, K::DefPushButton, "OK", 178, 7, 50, 16, kGroup | kTabStop},
+    ControlTemplate{IDOK, K::DefPushButton, "&OK", 178, 7, 50, 16, kGroup | kTabStop},
 };
 
 // 102: main window. The banner bitmap is 246 by 45 pixels and sizes its control itself; it
@@ -27,9 +27,9 @@ constexpr std::array kMain = {
     ControlTemplate{IDC_FLOW_RATE, K::Text, "---", 16, 47, 72, 14,
                     kCenter | kCenterImage | kSunken},
     ControlTemplate{IDC_FLOW_UNITS, K::Text, "gpm", 92, 50, 30, 8, kNone},
-    ControlTemplate{IDC_AUTO_UPDATE, K::CheckBox, "Auto Update", 16, 68, 64, 10, kTabStop},
-    ControlTemplate{IDC_POLL_NOW, K::PushButton, "Poll Now", 7, 93, 50, 14, kTabStop},
-    ControlTemplate{IDC_PARAMETERS, K::PushButton, "Parameters", 133, 93, 50, 14, kTabStop},
+    ControlTemplate{IDC_AUTO_UPDATE, K::CheckBox, "&Auto Update", 16, 68, 64, 10, kTabStop},
+    ControlTemplate{IDC_POLL_NOW, K::PushButton, "Poll &Now", 7, 93, 50, 14, kTabStop},
+    ControlTemplate{IDC_PARAMETERS, K::PushButton, "&Parameters", 133, 93, 50, 14, kTabStop},
     ControlTemplate{IDC_HIGH_ALARM_LABEL, K::Text, "High Alarm", 136, 49, 42, 8, kHidden},
     ControlTemplate{IDC_HIGH_ALARM_LAMP, K::Bitmap, "", 124, 48, 8, 9, kHidden},
     ControlTemplate{IDC_LOW_ALARM_LABEL, K::Text, "Low Alarm", 136, 67, 42, 8, kHidden},
@@ -40,19 +40,19 @@ constexpr std::array kMain = {
 
 // 130: comm settings dialog.
 constexpr std::array kCommSettings = {
-    ControlTemplate{IDOK, K::DefPushButton, "OK", 99, 13, 50, 14, kTabStop},
-    ControlTemplate{IDCANCEL, K::PushButton, "Cancel", 98, 31, 50, 14, kTabStop},
-    ControlTemplate{IDC_STATIC, K::Text, "Comm Port Setting:", 14, 15, 63, 8, kNone},
+    ControlTemplate{IDOK, K::DefPushButton, "&OK", 99, 13, 50, 14, kTabStop},
+    ControlTemplate{IDCANCEL, K::PushButton, "&Cancel", 98, 31, 50, 14, kTabStop},
+    ControlTemplate{IDC_STATIC, K::Text, "Comm &Port Setting:", 14, 15, 63, 8, kNone},
     ControlTemplate{IDC_COMM_PORT_LIST, K::DropList, "", 14, 26, 63, 60,
                     kSort | kVScroll | kTabStop},
 };
 
 // 132: terminal window.
 constexpr std::array kTerminal = {
-    ControlTemplate{IDOK, K::DefPushButton, "Close", 129, 173, 50, 14, kTabStop},
+    ControlTemplate{IDOK, K::DefPushButton, "C&lose", 129, 173, 50, 14, kTabStop},
     ControlTemplate{IDC_TERMINAL_TEXT, K::Edit, "", 7, 7, 172, 161,
                     kMultiLine | kReadOnly | kEditBorder | kVScroll | kAutoHScroll | kTabStop},
-    ControlTemplate{IDC_CLEAR_WINDOW, K::PushButton, "Clear Window", 60, 173, 61, 14, kTabStop},
+    ControlTemplate{IDC_CLEAR_WINDOW, K::PushButton, "&Clear Window", 60, 173, 61, 14, kTabStop},
 };
 
 constexpr std::uint32_t kModal = kPopup | kCaption | kSysMenu | kModalFrame;

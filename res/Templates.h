@@ -54,6 +54,9 @@ enum DialogStyle : std::uint32_t {
     kModalFrame = 1u << 3,   // DS_MODALFRAME
     kMinimizeBox = 1u << 4,  // WS_MINIMIZEBOX
     kVisible = 1u << 5,      // WS_VISIBLE: a modeless window shows itself when created
+    kThickFrame = 1u << 6,   // WS_THICKFRAME: the user sizes the window; the template's size is
+                             // its smallest
+    kMaximizeBox = 1u << 7,  // WS_MAXIMIZEBOX
 };
 
 struct ControlTemplate {

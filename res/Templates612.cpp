@@ -57,8 +57,8 @@ constexpr std::array kConfig612 = {
 
 // 138: the calculator, positions as the resource script has them.
 constexpr std::array kCalculate = {
-    ControlTemplate{IDOK, K::DefPushButton, "Calculate", 129, 7, 50, 14, kTabStop},
-    ControlTemplate{IDCANCEL, K::PushButton, "Cancel", 129, 24, 50, 14, kTabStop},
+    ControlTemplate{IDOK, K::DefPushButton, "&Calculate", 129, 7, 50, 14, kTabStop},
+    ControlTemplate{IDCANCEL, K::PushButton, "C&ancel", 129, 24, 50, 14, kTabStop},
     ControlTemplate{IDC_PIPE_DIAMETER, K::Edit, "", 7, 20, 53, 14,
                     kEditBorder | kAutoHScroll | kNumber | kDecimalPoint | kTabStop},
     ControlTemplate{IDC_DIAMETER_UNITS, K::DropList, "", 68, 21, 48, 102,

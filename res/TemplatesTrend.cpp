@@ -19,10 +19,12 @@ constexpr std::array kFlowTrend = {
     ControlTemplate{IDOK, K::DefPushButton, "Close", 324, 190, 50, 14, kTabStop},
 };
 
-// Modeless, hidden until the menu shows it; the close box hides it as Close does.
-constexpr DialogTemplate kFlowTrendDialog{
-    IDD_FLOW_TREND, "Flow Trend", 381, 210, kPopup | kCaption | kSysMenu | kMinimizeBox, 0,
-    kFlowTrend};
+// Modeless, hidden until the menu shows it; the close box hides it as Close does. The user
+// sizes and maximises it (a long span wants the screen's width); this size is its smallest.
+constexpr std::uint32_t kStyle =
+    kPopup | kCaption | kSysMenu | kMinimizeBox | kMaximizeBox | kThickFrame;
+constexpr DialogTemplate kFlowTrendDialog{IDD_FLOW_TREND, "Flow Trend", 381, 210, kStyle, 0,
+                                          kFlowTrend};
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "ui/Bitmaps.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QPixmapCache>
 
 #include "res/Images.h"
@@ -11,6 +12,28 @@ namespace {
 
 constexpr const char* kBitmapProperty = "fernwellBitmap";
 constexpr const char* kLampProperty = "fernwellLampMeaning";
+constexpr const char* kStaleProperty = "fernwellStale";
+
+bool IsStale(const QLabel* control) {
+    return control->property(kStaleProperty).toBool();
+}
+
+// The image at a third of its strength over what is behind it: a lit lamp keeps its colour,
+// so a dimmed red is not mistaken for the grey of a lamp that is off.
+QPixmap Dimmed(const QPixmap& pixmap) {
+    QPixmap dimmed(pixmap.size());
+    dimmed.setDevicePixelRatio(pixmap.devicePixelRatio());
+    dimmed.fill(Qt::transparent);
+    QPainter painter(&dimmed);
+    painter.setOpacity(0.35);
+    painter.drawPixmap(0, 0, pixmap);
+    return dimmed;
+}
+
+void ShowImage(QLabel* control, int id) {
+    const QPixmap pixmap = BitmapResource(id);
+    control->setPixmap(IsStale(control) ? Dimmed(pixmap) : pixmap);
+}
 
 // The description of a named lamp for the bitmap it shows now.
 void DescribeLamp(QLabel* lamp) {
@@ -21,7 +44,8 @@ void DescribeLamp(QLabel* lamp) {
     const int id = BitmapOf(lamp);
     const bool lit = id != 0 && id != IDB_LAMP_GREY;
     lamp->setAccessibleDescription(meaning +
-                                   (lit ? QStringLiteral(": on") : QStringLiteral(": off")));
+                                   (lit ? QStringLiteral(": on") : QStringLiteral(": off")) +
+                                   (IsStale(lamp) ? QStringLiteral(" (last reading)") : QString()));
 }
 
 }  // namespace
@@ -57,9 +81,9 @@ bool SetBitmap(QLabel* control, int id) {
     if (pixmap.isNull()) {
         return false;
     }
-    control->setPixmap(pixmap);
-    control->resize(pixmap.deviceIndependentSize().toSize());
     control->setProperty(kBitmapProperty, id);
+    ShowImage(control, id);
+    control->resize(pixmap.deviceIndependentSize().toSize());
     DescribeLamp(control);
     return true;
 }
@@ -72,6 +96,21 @@ void NameLamp(QLabel* lamp, const QString& meaning) {
     lamp->setProperty(kLampProperty, meaning);
     lamp->setAccessibleName(meaning);
     DescribeLamp(lamp);
+}
+
+void SetStale(QLabel* control, bool stale) {
+    if (IsStale(control) == stale) {
+        return;
+    }
+    control->setProperty(kStaleProperty, stale);
+    // A disabled label draws its text in the disabled grey; its image is dimmed here instead
+    // (the style's disabled image is grey, which would make a lit lamp look off).
+    if (const int id = BitmapOf(control)) {
+        ShowImage(control, id);
+    } else {
+        control->setEnabled(!stale);
+    }
+    DescribeLamp(control);
 }
 
 }  // namespace ui

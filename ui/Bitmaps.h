@@ -29,4 +29,10 @@ int BitmapOf(const QLabel* control);
 // alarm activated: on", ": off" while grey or empty), kept up to date by every SetBitmap.
 void NameLamp(QLabel* lamp, const QString& meaning);
 
+// A value display or lamp that still shows the last reading of a module that stopped
+// answering: its text greyed (the control disabled), its image dimmed, and a named lamp's
+// description ends in "(last reading)". Not stale again shows it as it was; SetBitmap keeps
+// a stale lamp dimmed.
+void SetStale(QLabel* control, bool stale);
+
 }  // namespace ui

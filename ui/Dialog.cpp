@@ -238,7 +238,9 @@ int CDialog::DoModal() {
             return -1;
         }
     }
-    OnInitDialog();
+    if (OnInitDialog()) {
+        SetInitialFocus();
+    }
     return exec();
 }
 
@@ -250,11 +252,32 @@ bool CDialog::Create(QWidget* parent) {
         return false;
     }
     setModal(false);
-    OnInitDialog();
+    if (OnInitDialog()) {
+        SetInitialFocus();
+    }
     if (template_->style & res::kVisible) {
         show();
     }
     return true;
+}
+
+void CDialog::SetInitialFocus() {
+    // The first control a Tab stops at, in template order; in a group of radios the checked
+    // one, as the arrows move the choice from there.
+    for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
+        if (w->window() != this || !(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() ||
+            !w->isVisibleTo(this)) {
+            continue;
+        }
+        if (const auto* radio = qobject_cast<QRadioButton*>(w); radio && radio->group()) {
+            if (QAbstractButton* checked = radio->group()->checkedButton();
+                checked && checked->isEnabled()) {
+                w = checked;
+            }
+        }
+        w->setFocus(Qt::TabFocusReason);
+        return;
+    }
 }
 
 void CDialog::EndDialog(int result) {
@@ -274,6 +297,9 @@ bool CDialog::BuildWindow(QWidget* parent) {
     }
     if (template_->style & res::kMinimizeBox) {
         flags |= Qt::WindowMinimizeButtonHint;
+    }
+    if (template_->style & res::kMaximizeBox) {
+        flags |= Qt::WindowMaximizeButtonHint;
     }
     setParent(parent, flags);
     setWindowTitle(QString::fromUtf8(template_->caption));
@@ -448,6 +474,11 @@ void CDialog::BuildControls() {
                 break;
             }
         }
+        if (c.kind == res::ControlKind::PushButton || c.kind == res::ControlKind::DefPushButton ||
+            c.kind == res::ControlKind::CheckBox || c.kind == res::ControlKind::RadioButton ||
+            c.kind == res::ControlKind::Edit) {
+            widget->setStyle(DialogStyle());  // its focus frame shows on the green window
+        }
         if (c.kind != res::ControlKind::DropList) {
             SetControlId(widget, id);
             widget->setGeometry(rect);
@@ -493,7 +524,14 @@ void CDialog::FitWindow() {
     if (menuBar_) {
         menuBar_->setGeometry(0, 0, client.width(), menuHeight_);
     }
-    setFixedSize(client.width(), menuHeight_ + client.height() + barsHeight_);
+    const QSize size(client.width(), menuHeight_ + client.height() + barsHeight_);
+    if (template_->style & res::kThickFrame) {
+        // A sizing frame: the template's size is the smallest, and a size the user chose stays.
+        setMinimumSize(size);
+        resize(created_ ? this->size().expandedTo(size) : size);
+        return;
+    }
+    setFixedSize(size);
 }
 
 QRect CDialog::clientRect() const {
@@ -583,8 +621,18 @@ bool CDialog::IsDlgButtonChecked(int id) const {
 }
 
 void CDialog::CheckDlgButton(int id, bool checked) {
-    if (auto* button = itemAs<QAbstractButton>(id)) {
-        button->setChecked(checked);
+    auto* button = itemAs<QAbstractButton>(id);
+    if (!button) {
+        return;
+    }
+    button->setChecked(checked);
+    // In a group of radios the focus sits on the checked one (the arrows move both): a choice
+    // the program makes, such as the module's setting read after the dialog opened, takes
+    // the focus along when another radio of its group has it.
+    QWidget* focus = this->focusWidget();
+    if (checked && button->group() && focus != button && qobject_cast<QRadioButton*>(focus) &&
+        button->group()->buttons().contains(static_cast<QAbstractButton*>(focus))) {
+        button->setFocus(Qt::OtherFocusReason);
     }
 }
 

@@ -117,7 +117,9 @@ public:
     static void SetCreateFailure(int templateId, bool fail);
 
 protected:
-    // Runs after the controls exist and before the window is first shown.
+    // Runs after the controls exist and before the window is first shown. True: the focus
+    // goes to the first control a Tab stops at (the checked radio of a group); false: the
+    // handler placed the focus itself.
     virtual bool OnInitDialog() { return true; }
     virtual void OnOK() { EndDialog(1); }      // IDOK
     virtual void OnCancel() { EndDialog(2); }  // IDCANCEL
@@ -137,6 +139,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void SetInitialFocus();
     bool BuildWindow(QWidget* parent);
     void BuildControls();
     void BuildMenu(int menuId);

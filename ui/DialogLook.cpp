@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QStyleFactory>
 #include <QStyleOptionComplex>
+#include <QStyleOptionMenuItem>
 
 namespace ui {
 namespace {
@@ -33,9 +34,73 @@ const QColor kEtchHighlight{255, 255, 255};
 // on each side that interrupts the top line.
 constexpr int kCaptionIndent = 7;
 
+// The focus frame: a black line with a white line outside it on buttons, check boxes and
+// radios (one of the two stands out on the green window, on white and on a button's face;
+// it is drawn whenever the control has the focus, not only after a key moved it there),
+// and two black lines round an edit or list (their inside is white). Qt's own frame is a thin
+// line in the highlight colour that vanishes on the green background.
+void DrawFocusRect(QPainter* painter, const QRect& r) {
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setBrush(Qt::NoBrush);
+    painter->setPen(QPen(Qt::white, 1));
+    painter->drawRect(r.adjusted(-1, -1, 0, 0));
+    painter->setPen(QPen(Qt::black, 1));
+    painter->drawRect(r.adjusted(0, 0, -1, -1));
+    painter->restore();
+}
+
+void DrawFocusEdge(QPainter* painter, const QRect& r) {
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setBrush(Qt::NoBrush);
+    painter->setPen(QPen(Qt::black, 1));
+    painter->drawRect(r.adjusted(0, 0, -1, -1));
+    painter->drawRect(r.adjusted(1, 1, -2, -2));
+    painter->restore();
+}
+
+bool HasFocus(const QStyleOption* option) {
+    return (option->state & QStyle::State_HasFocus) && (option->state & QStyle::State_Enabled);
+}
+
 class Style : public QProxyStyle {
 public:
     explicit Style(QStyle* base) : QProxyStyle(base) {}
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element == PE_FrameFocusRect) {
+            DrawFocusRect(painter, option->rect);
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element == PE_PanelLineEdit && HasFocus(option)) {
+            DrawFocusEdge(painter, option->rect);
+        }
+    }
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        if (element == CE_MenuBarItem && (option->state & State_Selected) && widget &&
+            widget->hasFocus()) {
+            // The bar in keyboard mode (F10 or Alt) with no menu open yet: show the active
+            // title as it shows while its menu is open, as the system does.
+            QStyleOptionMenuItem item = *qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+            item.state |= State_Sunken;
+            QProxyStyle::drawControl(element, &item, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget) const override {
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        if (control == CC_ComboBox && HasFocus(option)) {
+            DrawFocusEdge(painter, option->rect);
+        }
+    }
 
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returned) const override {

@@ -12,6 +12,9 @@
 //  - The menu bar: F10, or a press and release of Alt, highlights its first menu; the arrows,
 //    Enter and Escape then work as Qt's menu keyboard mode has them, and a letter moves to the
 //    next menu or item whose text begins with it (the menus have no access keys).
+//  - The focus shows on every control that can take it (buttons, check boxes, radios, edits,
+//    lists) as a frame that stands out on the green window and on white, from the moment
+//    the control has it; the menu bar in keyboard mode shows its active title.
 //  - Edits and lists are named for assistive tools after the static text just before them in
 //    the template. Buttons, check boxes and radios answer every accessibility action with a
 //    click, so the dialog's click handler runs whichever way they are pressed.
@@ -30,8 +33,8 @@ class QStyle;
 
 namespace ui {
 
-// The style of drop-down lists and the menu bar: the application's style with the metrics
-// and hints above. One instance, owned by the application.
+// The style of the dialogs' controls and the menu bar: the application's style with the
+// metrics, hints and focus frames above. One instance, owned by the application.
 QStyle* DialogStyle();
 
 // A drop-down list as the dialog layer builds it: the style above, the wheel only with focus.

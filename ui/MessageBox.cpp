@@ -74,6 +74,9 @@ private:
 int ShowRealBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) {
     SystemMessageBox box(owner ? owner : QApplication::activeWindow(), text);
     box.setWindowTitle(caption);
+    if (type & kMbSelectableText) {
+        box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    }
     switch (type & kMbIconMask) {
         case kMbIconStop:
             box.setIcon(QMessageBox::Critical);
@@ -158,11 +161,22 @@ int FirstButtonResult(unsigned type) {
 }
 
 int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) {
-    const QString shown = caption.isEmpty() ? QString::fromUtf8(res::kDefaultCaption) : caption;
-    if (Handler()) {
-        return Handler()(owner, text, shown, type);
+    QString shown = caption;
+    unsigned shownType = type;
+    if (caption.isEmpty()) {
+        // The framework's own box: the application's title, and an icon where none is given
+        // (a question for Yes/No, else the exclamation), so these boxes look like the rest.
+        shown = QString::fromUtf8(res::kAppTitle);
+        if (!(type & kMbIconMask)) {
+            const unsigned buttons = type & kMbButtonsMask;
+            shownType |= (buttons == kMbYesNo || buttons == kMbYesNoCancel) ? kMbIconQuestion
+                                                                            : kMbIconExclamation;
+        }
     }
-    return ShowRealBox(owner, text, shown, type);
+    if (Handler()) {
+        return Handler()(owner, text, shown, shownType);
+    }
+    return ShowRealBox(owner, text, shown, shownType);
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {

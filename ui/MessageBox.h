@@ -26,6 +26,9 @@ constexpr unsigned kMbIconQuestion = 0x20;
 constexpr unsigned kMbIconExclamation = 0x30;
 constexpr unsigned kMbIconInformation = 0x40;
 constexpr unsigned kMbIconMask = 0xF0;
+// The program's own (no system value): the text can be selected and copied, by mouse and
+// keyboard (an address the user must take elsewhere).
+constexpr unsigned kMbSelectableText = 0x80000000u;
 
 // Results.
 constexpr int kIdOk = 1;
@@ -40,8 +43,9 @@ constexpr int kIdNo = 7;
 using MessageBoxHandler =
     std::function<int(QWidget* owner, const QString& text, const QString& caption, unsigned type)>;
 
-// Shows a modal message box owned by `owner` and returns the button pressed. An empty
-// caption is the system's default caption, "Error".
+// Shows a modal message box owned by `owner` and returns the button pressed. A box without a
+// caption is the framework's: captioned with the application's title ("Fernwell"), with the
+// exclamation icon (the question for Yes/No) when `type` names none.
 int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption = QString(),
                    unsigned type = kMbOk);
 

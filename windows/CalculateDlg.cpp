@@ -23,6 +23,14 @@ bool CCalculateDlg::OnInitDialog() {
         units->setCurrentIndex(kDiameterInches);
     }
     SetDlgItemText(IDC_PIPE_DIAMETER, QString());
+    // The label follows the edit in the template, so neither the edit nor the list is named
+    // after it by the dialog layer; assistive tools get the names here.
+    if (QWidget* diameter = item(IDC_PIPE_DIAMETER)) {
+        diameter->setAccessibleName(QStringLiteral("Known Pipe Inside Diameter"));
+    }
+    if (QWidget* units = item(IDC_DIAMETER_UNITS)) {
+        units->setAccessibleName(QStringLiteral("Diameter Units"));
+    }
     return true;  // the first tab stop, "Calculate", gets the focus
 }
 

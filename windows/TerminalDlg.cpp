@@ -10,6 +10,15 @@ CTerminalDlg::CTerminalDlg(QWidget* parent) : CDialog(IDD_TERMINAL, parent) {
     mapCommand(IDC_CLEAR_WINDOW, [this] { OnClearWindow(); });
 }
 
+bool CTerminalDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // No label names the text area; assistive tools call it after the window.
+    if (QWidget* text = item(IDC_TERMINAL_TEXT)) {
+        text->setAccessibleName(QStringLiteral("Terminal Text"));
+    }
+    return true;
+}
+
 void CTerminalDlg::OnOK() {
     SetDlgItemText(IDC_TERMINAL_TEXT, QString());
     CDialog::OnOK();

@@ -21,6 +21,7 @@ public:
     CFernwellDlg* mainWindow = nullptr;
 
 protected:
+    bool OnInitDialog() override;
     void OnOK() override;
     void OnCtlColor() override;
 

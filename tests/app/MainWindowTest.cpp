@@ -128,11 +128,16 @@ TEST_F(MainWindowTest, ControlsStartAsTheTemplateAndStartUpLeaveThem) {
         bool visible;
     };
     const Row rows[] = {
-        {IDC_FLOW_RATE, "---", true},           {IDC_FLOW_UNITS, "gpm", true},
-        {IDC_AUTO_UPDATE, "Auto Update", true}, {IDC_POLL_NOW, "Poll Now", true},
-        {IDC_PARAMETERS, "Parameters", true},   {IDC_HIGH_ALARM_LABEL, "High Alarm", false},
-        {IDC_HIGH_ALARM_LAMP, "", false},       {IDC_LOW_ALARM_LABEL, "Low Alarm", false},
-        {IDC_LOW_ALARM_LAMP, "", false},        {IDC_BANNER, "", true},
+        {IDC_FLOW_RATE, "---", true},
+        {IDC_FLOW_UNITS, "gpm", true},
+        {IDC_AUTO_UPDATE, "&Auto Update", true},
+        {IDC_POLL_NOW, "Poll &Now", true},
+        {IDC_PARAMETERS, "&Parameters", true},
+        {IDC_HIGH_ALARM_LABEL, "High Alarm", false},
+        {IDC_HIGH_ALARM_LAMP, "", false},
+        {IDC_LOW_ALARM_LABEL, "Low Alarm", false},
+        {IDC_LOW_ALARM_LAMP, "", false},
+        {IDC_BANNER, "", true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.id);
@@ -146,6 +151,7 @@ TEST_F(MainWindowTest, ControlsStartAsTheTemplateAndStartUpLeaveThem) {
     EXPECT_EQ(dlg.windowTitle(), "Fern Well");
     EXPECT_FALSE(dlg.windowIcon().isNull());
     EXPECT_EQ(dlg.windowIcon().availableSizes().size(), 3);
+    guitest::ExpectKeyboardAndNames(&dlg);
 }
 
 // Start-up opens the port (model 612, 1200 baud) and then starts the poll timer.
@@ -286,9 +292,10 @@ TEST_F(MainWindowTest, AboutBoxFromItsMenu) {
         ASSERT_NE(icon, nullptr);
         EXPECT_EQ(icon->size(), QSize(32, 32));
         guitest::ExpectTidyLayout(box);
+        guitest::ExpectKeyboardAndNames(box);
         auto* ok = box->itemAs<QPushButton>(IDOK);
         ASSERT_NE(ok, nullptr);
-        EXPECT_EQ(ok->text(), "OK");
+        EXPECT_EQ(ok->text(), "&OK");
         ok->click();
     });
     if (systemMenu) {
@@ -386,6 +393,19 @@ TEST_F(MainWindowTest, SupportCommandsOpenTheMakersPages) {
     }
     QDesktopServices::unsetUrlHandler("https");
     QDesktopServices::unsetUrlHandler("mailto");
+
+    // Where no program takes the address, a box shows it, selectable for copying.
+    dlg.openUrl = [](const QUrl&) { return false; };
+    for (const auto& [command, shown] :
+         {std::pair{ID_WWW_SUPPORT, "https://support.fernwell.example/"},
+          {ID_EMAIL_SUPPORT, "support@fernwell.example"}}) {
+        guitest::MessageBoxRecorder boxes;
+        dlg.menuItem(command)->trigger();
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_TRUE(boxes.boxes[0].text.endsWith(QString("\n\n") + shown))
+            << boxes.boxes[0].text.toStdString();
+        EXPECT_EQ(boxes.boxes[0].type, ui::kMbOk | ui::kMbIconInformation | ui::kMbSelectableText);
+    }
 }
 
 // The application runs the main window modally; "Exit" ends the run and the program.

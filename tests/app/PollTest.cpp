@@ -191,7 +191,8 @@ TEST(Poll, OfflinePollShowsRetrievingThenCommErrorAndKeepsTheDisplay) {
 
 // The module hangs up after `answered` queries of the 640's poll (dump, high, low). What the
 // poll showed before the failure stays; the lamps of the failed and later queries keep their
-// images, and the unit label (the last step) is not touched.
+// images, and the unit label (the last step) is not touched. The module is gone: all of it
+// is the last reading, greyed and dimmed.
 TEST(Poll, FailedStatusQueryKeepsWhatWasShown) {
     struct Row {
         const char* answered;
@@ -218,6 +219,14 @@ TEST(Poll, FailedStatusQueryKeepsWhatWasShown) {
         EXPECT_EQ(rig.Lamp(IDC_HIGH_ALARM_LAMP), r.highLamp);
         EXPECT_EQ(rig.Lamp(IDC_LOW_ALARM_LAMP), IDB_LAMP_RED);
         EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_UNITS), "ft3/hr");
+        ASSERT_TRUE(guitest::WaitUntil([&] { return dlg.statusText(1).endsWith("(port gone)"); }));
+        EXPECT_FALSE(dlg.item(IDC_FLOW_RATE)->isEnabled()) << "greyed";
+        for (int lamp : {IDC_HIGH_ALARM_LAMP, IDC_LOW_ALARM_LAMP}) {
+            EXPECT_TRUE(dlg.item(lamp)->accessibleDescription().endsWith(" (last reading)"));
+        }
+        EXPECT_NE(dlg.itemAs<QLabel>(IDC_LOW_ALARM_LAMP)->pixmap().toImage(),
+                  ui::BitmapResource(IDB_LAMP_RED).toImage())
+            << "dimmed";
     }
 }
 
@@ -314,6 +323,7 @@ TEST(Poll, PortThatGoesAwayIsReopenedWhenItIsBack) {
     EXPECT_EQ(dlg.statusText(0), "Comm Error");
     EXPECT_EQ(dlg.statusText(1), "Offline - COM1: (port gone)");
     EXPECT_EQ(dlg.online, 0);
+    EXPECT_FALSE(dlg.item(IDC_FLOW_RATE)->isEnabled()) << "the last reading, greyed";
 
     rig.AddSim(1, {"--model", "612", "--flow", "21"});
     EXPECT_TRUE(
@@ -321,6 +331,7 @@ TEST(Poll, PortThatGoesAwayIsReopenedWhenItIsBack) {
     rig.PollNow();
     EXPECT_EQ(dlg.statusText(0), "Idle");
     EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_RATE), "21.00");
+    EXPECT_TRUE(dlg.item(IDC_FLOW_RATE)->isEnabled());
 }
 
 }  // namespace

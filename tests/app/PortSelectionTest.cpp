@@ -143,8 +143,8 @@ TEST(PortSelection, MissingStoredPortFallsBackToTheFirstListedPort) {
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text,
                   QString("COM%1: does not exist, setting to COM%2:").arg(r.stored).arg(r.first));
-        EXPECT_EQ(boxes[0].caption, "Error") << "the system's default caption";
-        EXPECT_EQ(boxes[0].type, ui::kMbOk);
+        EXPECT_EQ(boxes[0].caption, "Fernwell") << "the framework's caption";
+        EXPECT_EQ(boxes[0].type, ui::kMbOk | ui::kMbIconExclamation);
         EXPECT_EQ(dlg.statusText(1), QString("Online - COM%1: @ 1200bps").arg(r.first));
         EXPECT_EQ(dlg.portNumber, r.first);
         EXPECT_EQ(apptest::StoredCommPort(), r.stored) << "the setting is left as it is";

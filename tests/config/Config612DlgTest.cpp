@@ -142,6 +142,7 @@ TEST_F(Config612Test, RefreshShowsWhatTheModuleHolds) {
                 EXPECT_TRUE(none.boxes.empty());
             } else {
                 EXPECT_TRUE(Open().empty());
+                EXPECT_EQ(dlg->focusWidget(), dlg->item(row.radio)) << "opens on the checked radio";
             }
             EXPECT_TRUE(dlg->IsDlgButtonChecked(row.radio));
             const int rowList = row.radio == IDC_SENSOR_TEE         ? IDC_TEE_LIST
@@ -372,6 +373,16 @@ TEST_F(Config612Test, CalculateTakesKAndOffsetAndKeepsThePipeRow) {
 TEST_F(Config612Test, KeyFilterThroughTheWindowHandle) {
     StartMain(std::nullopt);
     Open();
+    // Down moves the sensor choice; Tab leaves the group and Shift+Tab comes back on the
+    // checked radio, not the group's first.
+    ASSERT_TRUE(guitest::ShowActive(dlg.get()));
+    ASSERT_EQ(QApplication::focusWidget(), dlg->item(IDC_SENSOR_WSS));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_TEE));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), dlg->item(IDC_SENSOR_TEE));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), dlg->item(IDC_SENSOR_TEE));
     const auto minus = Qt::Key_Minus;
     const auto point = Qt::Key_Period;
     const auto keypad = Qt::KeypadModifier;
@@ -435,7 +446,7 @@ TEST_F(Config612Test, KeyFilterThroughTheWindowHandle) {
     QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
     EXPECT_EQ(Edit(IDC_K_FACTOR)->text(), defaultK);
     // Each button also has its Alt+letter, wherever the focus is.
-    guitest::ExpectAccessKeys(dlg.get());
+    guitest::ExpectKeyboardAndNames(dlg.get());
     Edit(IDC_K_FACTOR)->setText("9");
     Edit(IDC_K_FACTOR)->setFocus();
     ASSERT_TRUE(guitest::ShowActive(dlg.get()));  // an access key works in the active window

@@ -614,8 +614,7 @@ TEST_F(Config640Test, KeyFilterThroughTheWindowHandle) {
     EXPECT_FALSE(Checked(IDC_LOW_ENABLE));
     // Each button has its Alt+letter, wherever the focus is: Alt+O is "OK". Each control has
     // a name of its own ("High Alarm Set Point", "Low Alarm Latched").
-    guitest::ExpectAccessKeys(dlg.get());
-    guitest::ExpectNamedControls(dlg.get());
+    guitest::ExpectKeyboardAndNames(dlg.get());
     EXPECT_EQ(dlg->item(IDC_LOW_RELEASE_DELAY)->accessibleName(), "Low Alarm Release Point Delay");
     EXPECT_EQ(dlg->item(IDC_HIGH_LATCHED)->accessibleName(), "High Alarm Latched");
     dlg->item(IDC_HIGH_SET_POINT)->setFocus();

@@ -15,14 +15,18 @@ TEST(MessageBox, RecorderSeesEveryBoxAndAnswersIt) {
     guitest::MessageBoxRecorder boxes(ui::kIdNo);
     EXPECT_EQ(ui::ShowMessageBox(nullptr, "Sure?", "Question", ui::kMbYesNo | ui::kMbIconQuestion),
               ui::kIdNo);
-    // No caption: the system's default caption.
+    // No caption: the application's title and the framework's icon for the buttons.
     ui::ShowMessageBox(nullptr, "Error Creating Terminal Window");
-    ASSERT_EQ(boxes.boxes.size(), 2u);
+    ui::ShowMessageBox(nullptr, "Again?", QString(), ui::kMbYesNo);
+    ui::ShowMessageBox(nullptr, "Stop", QString(), ui::kMbOk | ui::kMbIconStop);
+    ASSERT_EQ(boxes.boxes.size(), 4u);
     EXPECT_EQ(boxes.boxes[0].caption, "Question");
     EXPECT_EQ(boxes.boxes[0].type, ui::kMbYesNo | ui::kMbIconQuestion);
     EXPECT_EQ(boxes.boxes[1].text, "Error Creating Terminal Window");
-    EXPECT_EQ(boxes.boxes[1].caption, "Error");
-    EXPECT_EQ(boxes.boxes[1].type, ui::kMbOk);
+    EXPECT_EQ(boxes.boxes[1].caption, "Fernwell");
+    EXPECT_EQ(boxes.boxes[1].type, ui::kMbOk | ui::kMbIconExclamation);
+    EXPECT_EQ(boxes.boxes[2].type, ui::kMbYesNo | ui::kMbIconQuestion);
+    EXPECT_EQ(boxes.boxes[3].type, ui::kMbOk | ui::kMbIconStop);
 }
 
 // The real box: its buttons and icon follow the type, and the button pressed comes back
@@ -67,6 +71,11 @@ TEST(MessageBox, RealBoxButtonsIconsAndResults) {
          {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore},
          QMessageBox::Ignore,
          ui::kIdIgnore},
+        {ui::kMbOk | ui::kMbIconInformation | ui::kMbSelectableText,
+         QMessageBox::Information,
+         {QMessageBox::Ok},
+         QMessageBox::Ok,
+         ui::kIdOk},
     };
     const ui::MessageBoxHandler failing = ui::SetMessageBoxHandler(nullptr);
     for (const Row& r : rows) {
@@ -77,6 +86,8 @@ TEST(MessageBox, RealBoxButtonsIconsAndResults) {
             EXPECT_EQ(box->text(), "text");
             EXPECT_EQ(box->windowTitle(), "caption");
             EXPECT_EQ(box->icon(), r.icon);
+            EXPECT_EQ(box->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard),
+                      bool(r.type & ui::kMbSelectableText));
             EXPECT_EQ(box->buttons().size(), static_cast<qsizetype>(r.buttons.size()));
             for (auto b : r.buttons) {
                 EXPECT_NE(box->button(b), nullptr) << b;

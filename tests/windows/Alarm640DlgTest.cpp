@@ -145,6 +145,7 @@ TEST_F(AlarmWindowTest, TemplateAndFirstSettingsRead) {
     }
     ASSERT_TRUE(guitest::ShowActive(&w));
     guitest::ExpectTidyLayout(&w);
+    guitest::ExpectKeyboardAndNames(&w);
 }
 
 // Forced status words: each row's words on both halves after one refresh.

@@ -35,6 +35,7 @@ TEST(CalculateDlg, TemplateInitialStateAndSystemColours) {
     EXPECT_EQ(dlg.palette().color(QPalette::Window),
               QApplication::palette().color(QPalette::Window));
     guitest::ExpectTidyLayout(&dlg);
+    guitest::ExpectKeyboardAndNames(&dlg);
 }
 
 // Typed through the keyboard: the number style keeps only digits.

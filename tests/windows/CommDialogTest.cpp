@@ -227,6 +227,7 @@ TEST_F(CommDialogTest, LaidOutTidily) {
             EXPECT_TRUE(dlg->itemAs<QPushButton>(IDOK)->isDefault());
             widths.push_back(dlg->width());
             guitest::ExpectTidyLayout(dlg);
+            guitest::ExpectKeyboardAndNames(dlg);
             ExpectEntriesFit(List(dlg));
             guitest::SaveScreenshot(dlg, "comm-settings");
         });

@@ -66,9 +66,10 @@ TEST_F(TerminalTest, ShownByItsCommandAndLaidOutTidily) {
     EXPECT_TRUE(main.onCommand(ID_SHOW_TERMINAL));
     EXPECT_TRUE(term->isVisible()) << "showing it again leaves it shown";
     guitest::ExpectTidyLayout(term);
+    guitest::ExpectKeyboardAndNames(term);
     EXPECT_TRUE(term->itemAs<QPushButton>(IDOK)->isDefault());
-    EXPECT_EQ(term->GetDlgItemText(IDOK), "Close");
-    EXPECT_EQ(term->GetDlgItemText(IDC_CLEAR_WINDOW), "Clear Window");
+    EXPECT_EQ(term->GetDlgItemText(IDOK), "C&lose");
+    EXPECT_EQ(term->GetDlgItemText(IDC_CLEAR_WINDOW), "&Clear Window");
 }
 
 TEST_F(TerminalTest, ClearWindowEmptiesTheTextAndKeepsTheWindow) {
@@ -151,8 +152,8 @@ TEST(Terminal, CreationFailureIsReportedOnceAndTheProgramGoesOn) {
     ASSERT_TRUE(created);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "Error Creating Terminal Window");
-    EXPECT_EQ(boxes.boxes[0].caption, "Error");
-    EXPECT_EQ(boxes.boxes[0].type, ui::kMbOk);
+    EXPECT_EQ(boxes.boxes[0].caption, "Fernwell");
+    EXPECT_EQ(boxes.boxes[0].type, ui::kMbOk | ui::kMbIconExclamation);
     EXPECT_EQ(boxes.boxes[0].owner, &main);
 
     EXPECT_EQ(main.terminal(), nullptr);
