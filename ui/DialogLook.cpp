@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyleFactory>
+#include <QStyleOptionButton>
 #include <QStyleOptionComplex>
 #include <QStyleOptionMenuItem>
 
@@ -89,6 +90,16 @@ public:
             QStyleOptionMenuItem item = *qstyleoption_cast<const QStyleOptionMenuItem*>(option);
             item.state |= State_Sunken;
             QProxyStyle::drawControl(element, &item, painter, widget);
+            return;
+        }
+        if (element == CE_PushButton && HasFocus(option)) {
+            // Drawn without the style's own focus look (Fusion's is a faint outline, the
+            // Windows style's a dotted frame), then with the frame above, inside the edge.
+            QStyleOptionButton button = *qstyleoption_cast<const QStyleOptionButton*>(option);
+            button.state &= ~State_HasFocus;
+            QProxyStyle::drawControl(element, &button, painter, widget);
+            const int inset = 3;
+            DrawFocusRect(painter, option->rect.adjusted(inset, inset, -inset, -inset));
             return;
         }
         QProxyStyle::drawControl(element, option, painter, widget);
