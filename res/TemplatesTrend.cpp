@@ -11,12 +11,12 @@ namespace {
 using K = ControlKind;
 
 constexpr std::array kFlowTrend = {
-    ControlTemplate{IDC_STATIC, K::Text, "Span:", 7, 9, 20, 8, kNone},
+    ControlTemplate{IDC_STATIC, K::Text, "S&pan:", 7, 9, 20, 8, kNone},
     ControlTemplate{IDC_TREND_SPAN, K::DropList, "", 30, 7, 52, 60, kVScroll | kTabStop},
-    ControlTemplate{IDC_TREND_SAVE_CSV, K::PushButton, "Save CSV...", 250, 6, 60, 14, kTabStop},
-    ControlTemplate{IDC_TREND_LOG, K::PushButton, "Log to file...", 314, 6, 60, 14, kTabStop},
+    ControlTemplate{IDC_TREND_SAVE_CSV, K::PushButton, "&Save CSV...", 250, 6, 60, 14, kTabStop},
+    ControlTemplate{IDC_TREND_LOG, K::PushButton, "&Log to file...", 314, 6, 60, 14, kTabStop},
     ControlTemplate{IDC_TREND_PLOT, K::Text, "", 7, 25, 367, 160, kNone},
-    ControlTemplate{IDOK, K::DefPushButton, "Close", 324, 190, 50, 14, kTabStop},
+    ControlTemplate{IDOK, K::DefPushButton, "&Close", 324, 190, 50, 14, kTabStop},
 };
 
 // Modeless, hidden until the menu shows it; the close box hides it as Close does. The user

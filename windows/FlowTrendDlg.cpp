@@ -7,10 +7,12 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPolygonF>
+#include <QResizeEvent>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <numeric>
 
 #include "res/Resource.h"
 #include "ui/Bitmaps.h"
@@ -24,6 +26,19 @@ constexpr int kDefaultSpanIndex = 1;
 constexpr int kTrendTickMs = 1000;
 
 const QString kTitle = QStringLiteral("Flow Trend");
+
+// How the controls follow the window's size: the plot grows with it, the file buttons keep to
+// the right edge and Close to the bottom-right corner; the span list stays where it is.
+enum Follow { kRight = 1, kDown = 2, kGrow = 4 };
+constexpr struct {
+    int id;
+    int follow;
+} kFollow[] = {
+    {IDC_TREND_SAVE_CSV, kRight},
+    {IDC_TREND_LOG, kRight},
+    {IDC_TREND_PLOT, kGrow},
+    {IDOK, kRight | kDown},
+};
 
 // The plot control: it only paints, with the window's Paint.
 class TrendPlot : public QWidget {
@@ -63,6 +78,20 @@ QColor LampColour(int bitmap) {
     return image.pixelColor(image.width() / 2, image.height() / 2);
 }
 
+// An activated alarm's times: the high alarm filled in the lamps' red, the low alarm hatched
+// in blue, so the two differ in pattern as well as in colour.
+void ShadeAlarm(QPainter& painter, const QRectF& r, bool high, const QColor& red,
+                const QColor& blue) {
+    if (high) {
+        painter.fillRect(r, red);
+        return;
+    }
+    QColor faint = blue;
+    faint.setAlpha(70);
+    painter.fillRect(r, faint);
+    painter.fillRect(r, QBrush(blue, Qt::BDiagPattern));
+}
+
 QString Number(double value, double step) {
     const int decimals =
         step >= 1 ? 0 : std::min(6, static_cast<int>(std::ceil(-std::log10(step))));
@@ -96,6 +125,11 @@ bool CFlowTrendDlg::OnInitDialog() {
         plot_ = new TrendPlot(this, area);
         plot_->setGeometry(area->rect());
     }
+    homes_.clear();
+    for (const auto& f : kFollow) {
+        const QWidget* w = item(f.id);
+        homes_.push_back(w ? w->geometry() : QRect());
+    }
     SetTimer(ID_TIMER_TREND, kTrendTickMs, QStringLiteral("trendTimer"));
     UpdateTitle();
     return true;
@@ -113,6 +147,32 @@ void CFlowTrendDlg::OnTimer(int id) {
         plot_->update();
     }
     CDialog::OnTimer(id);
+}
+
+void CFlowTrendDlg::resizeEvent(QResizeEvent* event) {
+    CDialog::resizeEvent(event);
+    if (homes_.empty()) {
+        return;  // not built yet
+    }
+    // The template's size is the window's smallest (CDialog): what it has more moves or grows
+    // the controls from where they sit then.
+    const QSize more = (event->size() - minimumSize()).expandedTo(QSize(0, 0));
+    for (std::size_t i = 0; i < homes_.size(); ++i) {
+        QWidget* w = item(kFollow[i].id);
+        if (!w) {
+            continue;
+        }
+        QRect r = homes_[i];
+        r.translate(kFollow[i].follow & kRight ? more.width() : 0,
+                    kFollow[i].follow & kDown ? more.height() : 0);
+        if (kFollow[i].follow & kGrow) {
+            r.setSize(r.size() + more);
+        }
+        w->setGeometry(r);
+    }
+    if (plot_) {
+        plot_->setGeometry(plot_->parentWidget()->rect());
+    }
 }
 
 std::int64_t CFlowTrendDlg::Now() const {
@@ -234,14 +294,14 @@ void CFlowTrendDlg::OnLog() {
         return;
     }
     logName_ = path;
-    SetDlgItemText(IDC_TREND_LOG, QStringLiteral("Stop Logging"));
+    SetDlgItemText(IDC_TREND_LOG, QStringLiteral("Stop &Logging"));
     UpdateTitle();
 }
 
 void CFlowTrendDlg::StopLogging() {
     log_.Close();
     logName_.clear();
-    SetDlgItemText(IDC_TREND_LOG, QStringLiteral("Log to file..."));
+    SetDlgItemText(IDC_TREND_LOG, QStringLiteral("&Log to file..."));
     UpdateTitle();
 }
 
@@ -314,15 +374,17 @@ void CFlowTrendDlg::Paint(QPainter& painter, const QRect& area) const {
     };
     auto y = [&](double v) { return plot.bottom() - plot.height() * (v - lo) / (hi - lo); };
 
-    // Alarm activated: a band in the lamp's red over the plot's height.
-    QColor shade = LampColour(IDB_LAMP_RED);
-    shade.setAlpha(140);
-    for (const auto* bands : {&view.highBands, &view.lowBands}) {
-        for (const trend::TrendView::Band& b : *bands) {
+    // Alarm activated: a band over the plot's height, in the high or the low alarm's look.
+    QColor red = LampColour(IDB_LAMP_RED);
+    red.setAlpha(140);
+    const QColor blue = LampColour(IDB_LAMP_BLUE).lighter(130);
+    for (const bool high : {true, false}) {
+        for (const trend::TrendView::Band& b : high ? view.highBands : view.lowBands) {
             const double left = std::max(plot.left(), x(b.fromMs));
             const double right = std::min(plot.right(), std::max(x(b.toMs), left + 2));
             if (right > left) {
-                painter.fillRect(QRectF(left, plot.top(), right - left, plot.height()), shade);
+                ShadeAlarm(painter, QRectF(left, plot.top(), right - left, plot.height()), high,
+                           red, blue);
             }
         }
     }
@@ -361,23 +423,36 @@ void CFlowTrendDlg::Paint(QPainter& painter, const QRect& area) const {
         unit_.empty() ? QStringLiteral("Flow")
                       : QStringLiteral("Flow (%1)").arg(QString::fromStdString(unit_)));
 
-    // The alarm points: dashed for set, dotted for release, named at the right.
+    // The 640's legend of the shadings, above the plot's right end.
+    if (model_ == 640) {
+        const QString names[] = {QStringLiteral("High alarm"), QStringLiteral("Low alarm")};
+        const QSizeF swatch(2 * (fm.height() - 4), fm.height() - 4);
+        const double spacing = fm.horizontalAdvance(QStringLiteral("MM"));
+        auto width = [&](const QString& name) {
+            return swatch.width() + 4 + fm.horizontalAdvance(name);
+        };
+        double left = plot.right() - width(names[0]) - spacing - width(names[1]);
+        for (int i = 0; i < 2; ++i) {
+            const QRectF box(QPointF(left, area.top() + 3 + (fm.height() - swatch.height()) / 2),
+                             swatch);
+            ShadeAlarm(painter, box, i == 0, red, blue);
+            painter.setPen(QPen(text, 1));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(box);
+            painter.drawText(QRectF(box.right() + 4, area.top() + 3,
+                                    fm.horizontalAdvance(names[i]) + 2, fm.height()),
+                             Qt::AlignLeft, names[i]);
+            left += width(names[i]) + spacing;
+        }
+    }
+
+    // The alarm points: dashed for set, dotted for release.
     painter.save();
     painter.setClipRect(plot);
     const QColor lineColour = LampColour(IDB_LAMP_YELLOW);
     for (const Line& l : lines) {
         painter.setPen(QPen(lineColour, 1.5, l.set ? Qt::DashLine : Qt::DotLine));
         painter.drawLine(QPointF(plot.left(), y(l.value)), QPointF(plot.right(), y(l.value)));
-        const QString label =
-            QStringLiteral("%1 %2").arg(l.label, QString::number(l.value, 'g', 6));
-        const double w = fm.horizontalAdvance(label);
-        // Above the line, or below it when the line is at the top; set points named at the
-        // right, release points at the left, so the two of one alarm never cover each other.
-        const double top = y(l.value) - fm.height() - 1 < plot.top() ? y(l.value) + 1
-                                                                     : y(l.value) - fm.height() - 1;
-        const double left = l.set ? plot.right() - w - 6 : plot.left() + 4;
-        painter.setPen(lineColour);
-        painter.drawText(QRectF(left, top, w + 4, fm.height()), Qt::AlignLeft, label);
     }
 
     // The readings: a line through each run, a dot for a lone one.
@@ -395,10 +470,71 @@ void CFlowTrendDlg::Paint(QPainter& painter, const QRect& area) const {
         }
         painter.drawPolyline(points);
     }
+
+    // The alarm points' names, at the left where the oldest readings are (the newest, at the
+    // right, are the ones watched), each by its line on a box of the plot's colour, over the
+    // readings so that they stay readable.
+    const double labelHeight = fm.height() + 2;
+    std::vector<double> lineYs;
+    for (const Line& l : lines) {
+        lineYs.push_back(y(l.value));
+    }
+    const std::vector<double> tops =
+        trend::PlaceLineLabels(lineYs, labelHeight, 2, plot.top() + 2, plot.bottom() - 2);
+    QColor labelBox = background.darker(130);
+    labelBox.setAlpha(220);
+    painter.setPen(lineColour);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const QString label =
+            QStringLiteral("%1 %2").arg(lines[i].label, QString::number(lines[i].value, 'g', 6));
+        const QRectF box(plot.left() + 4, tops[i], fm.horizontalAdvance(label) + 8, labelHeight);
+        painter.fillRect(box, labelBox);
+        painter.drawText(box, Qt::AlignCenter, label);
+    }
     painter.restore();
 
     if (!view.hasReadings) {
         painter.setPen(text);
         painter.drawText(plot, Qt::AlignCenter, QStringLiteral("No readings in this span"));
     }
+}
+
+std::vector<double> trend::PlaceLineLabels(const std::vector<double>& lineYs, double height,
+                                           double gap, double top, double bottom) {
+    std::vector<std::size_t> order(lineYs.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return lineYs[a] < lineYs[b]; });
+    auto crossesAnother = [&](double labelTop, std::size_t own) {
+        for (std::size_t i = 0; i < lineYs.size(); ++i) {
+            if (i != own && lineYs[i] > labelTop - gap && lineYs[i] < labelTop + height + gap) {
+                return true;
+            }
+        }
+        return false;
+    };
+    std::vector<double> tops(lineYs.size());
+    // Downwards: each label above its line where there is room for it, else below the line.
+    double free = top;  // where the next label may start, at the earliest
+    for (const std::size_t i : order) {
+        const double above = lineYs[i] - gap - height;
+        const double below = std::max(lineYs[i] + gap, free);
+        const bool belowIsClearer =
+            crossesAnother(above, i) && !crossesAnother(below, i) && below + height <= bottom;
+        tops[i] = above >= free && !belowIsClearer ? above : below;
+        free = tops[i] + height + gap;
+    }
+    // Upwards: labels pushed out at the bottom go back up, over their line when they must.
+    double limit = bottom;  // where the next label must end, at the latest
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        double& t = tops[*it];
+        if (t + height > limit) {
+            t = limit - height;
+            if (t < lineYs[*it] + gap && t + height > lineYs[*it] - gap) {
+                t = lineYs[*it] - gap - height;
+            }
+        }
+        limit = t - gap;
+    }
+    return tops;
 }

@@ -2,12 +2,14 @@
 // The flow trend window (template 140): a modeless window of the main window that plots every
 // flow rate the program reads (the main window's polls, the alarm status window's reads)
 // against time, with the unit the module reports. It asks nothing of the module itself: the
-// windows that read hand it their readings (AddReading).
+// windows that read hand it their readings (AddReading). The user sizes and maximises it; the
+// plot grows with it, its template size is the smallest, and no size is kept for next time.
 //
 // Spans of 1, 10 and 60 minutes, the newest time at the right edge; readings more than about
 // two poll periods apart, and a failed read between them, leave a gap. For the 640 the alarm
 // set and release points of the last dump read are drawn as labelled lines (for the alarms
-// that are on) and the times an alarm was activated are shaded in the red of the lamps.
+// that are on) and the times an alarm was activated are shaded: the high alarm in the red of
+// the lamps, the low alarm hatched in blue, as a legend above the plot says.
 //
 // "Save CSV..." writes the samples of the span shown; "Log to file..." appends each new
 // reading to a CSV file until "Stop Logging" (the title says while it logs). A write error
@@ -21,12 +23,27 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ui/Colours.h"
 #include "ui/Dialog.h"
 #include "windows/TrendSamples.h"
 
 class QPainter;
+
+namespace trend {
+
+// Where the labels of a plot's horizontal lines go, one above the other in a column: `lineYs`
+// are the lines' heights in pixels (y grows downwards), each label is `height` tall and the
+// plot runs from `top` to `bottom`. Returns each label's top. A label lies wholly above or
+// below its own line, at least `gap` from it, and `gap` clear of the other labels, so no line
+// strikes through its own name; it goes just above its line unless it would leave the plot,
+// run into the label above, or cross another line where below it would not. Only when more
+// labels come than the plot holds do they leave it, at the top.
+std::vector<double> PlaceLineLabels(const std::vector<double>& lineYs, double height, double gap,
+                                    double top, double bottom);
+
+}  // namespace trend
 
 class CFlowTrendDlg : public CDialog {
     Q_OBJECT
@@ -67,6 +84,7 @@ protected:
     bool OnInitDialog() override;
     void OnCtlColor() override;
     void OnTimer(int id) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     std::int64_t Now() const;
@@ -83,4 +101,6 @@ private:
     trend::CsvLog log_;
     QString logName_;
     QWidget* plot_ = nullptr;
+    // Where the controls that follow the window's size sit at its smallest size.
+    std::vector<QRect> homes_;
 };

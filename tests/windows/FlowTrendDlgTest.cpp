@@ -6,6 +6,7 @@
 #include <QImage>
 #include <cmath>
 
+#include "res/Resource.h"
 #include "tests/common/GuiTest.h"
 #include "ui/Colours.h"
 #include "windows/FlowTrendDlg.h"
@@ -66,6 +67,77 @@ TEST(FlowTrendWindow, DrawsReadingsAndLeavesGapsWhereNoneCame) {
         EXPECT_EQ(WhiteInColumn(image, x), 0) << "Auto Update was off";
     }
     guitest::SaveScreenshot(&w, QStringLiteral("ten-minutes"));
+}
+
+TEST(FlowTrendWindow, PlotGrowsWithTheWindowAndTheControlsKeepTheirCorners) {
+    CFlowTrendDlg w;
+    ASSERT_TRUE(w.Create());
+    ASSERT_TRUE(guitest::ShowActive(&w));
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(w.minimumSize(), w.clientRect().size()) << "the template's size is the smallest";
+    const QRect span = w.item(IDC_TREND_SPAN)->geometry();
+    const QSize plot = w.plot()->size();
+    auto fromCorner = [&w](int id) {
+        return w.rect().bottomRight() - w.item(id)->geometry().bottomRight();
+    };
+    const QPoint close = fromCorner(IDOK);
+    const int log = w.width() - w.item(IDC_TREND_LOG)->geometry().right();
+    auto grown = [&] { return w.plot()->size() == plot + (w.size() - w.minimumSize()); };
+
+    w.showMaximized();
+    ASSERT_TRUE(guitest::WaitUntil([&] { return w.width() > w.minimumWidth() && grown(); }));
+    EXPECT_EQ(fromCorner(IDOK), close);
+    w.showNormal();
+    w.resize(w.minimumSize() + QSize(300, 200));
+    ASSERT_TRUE(guitest::WaitUntil([&] { return w.height() > w.minimumHeight() && grown(); }));
+    EXPECT_EQ(w.plot()->size(), plot + QSize(300, 200));
+    EXPECT_EQ(fromCorner(IDOK), close);
+    EXPECT_EQ(w.width() - w.item(IDC_TREND_LOG)->geometry().right(), log);
+    EXPECT_EQ(w.item(IDC_TREND_SPAN)->geometry(), span);
+    guitest::ExpectTidyLayout(&w);
+    guitest::ExpectKeyboardAndNames(&w);
+}
+
+// The names of alarm lines in a 200 pixel plot, 14 pixels tall, 2 apart: never on their own
+// line, never on each other, inside the plot; and clear of the other lines where there is room.
+TEST(FlowTrendWindow, LineLabelsKeepOffTheirLinesAndEachOther) {
+    struct Row {
+        std::vector<double> lines;
+        bool clearOfOtherLines;
+    };
+    const Row rows[] = {
+        {{100}, true},
+        {{1}, true},                    // at the top: below it
+        {{200}, true},                  // at the bottom: above it
+        {{120, 110}, true},             // a set and release point close together
+        {{150, 20, 148}, true},         // in no order
+        {{190, 196}, false},            // close, at the bottom: both above
+        {{100, 104, 108, 112}, false},  // crowded
+        {{60, 60}, true},               // the same value
+    };
+    constexpr double kHeight = 14, kGap = 2;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::PrintToString(r.lines));
+        const std::vector<double> tops = trend::PlaceLineLabels(r.lines, kHeight, kGap, 0, 200);
+        ASSERT_EQ(tops.size(), r.lines.size());
+        for (std::size_t i = 0; i < tops.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_GE(tops[i], 0);
+            EXPECT_LE(tops[i] + kHeight, 200);
+            for (std::size_t j = 0; j < tops.size(); ++j) {
+                const bool clear =
+                    r.lines[j] <= tops[i] - kGap || r.lines[j] >= tops[i] + kHeight + kGap;
+                if (j == i || r.clearOfOtherLines) {
+                    EXPECT_TRUE(clear) << "on the line at " << r.lines[j];
+                }
+                if (j != i) {
+                    EXPECT_TRUE(tops[j] >= tops[i] + kHeight + kGap ||
+                                tops[i] >= tops[j] + kHeight + kGap)
+                        << "on label " << j;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
