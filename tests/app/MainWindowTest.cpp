@@ -242,6 +242,14 @@ TEST_F(MainWindowTest, KeyboardReachesTheMenu) {
         QTRY_VERIFY_WITH_TIMEOUT(opened, 2000);
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     }
+    // F10 shows which title is active before any menu opens.
+    ASSERT_TRUE(guitest::ShowActive(&dlg));
+    dlg.item(IDC_AUTO_UPDATE)->setFocus();
+    const QImage plain = dlg.menuBar()->grab().toImage();
+    QTest::keyClick(dlg.windowHandle(), Qt::Key_F10);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_NE(dlg.menuBar()->grab().toImage(), plain);
+    QTest::keyClick(dlg.windowHandle(), Qt::Key_Escape);
 }
 
 TEST_F(MainWindowTest, LayoutIsTidy) {
