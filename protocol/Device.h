@@ -47,8 +47,7 @@ struct ReadBackMismatch {
 
 class CDeviceBase {
 public:
-    CDeviceBase(CSerialPort& port, const int& online, void* owner = nullptr)
-        : owner_(owner), port_(port), online_(online) {}
+    CDeviceBase(CSerialPort& port, const int& online) : port_(port), online_(online) {}
 
     // Byte-paced write of `command` (its CR included): one port write per byte, each followed
     // by the pause. Nothing is read back. Returns 0, kLinkWriteFailed when a byte did not go
@@ -76,7 +75,6 @@ protected:
     // went out.
     bool SendByte(char byte);
 
-    void* owner_;
     CSerialPort& port_;
     const int& online_;
     std::string lastReply_;

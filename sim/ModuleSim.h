@@ -85,7 +85,6 @@ public:
     // everything (the pure state machine's tests set no line).
     void SetLine(int baud, bool eightN1);
     static bool HearsLine(SimModel model, int baud, bool eightN1);
-    SimModel ActiveModel() const { return active_; }
 
     // Bytes received at `now`.
     void Feed(std::string_view bytes, Time now);
@@ -103,8 +102,6 @@ public:
     std::uint32_t HighStatus(Time now);
     std::uint32_t LowStatus(Time now);
 
-    const ModuleData612& Data612() const { return d612_; }
-    const ModuleData640& Data640() const { return d640_; }
     // "s=" commands are kept where the program can see them: the 612's word12 and the 640's
     // word10 hold (how many arrived) << 16 | (the last value).
     // Queries answered so far.

@@ -61,7 +61,6 @@ public:
     // Builds the window as a modeless window owned by `parent` and runs OnInitDialog; shows it
     // when the template is visible. False when the window cannot be created.
     bool Create(QWidget* parent = nullptr);
-    bool IsCreated() const { return created_; }
     // Ends a modal run with `result`; hides a modeless window.
     void EndDialog(int result);
     // Runs OnCtlColor before the window shows, so nothing ever sees it uncoloured.
