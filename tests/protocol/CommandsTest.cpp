@@ -127,6 +127,8 @@ TEST(CommandsTest, FitsNumberCommand) {
         {__LINE__, -inf, false},
         // Six decimals: a very small value would lose most of its digits to the cut.
         {__LINE__, 0.000201, true},
+        {__LINE__, 0.0002004, true},   // sent as 0.000200: 0.2 % off
+        {__LINE__, 0.0000204, false},  // sent as 0.000020: 2 % off
         {__LINE__, 0.0000012, false},  // sent as 0.000001
         {__LINE__, 1e-7, false},       // sent as 0.000000
         {__LINE__, -0.0000004, false},

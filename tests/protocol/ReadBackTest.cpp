@@ -91,6 +91,9 @@ TEST(ReadBackTest, Sequence640) {
         {__LINE__, [](auto&, auto& h) { h.lowReleaseDelay = 100; }, "lowReleaseDelay"},
         // "$=-0005" is held as -5, which the dump carries in 16 bits.
         {__LINE__, [](auto& s, auto& h) { s.highSetDelay = -5, h.highSetDelay = 0xFFFB; }, ""},
+        // All 16 bits count: 300 held as 44 (0x12C cut to a byte) is another delay.
+        {__LINE__, [](auto& s, auto& h) { s.highSetDelay = 300, h.highSetDelay = 44; },
+         "highSetDelay"},
         // A number too large for the cut loses its last integer digit on the way.
         {__LINE__,
          [](auto& s, auto& h) { s.highSetPoint = 123456789, h.highSetPoint = F(12345678); }, ""},
