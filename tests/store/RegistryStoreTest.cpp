@@ -363,6 +363,18 @@ TEST_F(RegistryStoreTest, UnreadableLinesAreKeptAndSwallowNothing) {
     }
 }
 
+// A rewritten line keeps its own line end; a new line takes the file's first one (CR LF here).
+TEST_F(RegistryStoreTest, LinesKeepTheirOwnLineEnds) {
+    WriteFile(file_, "[Other]\r\nA=dword:1\r\n[Software]\nFernwell\\CommPort=dword:2\n");
+    CRegistryStore store;
+    ASSERT_EQ(store.SetKey(kPath, 0), 1);
+    EXPECT_EQ(store.WriteInt("CommPort", 4), 1);
+    EXPECT_EQ(store.WriteInt("Baud", 5), 1);
+    EXPECT_EQ(ReadFile(file_),
+              "[Other]\r\nA=dword:1\r\n[Software]\nFernwell\\CommPort=\"hex:04,00,00,00\"\n"
+              "Fernwell\\Baud=\"hex:05,00,00,00\"\r\n");
+}
+
 // Only a regular file of at most 1 MiB is a settings file. Anything else at its place holds no
 // key, is never written, and whatever it leads to stays as it was; nothing waits on a FIFO. A
 // write that would make the file larger than that fails.
