@@ -13,6 +13,7 @@
 
 #include "protocol/Decode.h"  // LinkResult and the reply decoders
 #include "protocol/ModuleData.h"
+#include "protocol/ReadBack.h"
 
 class CSerialPort;
 
@@ -37,13 +38,6 @@ std::string ShowCommand(const std::string& command);
 // whole: d=0051\r o=0.059000\r." `result` is the upload's (kLinkWriteFailed or
 // kLinkCancelled: "stopped by the user").
 std::string StoppedUploadText(LinkResult result, const UploadReport& report);
-
-// One field of an upload whose read-back differs from what was sent.
-struct ReadBackMismatch {
-    std::string field;  // the record's field name, e.g. "kFactor"
-    std::string sent;   // the value as sent, e.g. "2.5"
-    std::string held;   // the value the module now reports
-};
 
 class CDeviceBase {
 public:
@@ -114,19 +108,3 @@ public:
                           UploadReport* report = nullptr);
     LinkResult VerifyConfig(const ModuleData640& sent, std::vector<ReadBackMismatch>& mismatches);
 };
-
-// What the module must report after an upload of `sent`, field by field, allowing exactly for
-// what the wire and the module do to each command:
-//  - a number command carries the value cut to 10 characters ("e=123.4567"), which the module
-//    holds as a 32-bit float: it reads back as that text rounded to single precision (one unit
-//    in the last place either way is allowed, for the module's own decimal conversion);
-//  - a four-digit code is read by the module as a decimal number: the 612's "u=%0.4d" and the
-//    640's modes and delays come back as the number (8 or 16 bits of it, as the dump carries
-//    it); the 612's "d=%0.4x" comes back as the number its hex digits spell in decimal (0x51
-//    sent as "d=0051" is held as 51); the 640's "u=%0.4x" comes back through the decimal
-//    re-read as the code itself, which only works when its four hex digits are all decimal
-//    digits;
-//  - the "s=" commands have no read-back.
-// Returns the fields that differ, in upload order; empty when the module holds what was sent.
-std::vector<ReadBackMismatch> CompareReadBack(const ModuleData612& sent, const ModuleData612& held);
-std::vector<ReadBackMismatch> CompareReadBack(const ModuleData640& sent, const ModuleData640& held);

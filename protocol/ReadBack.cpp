@@ -1,5 +1,7 @@
 // What the module reports after an upload, compared with what was sent (CompareReadBack).
 
+#include "protocol/ReadBack.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
