@@ -3,9 +3,6 @@
 #include <charconv>
 #include <ostream>
 
-#include "res/Resource.h"
-#include "res/Strings.h"
-
 std::string DelaySecondsText(std::uint32_t status) {
     return FormatFixed(DecodeAlarmStatusWord(status).delayTicks * kAlarmTickSeconds, 0);
 }
@@ -17,9 +14,9 @@ std::string FlowRateText(double flow) {
 AlarmStatusView InterpretAlarmStatus(std::uint32_t status) {
     const AlarmStatusBits bits = DecodeAlarmStatusWord(status);
     AlarmStatusView v;
-    v.activatedLamp = bits.activated ? IDB_LAMP_RED : IDB_LAMP_GREY;
-    v.waitActivateLamp = bits.waitingToActivate ? IDB_LAMP_ORANGE : IDB_LAMP_GREY;
-    v.waitReleaseLamp = bits.waitingToRelease ? IDB_LAMP_ORANGE : IDB_LAMP_GREY;
+    v.activated = bits.activated;
+    v.waitingToActivate = bits.waitingToActivate;
+    v.waitingToRelease = bits.waitingToRelease;
     if (bits.waitingToActivate) {
         v.waitActivateTime = DelaySecondsText(status);
     }
@@ -33,8 +30,8 @@ AlarmReferenceView InterpretAlarmReference(int mode, double setPoint, int setDel
                                            double releasePoint, int releaseDelay) {
     const auto m = static_cast<unsigned>(mode);
     AlarmReferenceView v;
-    v.enabledLamp = m != 0 ? IDB_LAMP_GREEN : IDB_LAMP_GREY;
-    v.latch = m > 1 ? res::kLatchYes : res::kLatchNo;
+    v.enabled = m != 0;
+    v.latched = m > 1;
     v.setPoint = FormatFixed(setPoint, 0);
     v.setDelay = std::to_string(setDelay);
     v.releasePoint = FormatFixed(releasePoint, 0);
@@ -43,13 +40,13 @@ AlarmReferenceView InterpretAlarmReference(int mode, double setPoint, int setDel
 }
 
 void PrintTo(const AlarmStatusView& v, std::ostream* os) {
-    *os << "{activated " << v.activatedLamp << ", wait activate " << v.waitActivateLamp << " \""
-        << v.waitActivateTime << "\", wait release " << v.waitReleaseLamp << " \""
+    *os << "{activated " << v.activated << ", wait activate " << v.waitingToActivate << " \""
+        << v.waitActivateTime << "\", wait release " << v.waitingToRelease << " \""
         << v.waitReleaseTime << "\"}";
 }
 
 void PrintTo(const AlarmReferenceView& v, std::ostream* os) {
-    *os << "{enabled " << v.enabledLamp << ", latch \"" << v.latch << "\", set \"" << v.setPoint
+    *os << "{enabled " << v.enabled << ", latched " << v.latched << ", set \"" << v.setPoint
         << "\" delay \"" << v.setDelay << "\", release \"" << v.releasePoint << "\" delay \""
         << v.releaseDelay << "\"}";
 }

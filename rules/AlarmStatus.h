@@ -1,6 +1,7 @@
 #pragma once
-// What the alarm status window shows for one alarm of a 640, without widgets: the lamps and
-// texts a status word and the alarm settings come to. CAlarm640Dlg puts them on screen.
+// What the alarm status window shows for one alarm of a 640, without widgets: which lamps are
+// lit and the texts a status word and the alarm settings come to. CAlarm640Dlg chooses the
+// lamps' images and puts them on screen.
 //
 // Status word of "h" and "l", read by bytes (byte 0 the least significant):
 //   byte 0  nonzero while a set or release delay runs
@@ -17,13 +18,13 @@
 #include "protocol/Commands.h"  // FormatFixed
 #include "protocol/Decode.h"    // the status word
 
-// The status lamps of one alarm (bitmap identifiers) and its two delay boxes.
+// The status lamps of one alarm (lit or not) and its two delay boxes.
 struct AlarmStatusView {
-    int activatedLamp = 0;         // red while activated, else grey
-    int waitActivateLamp = 0;      // orange while the set delay runs, else grey
-    int waitReleaseLamp = 0;       // orange while the release delay runs, else grey
-    std::string waitActivateTime;  // seconds of the running set delay, else empty
-    std::string waitReleaseTime;   // seconds of the running release delay, else empty
+    bool activated = false;          // the "activated" lamp (red when lit)
+    bool waitingToActivate = false;  // the set delay runs (orange when lit)
+    bool waitingToRelease = false;   // the release delay runs (orange when lit)
+    std::string waitActivateTime;    // seconds of the running set delay, else empty
+    std::string waitReleaseTime;     // seconds of the running release delay, else empty
 
     bool operator==(const AlarmStatusView&) const = default;
 };
@@ -32,8 +33,8 @@ AlarmStatusView InterpretAlarmStatus(std::uint32_t status);
 
 // The settings of one alarm as the reference boxes show them.
 struct AlarmReferenceView {
-    int enabledLamp = 0;       // green while the alarm is on (mode 1 or 2), else grey
-    std::string latch;         // "YES" for mode 2 (latched), else "NO"
+    bool enabled = false;      // the alarm is on (mode 1 or 2): its lamp green
+    bool latched = false;      // mode 2: the latch box says "YES", else "NO"
     std::string setPoint;      // "%0.0f"
     std::string setDelay;      // signed decimal
     std::string releasePoint;  // "%0.0f"

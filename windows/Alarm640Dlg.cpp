@@ -7,6 +7,7 @@
 #include "link/Link.h"
 #include "protocol/Device.h"
 #include "res/Resource.h"
+#include "res/Strings.h"
 #include "rules/AlarmStatus.h"
 #include "rules/SensorRules.h"
 #include "ui/Bitmaps.h"
@@ -162,8 +163,9 @@ void CAlarm640Dlg::ShowReference(bool ok, const ModuleData640& data) {
                                        data.lowReleasePoint, data.lowReleaseDelay)},
     };
     for (const auto& half : halves) {
-        SetLamp(half.controls.enabledLamp, half.view.enabledLamp);
-        SetDlgItemText(half.controls.latch, Text(half.view.latch));
+        SetLamp(half.controls.enabledLamp, half.view.enabled ? IDB_LAMP_GREEN : IDB_LAMP_GREY);
+        SetDlgItemText(half.controls.latch,
+                       QString::fromUtf8(half.view.latched ? res::kLatchYes : res::kLatchNo));
         SetDlgItemText(half.controls.setPoint, Text(half.view.setPoint));
         SetDlgItemText(half.controls.setDelay, Text(half.view.setDelay));
         SetDlgItemText(half.controls.releasePoint, Text(half.view.releasePoint));
@@ -176,9 +178,9 @@ void CAlarm640Dlg::ShowReference(bool ok, const ModuleData640& data) {
 void CAlarm640Dlg::ShowAlarmStatus(bool high, std::uint32_t status) {
     const AlarmControls& c = high ? kHigh : kLow;
     const AlarmStatusView view = InterpretAlarmStatus(status);
-    SetLamp(c.activatedLamp, view.activatedLamp);
-    SetLamp(c.waitActivateLamp, view.waitActivateLamp);
-    SetLamp(c.waitReleaseLamp, view.waitReleaseLamp);
+    SetLamp(c.activatedLamp, view.activated ? IDB_LAMP_RED : IDB_LAMP_GREY);
+    SetLamp(c.waitActivateLamp, view.waitingToActivate ? IDB_LAMP_ORANGE : IDB_LAMP_GREY);
+    SetLamp(c.waitReleaseLamp, view.waitingToRelease ? IDB_LAMP_ORANGE : IDB_LAMP_GREY);
     SetDlgItemText(c.waitActivateTime, Text(view.waitActivateTime));
     SetDlgItemText(c.waitReleaseTime, Text(view.waitReleaseTime));
 }

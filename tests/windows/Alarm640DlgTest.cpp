@@ -33,58 +33,6 @@ namespace {
 
 using namespace alarmtest;
 
-// ---- Without widgets ---------------------------------------------------------------------
-
-TEST(AlarmStatusWord, LampsAndDelayBoxes) {
-    struct Row {
-        const char* line;
-        std::uint32_t status;
-        AlarmStatusView expected;
-    };
-    const Row rows[] = {
-        {"quiet", 0x00000000, {kGrey, kGrey, kGrey, "", ""}},
-        {"set delay, 40 ticks = 10.49 s", 0x28000001, {kGrey, kOrange, kGrey, "10", ""}},
-        {"release delay, 5 ticks = 1.31 s", 0x05000101, {kRed, kGrey, kOrange, "", "1"}},
-        {"activated only", 0x00000100, {kRed, kGrey, kGrey, "", ""}},
-        {"a counter without a running delay shows nothing",
-         0x28000100,
-         {kRed, kGrey, kGrey, "", ""}},
-        {"byte 2 means nothing", 0x00FF0000, {kGrey, kGrey, kGrey, "", ""}},
-        {"any nonzero byte counts, counter 0", 0x0000FF80, {kRed, kGrey, kOrange, "", "0"}},
-        {"2 ticks = 0.52 s rounds up", 0x02000001, {kGrey, kOrange, kGrey, "1", ""}},
-        {"longest delay, 255 ticks = 66.85 s", 0xFF00FF01, {kRed, kGrey, kOrange, "", "67"}},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.line);
-        EXPECT_EQ(InterpretAlarmStatus(r.status), r.expected);
-    }
-}
-
-TEST(AlarmReference, ModesPointsAndDelays) {
-    struct Row {
-        int mode;
-        double setPoint;
-        int setDelay;
-        double releasePoint;
-        AlarmReferenceView expected;
-    };
-    const Row rows[] = {
-        {0, 120, 5, 110, {kGrey, "NO", "120", "5", "110", "10"}},
-        {1, 99.7, 0, 0.4, {kGreen, "NO", "100", "0", "0", "10"}},
-        {2, -5.5, -3, 2.5, {kGreen, "YES", "-6", "-3", "2", "10"}},  // C library: half to even
-        {3, 1e7, 9999, 12.5, {kGreen, "YES", "10000000", "9999", "12", "10"}},
-        {-1, 0, 0, 0, {kGreen, "YES", "0", "0", "0", "10"}},  // compared unsigned
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.mode);
-        EXPECT_EQ(InterpretAlarmReference(r.mode, r.setPoint, r.setDelay, r.releasePoint, 10),
-                  r.expected);
-    }
-    EXPECT_EQ(FlowRateText(42.5), "42.50");
-    EXPECT_EQ(FlowRateText(12.345), "12.35") << "12.345 is held as 12.3450000000000006";
-    EXPECT_EQ(FlowRateText(-0.004), "-0.00");
-}
-
 // ---- The window --------------------------------------------------------------------------
 
 TEST_F(AlarmWindowTest, TemplateAndFirstSettingsRead) {
@@ -112,8 +60,8 @@ TEST_F(AlarmWindowTest, TemplateAndFirstSettingsRead) {
     EXPECT_EQ(w.Text(1006), "42.50");
     EXPECT_EQ((std::vector<int>{w.Lamp(1070), w.Lamp(1071), w.Lamp(1072), w.Lamp(1073)}),
               (std::vector<int>{kGreen, kGreen, kGrey, kGrey}));
-    EXPECT_EQ(w.Half(true), (AlarmStatusView{kGrey, kGrey, kGrey, "", ""}));
-    EXPECT_EQ(w.Half(false), (AlarmStatusView{kGrey, kGrey, kGrey, "", ""}));
+    EXPECT_EQ(w.Half(true), (HalfShown{kGrey, kGrey, kGrey, "", ""}));
+    EXPECT_EQ(w.Half(false), (HalfShown{kGrey, kGrey, kGrey, "", ""}));
     std::vector<std::string> reference;
     for (int id = 1060; id <= 1069; ++id) {
         reference.push_back(w.Text(id));
@@ -153,7 +101,7 @@ TEST_F(AlarmWindowTest, StatusWordsFromTheModule) {
     struct Row {
         const char* high;
         const char* low;
-        AlarmStatusView highView, lowView;
+        HalfShown highView, lowView;
     };
     const Row rows[] = {
         {"28000001", "00000000", {kGrey, kOrange, kGrey, "10", ""}, {kGrey, kGrey, kGrey, "", ""}},

@@ -204,8 +204,8 @@ TEST_F(ScriptedAlarmWindowTest, FailedQueryEndsTheRefresh) {
         {"low status without its marker", 'l', 0, "h l ", true, false, false},
         {"flow without its marker", 'f', 0, "h l f ", true, true, false},
     };
-    const AlarmStatusView before{kGrey, kOrange, kGrey, "10", ""};
-    const AlarmStatusView after{kRed, kGrey, kOrange, "", "1"};
+    const HalfShown before{kGrey, kOrange, kGrey, "10", ""};
+    const HalfShown after{kRed, kGrey, kOrange, "", "1"};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.how);
         script.high = script.low = 0x28000001;

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,21 @@ constexpr int kOrange = IDB_LAMP_ORANGE, kRed = IDB_LAMP_RED, kBlue = IDB_LAMP_B
               kGreen = IDB_LAMP_GREEN, kGrey = IDB_LAMP_GREY;
 constexpr int kCom = 7;
 
+// The status lamps (their images) and delay boxes of one half, as the window shows them.
+struct HalfShown {
+    int activatedLamp = 0;
+    int waitActivateLamp = 0;
+    int waitReleaseLamp = 0;
+    std::string waitActivateTime;
+    std::string waitReleaseTime;
+
+    bool operator==(const HalfShown&) const = default;
+};
+inline void PrintTo(const HalfShown& h, std::ostream* os) {
+    *os << "{lamps " << h.activatedLamp << " " << h.waitActivateLamp << " " << h.waitReleaseLamp
+        << ", \"" << h.waitActivateTime << "\" \"" << h.waitReleaseTime << "\"}";
+}
+
 // The window with the timer handler reachable: tests tick it themselves.
 class AlarmWindow : public CAlarm640Dlg {
 public:
@@ -42,10 +58,10 @@ public:
     }
     int Lamp(int id) const { return ui::BitmapOf(itemAs<QLabel>(id)); }
     std::string Text(int id) const { return GetDlgItemText(id).toStdString(); }
-    // The status lamps and delay boxes of the high or low half, as the view has them.
-    AlarmStatusView Half(bool high) const {
-        return high ? AlarmStatusView{Lamp(1049), Lamp(1051), Lamp(1052), Text(1056), Text(1057)}
-                    : AlarmStatusView{Lamp(1053), Lamp(1054), Lamp(1055), Text(1058), Text(1059)};
+    // The status lamps and delay boxes of the high or low half.
+    HalfShown Half(bool high) const {
+        return high ? HalfShown{Lamp(1049), Lamp(1051), Lamp(1052), Text(1056), Text(1057)}
+                    : HalfShown{Lamp(1053), Lamp(1054), Lamp(1055), Text(1058), Text(1059)};
     }
 };
 
