@@ -26,6 +26,9 @@ struct AlarmPoints {
 
 AlarmPoints AlarmPointsOf(const ModuleData640& data);
 
+// The main window's poll period; the trend's gaps and ring are measured in it.
+constexpr int kPollIntervalMs = 3000;
+
 struct PollReading {
     int model = 0;                // 612 or 640
     int completed = 0;            // queries that succeeded, in order: dump, high status, low status

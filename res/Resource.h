@@ -74,7 +74,6 @@ constexpr int AFX_IDW_CONTROLBAR_LAST = 0xE8FF;
 constexpr int ID_TIMER_POLL = 256;          // main window: one poll every 3000 ms
 constexpr int ID_TIMER_ALARM_STATUS = 288;  // alarm status window: one refresh every 1000 ms
 constexpr int ID_TIMER_TREND = 300;         // flow trend window: scrolls once a second
-constexpr int kPollIntervalMs = 3000;
 constexpr int kAlarmStatusIntervalMs = 1000;
 
 // --- Main window (template 102) ----------------------------------------------------------

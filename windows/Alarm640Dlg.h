@@ -20,7 +20,7 @@
 #include "protocol/ModuleData.h"
 #include "ui/Colours.h"
 #include "ui/Dialog.h"
-#include "windows/TrendSamples.h"
+#include "link/TrendSamples.h"
 
 class CLink;
 

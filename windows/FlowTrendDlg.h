@@ -27,7 +27,7 @@
 
 #include "ui/Colours.h"
 #include "ui/Dialog.h"
-#include "windows/TrendSamples.h"
+#include "link/TrendSamples.h"
 
 class QPainter;
 

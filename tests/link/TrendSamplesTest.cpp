@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "windows/TrendSamples.h"
+#include "link/TrendSamples.h"
 
 namespace {
 

@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "link/Poll.h"
-#include "res/Resource.h"  // kPollIntervalMs
+#include "link/Poll.h"  // kPollIntervalMs
 #include "serial/LogFile.h"
 
 namespace trend {

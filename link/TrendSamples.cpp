@@ -1,4 +1,4 @@
-#include "windows/TrendSamples.h"
+#include "link/TrendSamples.h"
 
 #include <algorithm>
 #include <cerrno>
