@@ -118,14 +118,6 @@ bool CLink::Idle() const {
     return queue_.empty() && !running_;
 }
 
-void CLink::Abandon() {
-    std::lock_guard lock(mutex_);
-    queue_.clear();
-    if (running_) {
-        cancel_ = true;
-    }
-}
-
 void CLink::AbandonAndWait() {
     std::unique_lock lock(mutex_);
     queue_.clear();

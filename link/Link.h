@@ -70,12 +70,10 @@ public:
 
     // No task queued or running.
     bool Idle() const;
-    // Raises the cancel flag of the running task and drops the queued ones. The next task
-    // queued runs normally.
-    void Abandon();
-    // Abandon, then wait for the running task to end (within about 100 ms: the port's read
-    // looks at the flag that often). A window that goes away calls it, so that no task of
-    // its own is left to report to it.
+    // Raises the cancel flag of the running task, drops the queued ones and waits for the
+    // running task to end (within about 100 ms: the port's read looks at the flag that
+    // often). The next task queued runs normally. A window that goes away calls it, so that
+    // no task of its own is left to report to it.
     void AbandonAndWait();
 
     Status CurrentStatus() const;
