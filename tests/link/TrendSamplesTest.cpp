@@ -98,6 +98,13 @@ TEST(TrendSamples, ViewRunsGapsAndAlarmBands) {
         {"both, the last one lasts a poll", "-LB", 0, 60, {{0, 2}}, {band(6, 9)}, {band(3, 9)}},
         {"... not past the span", "-H", 0, 4, {{0, 1}}, {band(3, 4)}, {}},
         {"a band ends at a gap", "HHg-H", 0, 60, {{0, 1}, {3, 4}}, {band(0, 6), band(12, 15)}, {}},
+        {"... and at missed polls",
+         "HH  H",
+         0,
+         60,
+         {{0, 1}, {2, 2}},
+         {band(0, 6), band(12, 15)},
+         {}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
