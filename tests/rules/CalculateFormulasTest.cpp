@@ -70,8 +70,8 @@ TEST(Calculator, EntryTable) {
         {__LINE__, "1499", kMm, Outcome::TooLarge, 0, 0, 0},  // 59.016 inches
         {__LINE__, "100", kIn, Outcome::TooLarge, 0, 0, 0},   // the unit is taken as chosen
         // Beyond the dialog's digits-only edit (pasted text, the command line):
-        {__LINE__, "  12.5abc", kIn, Outcome::Ok, 12.5 * 12.5 * 0.82 - 5.312 * 12.5 + 44.574,
-         0.00133 * (12.5 * 12.5 * 0.82 - 5.312 * 12.5 + 44.574) + 0.228, 1e-12},
+        // 12.5 in: K = 156.25 * 0.82 - 66.4 + 44.574 = 106.299, offset 0.00133 K + 0.228.
+        {__LINE__, "  12.5abc", kIn, Outcome::Ok, 106.299, 0.36937767, 1e-9},
         {__LINE__, "abc", kIn, Outcome::TeeType, 0, 0, 0},
         {__LINE__, std::string(31, '0') + "4", kIn, Outcome::TeeType, 0, 0, 0},  // cut at 31
         {__LINE__, std::string(30, '0') + "4", kIn, Outcome::Ok, 8.207, 0.2232319, 1e-9},
