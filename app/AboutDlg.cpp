@@ -1,5 +1,5 @@
 #include "app/AboutDlg.h"
 
-#include "res/Resource.h"
+#include "texts/Resource.h"
 
-CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(IDD_ABOUTBOX, parent) {}
+AboutDlg::AboutDlg(QWidget* parent) : CDialog(IDD_ABOUTBOX, parent) {}

@@ -3,9 +3,9 @@
 
 #include "ui/Dialog.h"
 
-class CAboutDlg : public CDialog {
+class AboutDlg : public CDialog {
     Q_OBJECT
 
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit AboutDlg(QWidget* parent = nullptr);
 };

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 
 #include "app/FernwellDlg.h"
-#include "res/Resource.h"
+#include "texts/Resource.h"
 
 CFernwellApp::CFernwellApp() = default;
 

@@ -14,16 +14,16 @@
 #include "config/Config612Dlg.h"
 #include "config/Config640Dlg.h"
 #include "protocol/Device.h"
-#include "res/Resource.h"
-#include "res/Strings.h"
 #include "rules/SensorRules.h"
-#include "serial/RegistryStore.h"
+#include "store/RegistryStore.h"
+#include "texts/Resource.h"
+#include "texts/Strings.h"
+#include "toolwindows/Alarm640Dlg.h"
+#include "toolwindows/CommDialog.h"
 #include "ui/Bitmaps.h"
 #include "ui/Colours.h"
 #include "ui/LinkBridge.h"
 #include "ui/MessageBox.h"
-#include "windows/Alarm640Dlg.h"
-#include "windows/CommDialog.h"
 
 namespace {
 
@@ -63,20 +63,20 @@ CFernwellDlg::CFernwellDlg(QWidget* parent)
     : CDialog(IDD_FERNWELL_DIALOG, parent), icon_(ui::IconResource(IDR_MAINFRAME)) {
     // Message map, in the program's order. WM_PAINT and WM_QUERYDRAGICON need nothing here:
     // the window system draws the window icon of a minimized window itself.
-    mapCommand(ID_SET_COMM_PORT, [this] { OnSetCommPort(); });
-    mapCommand(ID_PARAMETERS, [this] { OnParameters(); });
-    mapCommand(ID_DEVICE_642, [this] { SelectModel642(); });
-    mapCommand(ID_DEVICE_612, [this] { SelectModel612(); });
-    mapCommand(ID_WWW_SUPPORT, [this] { OnWwwSupport(); });
-    mapCommand(ID_EMAIL_SUPPORT, [this] { OnEmailSupport(); });
-    mapCommand(ID_SHOW_TERMINAL, [this] { OnShowTerminal(); });
-    mapCommand(IDC_POLL_NOW, [this] { OnPollNow(); });
-    mapCommand(IDC_AUTO_UPDATE, [this] { OnAutoUpdate(); });
+    MapCommand(ID_SET_COMM_PORT, [this] { OnSetCommPort(); });
+    MapCommand(ID_PARAMETERS, [this] { OnParameters(); });
+    MapCommand(ID_DEVICE_642, [this] { SelectModel642(); });
+    MapCommand(ID_DEVICE_612, [this] { SelectModel612(); });
+    MapCommand(ID_WWW_SUPPORT, [this] { OnWwwSupport(); });
+    MapCommand(ID_EMAIL_SUPPORT, [this] { OnEmailSupport(); });
+    MapCommand(ID_SHOW_TERMINAL, [this] { OnShowTerminal(); });
+    MapCommand(IDC_POLL_NOW, [this] { OnPollNow(); });
+    MapCommand(IDC_AUTO_UPDATE, [this] { OnAutoUpdate(); });
     // WM_TIMER: OnTimer; WM_CTLCOLOR: OnCtlColor.
-    mapCommand(ID_ALARM_STATUS, [this] { OnAlarmStatus(); });
-    mapCommand(ID_FLOW_TREND, [this] { OnFlowTrend(); });
+    MapCommand(ID_ALARM_STATUS, [this] { OnAlarmStatus(); });
+    MapCommand(ID_FLOW_TREND, [this] { OnFlowTrend(); });
 
-    link_.SetStatusObserver([this](const CLink::Status& status) {
+    link_.SetStatusObserver([this](const Link::Status& status) {
         ui::OnWindowThread(this, [this, status] { OnLinkStatus(status); });
     });
 }
@@ -104,7 +104,7 @@ bool CFernwellDlg::OnInitDialog() {
     statusBar_.Create(this, AFX_IDW_STATUS_BAR);
     statusBar_.SetIndicators(indicators, 2);
     statusBar_.SetPaneInfo(0, ID_SEPARATOR, ui::StatusBar::kPaneNormal,
-                           clientRect().width() - kConnectionPaneWidth);
+                           GetClientRect().width() - kConnectionPaneWidth);
     statusBar_.SetPaneInfo(1, IDS_OFFLINE, ui::StatusBar::kPaneStretch, 0);
     RepositionBars();
     statusBar_.SetPaneText(0, QString::fromUtf8(res::LoadString(IDS_IDLE)));
@@ -112,13 +112,13 @@ bool CFernwellDlg::OnInitDialog() {
 
     palette_ = ui::Palette{};
 
-    ui::NameLamp(itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), QStringLiteral("High alarm activated"));
-    ui::NameLamp(itemAs<QLabel>(IDC_LOW_ALARM_LAMP), QStringLiteral("Low alarm activated"));
+    ui::NameLamp(GetDlgItemAs<QLabel>(IDC_HIGH_ALARM_LAMP), QStringLiteral("High alarm activated"));
+    ui::NameLamp(GetDlgItemAs<QLabel>(IDC_LOW_ALARM_LAMP), QStringLiteral("Low alarm activated"));
 
     // The banner control takes the image's size. Where the dialog font makes its rectangle
     // narrower or wider than the image (Tahoma under Wine), the image stays centred where the
     // layout put the rectangle, rather than hanging from its left edge.
-    if (QLabel* banner = itemAs<QLabel>(IDC_BANNER)) {
+    if (QLabel* banner = GetDlgItemAs<QLabel>(IDC_BANNER)) {
         const int centre = banner->geometry().center().x();
         ui::SetBitmap(banner, IDB_BANNER);
         banner->move(centre - banner->width() / 2, banner->y());
@@ -126,7 +126,7 @@ bool CFernwellDlg::OnInitDialog() {
 
     terminalCreated_ = terminal_.Create(this);
     if (terminalCreated_) {
-        terminal_.mainWindow = this;
+        terminal_.colours = &palette_;
     } else {
         ui::ShowMessageBox(this, QString::fromUtf8(res::kErrorCreatingTerminal));
     }
@@ -153,14 +153,14 @@ bool CFernwellDlg::OnInitDialog() {
 void CFernwellDlg::OnCtlColor() {
     // Green with white text; the flow display white with black digits.
     ui::SetWindowColours(this, palette_.background, QColor(Qt::white));
-    if (QWidget* flow = item(IDC_FLOW_RATE)) {
+    if (QWidget* flow = GetDlgItem(IDC_FLOW_RATE)) {
         ui::SetDisplayColours(flow, palette_.display, QColor(Qt::black));
     }
 }
 
 void CFernwellDlg::OnSysCommand(int id) {
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg about;
+        AboutDlg about;
         about.DoModal();
     }
 }
@@ -207,7 +207,7 @@ void CFernwellDlg::AppendSystemMenuItem(int id, const QString& text) {
     }
     // No system menu here: the item closes the "Help" menu, after a separator, and sends the
     // same system command.
-    QMenuBar* bar = menuBar();
+    QMenuBar* bar = MenuBar();
     if (!bar || bar->actions().isEmpty()) {
         return;
     }
@@ -271,7 +271,7 @@ void CFernwellDlg::OnOpenDone(int number, int result, const std::string& errorTe
                        ui::kMbOk | ui::kMbIconExclamation);
 }
 
-void CFernwellDlg::OnLinkStatus(const CLink::Status& status) {
+void CFernwellDlg::OnLinkStatus(const Link::Status& status) {
     online = status.online ? 1 : 0;
     if (status.online) {
         setStatusText(1, QString::asprintf(res::kStatusOnline, status.portNumber, status.baud));
@@ -285,10 +285,11 @@ void CFernwellDlg::OnLinkStatus(const CLink::Status& status) {
 
 void CFernwellDlg::OnSetCommPort() {
     CCommDialog dlg;
-    dlg.mainWindow = this;
+    dlg.portNumber = portNumber;
     if (dlg.DoModal() != IDOK) {
         return;
     }
+    portNumber = dlg.portNumber;
     CRegistryStore store;
     store.SetRootKey(HKEY_CURRENT_USER);
     store.SetKey(kSettingsKey, 1);
@@ -322,8 +323,8 @@ void CFernwellDlg::SelectModel642() {
          {IDC_HIGH_ALARM_LABEL, IDC_HIGH_ALARM_LAMP, IDC_LOW_ALARM_LABEL, IDC_LOW_ALARM_LAMP}) {
         ShowItem(id, true);
     }
-    ui::SetBitmap(itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_GREY);
-    ui::SetBitmap(itemAs<QLabel>(IDC_LOW_ALARM_LAMP), IDB_LAMP_GREY);
+    ui::SetBitmap(GetDlgItemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_GREY);
+    ui::SetBitmap(GetDlgItemAs<QLabel>(IDC_LOW_ALARM_LAMP), IDB_LAMP_GREY);
     model = 640;
     trend_.SetModel(model);
     OpenPort();
@@ -416,9 +417,9 @@ void CFernwellDlg::ShowPoll(const PollReading& r) {
 void CFernwellDlg::ShowStale(int steps) {
     // The poll reads the rate, then the high status, then the low status; the last `steps`
     // of them were not read, so what they show is the last reading.
-    ui::SetStale(itemAs<QLabel>(IDC_FLOW_RATE), steps >= 3);
-    ui::SetStale(itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), steps >= 2);
-    ui::SetStale(itemAs<QLabel>(IDC_LOW_ALARM_LAMP), steps >= 1);
+    ui::SetStale(GetDlgItemAs<QLabel>(IDC_FLOW_RATE), steps >= 3);
+    ui::SetStale(GetDlgItemAs<QLabel>(IDC_HIGH_ALARM_LAMP), steps >= 2);
+    ui::SetStale(GetDlgItemAs<QLabel>(IDC_LOW_ALARM_LAMP), steps >= 1);
 }
 
 void CFernwellDlg::ShowRate(double flowRate) {
@@ -427,7 +428,8 @@ void CFernwellDlg::ShowRate(double flowRate) {
 
 void CFernwellDlg::SetAlarmLamp(int id, std::uint32_t status) {
     // Setting the image a lamp already shows costs nothing, so every poll may set both.
-    ui::SetBitmap(itemAs<QLabel>(id), (status & kActivatedBits) ? IDB_LAMP_RED : IDB_LAMP_GREY);
+    ui::SetBitmap(GetDlgItemAs<QLabel>(id),
+                  (status & kActivatedBits) ? IDB_LAMP_RED : IDB_LAMP_GREY);
 }
 
 // --- The modal windows that talk to the module ----------------------------------------------
@@ -465,7 +467,7 @@ void CFernwellDlg::OnAlarmStatus() {
 // --- The flow trend --------------------------------------------------------------------------
 
 void CFernwellDlg::OnFlowTrend() {
-    if (CFlowTrendDlg* t = flowTrend()) {
+    if (FlowTrendDlg* t = flowTrend()) {
         t->show();
         t->raise();
         t->activateWindow();

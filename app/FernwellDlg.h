@@ -6,9 +6,6 @@
 //
 // Every exchange with the module runs on the link's thread; the window asks and is told, and
 // never waits on the line. A poll shows "Retrieving Data..." until its reading arrives.
-//
-// The dialogs of config/ and windows/ are linked before app/, so what they use of this
-// class is public data or inline.
 
 #include <QByteArray>
 #include <QColor>
@@ -21,11 +18,11 @@
 #include "link/Link.h"
 #include "link/Poll.h"
 #include "protocol/Decode.h"  // LinkResult
+#include "toolwindows/FlowTrendDlg.h"
+#include "toolwindows/TerminalDlg.h"
 #include "ui/Colours.h"
 #include "ui/Dialog.h"
 #include "ui/StatusBar.h"
-#include "windows/FlowTrendDlg.h"
-#include "windows/TerminalDlg.h"
 
 class CFernwellDlg : public CDialog {
     Q_OBJECT
@@ -38,9 +35,9 @@ public:
     int portNumber = 0;  // COM port in use (set from the stored setting and the comm dialog)
 
 private:
-    CLink link_;
+    Link link_;
     CTerminalDlg terminal_;  // constructed without a parent, created in OnInitDialog
-    CFlowTrendDlg trend_;    // likewise
+    FlowTrendDlg trend_;     // likewise
     ui::Palette palette_;    // the window's green and the display white
     QIcon icon_;             // icon 128
     ui::StatusBar statusBar_;
@@ -55,7 +52,7 @@ public:
     std::function<bool(const QUrl&)> openUrl;
 
     // --- For the other windows and the tests ---
-    CLink& link() { return link_; }
+    Link& link() { return link_; }
     const ui::Palette& colours() const { return palette_; }
     const QColor& backgroundColour() const { return palette_.background; }
     const QColor& displayColour() const { return palette_.display; }
@@ -64,7 +61,7 @@ public:
     // The terminal window, or nullptr when it could not be created.
     CTerminalDlg* terminal() { return terminalCreated_ ? &terminal_ : nullptr; }
     // The flow trend window, or nullptr when it could not be created.
-    CFlowTrendDlg* flowTrend() { return trendCreated_ ? &trend_ : nullptr; }
+    FlowTrendDlg* flowTrend() { return trendCreated_ ? &trend_ : nullptr; }
     ui::StatusBar& statusBar() { return statusBar_; }
     QString statusText(int pane) const { return statusBar_.GetPaneText(pane); }
     void setStatusText(int pane, const QString& text) { statusBar_.SetPaneText(pane, text); }
@@ -91,7 +88,7 @@ private:
     void SelectModel642();
 
     // What the link says of the port: pane 1 and `online`.
-    void OnLinkStatus(const CLink::Status& status);
+    void OnLinkStatus(const Link::Status& status);
     void OnOpenDone(int portNumber, int result, const std::string& errorText);
 
     // Polling: one reading of the rate, its unit and (640) the alarm lamps.

@@ -23,7 +23,7 @@
 // The main window is the program's own (offscreen), started as the program starts it. Every
 // exchange runs on its link's worker thread: a poll is timed from "Poll Now" to its reading
 // shown by the window, the raw exchanges (the floor's counts, the upload) run on the worker
-// through CLink::Call.
+// through Link::Call.
 
 #include <unistd.h>
 
@@ -47,11 +47,11 @@
 #include "config/ConfigDlgCommon.h"
 #include "protocol/Commands.h"
 #include "protocol/Device.h"
-#include "res/Resource.h"
 #include "serial/SerialPort.h"
+#include "texts/Resource.h"
+#include "toolwindows/Alarm640Dlg.h"
 #include "ui/Bitmaps.h"
 #include "ui/MessageBox.h"
-#include "windows/Alarm640Dlg.h"
 
 namespace {
 
@@ -104,7 +104,7 @@ bool WaitForOpen(CFernwellDlg& dlg) {
 
 // "Poll Now", and its reading shown.
 void PollNow(CFernwellDlg& dlg) {
-    dlg.onCommand(IDC_POLL_NOW);
+    dlg.OnCommand(IDC_POLL_NOW);
     WaitUntil([&dlg] { return !dlg.pollRunning(); });
 }
 
@@ -114,7 +114,7 @@ void PollNow(CFernwellDlg& dlg) {
 bool StartMain(CFernwellDlg& dlg, bool keepPollTimer = false) {
     dlg.Create();
     if (!keepPollTimer) {
-        if (QTimer* poll = dlg.timer(ID_TIMER_POLL)) {
+        if (QTimer* poll = dlg.Timer(ID_TIMER_POLL)) {
             poll->stop();
         }
     }
@@ -123,7 +123,7 @@ bool StartMain(CFernwellDlg& dlg, bool keepPollTimer = false) {
 
 // Characters that come back for one query: the module's echo of the command and its reply.
 // Asked the way the program asks (purge, write, read until silence), on the link's thread.
-int ReceivedChars(CLink& link, char letter, int maxChars) {
+int ReceivedChars(Link& link, char letter, int maxChars) {
     int count = 0;
     link.Call([&](CSerialPort& port, const int&) {
         const char command[2] = {letter, '\r'};
@@ -201,13 +201,13 @@ Figure UploadFigure(CFernwellDlg& dlg, int model) {
         device.SendConfig(data, [&bytes](int sent, int) { bytes = sent; });
         measured = Seconds(Clock::now() - start);
     });
-    const double pauses = bytes * CDeviceBase::BytePauseMs() / 1000.0;
+    const double pauses = bytes * DeviceBase::BytePauseMs() / 1000.0;
     const double serialLine = LineSeconds(bytes, Baud(model));
     char counts[200];
     std::snprintf(counts, sizeof counts,
                   "%d bytes x %d ms (the pseudo-terminal does not pace the program's own output; "
                   "a serial line adds %d x 10 bits / %d baud = %.3f s to both)",
-                  bytes, CDeviceBase::BytePauseMs(), bytes, Baud(model), serialLine);
+                  bytes, DeviceBase::BytePauseMs(), bytes, Baud(model), serialLine);
     return {"upload", measured, pauses, counts};
 }
 
@@ -220,7 +220,7 @@ int RunLine(int repeat) {
                 "floor counts");
     Print(612, PollFigure(dlg, 612, repeat));
     Print(612, UploadFigure<CDevice612, ModuleData612>(dlg, 612));
-    dlg.onCommand(ID_DEVICE_642);
+    dlg.OnCommand(ID_DEVICE_642);
     if (!WaitForOpen(dlg)) {
         return 1;
     }
@@ -252,7 +252,7 @@ int RunSoak(int model, int polls, int quietMs) {
         return 1;
     }
     if (model == 640) {
-        dlg.onCommand(ID_DEVICE_642);
+        dlg.OnCommand(ID_DEVICE_642);
         if (!WaitForOpen(dlg)) {
             return 1;
         }
@@ -405,7 +405,7 @@ StallCase AutoUpdateCase(int model, int seconds) {
         return c;
     }
     if (model == 640) {
-        dlg.onCommand(ID_DEVICE_642);
+        dlg.OnCommand(ID_DEVICE_642);
         if (!WaitForOpen(dlg)) {
             return c;
         }
@@ -435,7 +435,7 @@ StallMeter::Result RunModal(CFernwellDlg& dlg, int command, StallMeter& meter,
     QEventLoop loop;
     meter.Start([&] { onTick(qobject_cast<Window*>(QApplication::activeModalWidget())); });
     QTimer::singleShot(0, [&] {
-        dlg.onCommand(command);  // DoModal: returns when the window is closed
+        dlg.OnCommand(command);  // DoModal: returns when the window is closed
         loop.quit();
     });
     loop.exec();
@@ -448,7 +448,7 @@ bool StartMain640(CFernwellDlg& dlg) {
     if (!StartMain(dlg, true)) {
         return false;
     }
-    dlg.onCommand(ID_DEVICE_642);
+    dlg.OnCommand(ID_DEVICE_642);
     if (!WaitForOpen(dlg)) {
         return false;
     }
@@ -473,7 +473,8 @@ StallCase AlarmCase(int seconds) {
         const int pending = alarm->pendingReads();
         if (pending < lastPending) {
             c.exchanges += lastPending - pending;
-            c.failed += ui::BitmapOf(alarm->itemAs<QLabel>(IDC_COMM_ERROR_LAMP)) == IDB_LAMP_RED;
+            c.failed +=
+                ui::BitmapOf(alarm->GetDlgItemAs<QLabel>(IDC_COMM_ERROR_LAMP)) == IDB_LAMP_RED;
         }
         lastPending = pending;
         if (Clock::now() >= until) {
@@ -497,7 +498,7 @@ StallCase UploadCase(int seconds) {
     bool sending = false;
     const int boxesBefore = gBoxes;
     Clock::time_point until;
-    c.result = RunModal<CConfigDlgBase>(dlg, ID_PARAMETERS, meter, [&](CConfigDlgBase* config) {
+    c.result = RunModal<ConfigDlgBase>(dlg, ID_PARAMETERS, meter, [&](ConfigDlgBase* config) {
         if (config == nullptr || config->pendingExchanges() != 0) {
             return;
         }
@@ -513,7 +514,7 @@ StallCase UploadCase(int seconds) {
             config->done(IDOK);
             return;
         }
-        config->onCommand(IDC_SEND);
+        config->OnCommand(IDC_SEND);
         sending = config->pendingExchanges() != 0;
     });
     c.failed = gBoxes - boxesBefore;

@@ -36,13 +36,13 @@
 
 #include "app/FernwellDlg.h"
 #include "protocol/Device.h"
-#include "res/Resource.h"
 #include "rules/AlarmStatus.h"
 #include "tests/common/PtyPair.h"
 #include "tests/common/SimProcess.h"
+#include "texts/Resource.h"
+#include "toolwindows/Alarm640Dlg.h"
 #include "ui/Bitmaps.h"
 #include "ui/MessageBox.h"
-#include "windows/Alarm640Dlg.h"
 
 namespace {
 
@@ -79,7 +79,7 @@ const int kLamps[] = {IDC_RETRIEVING_LAMP,         IDC_COMM_ERROR_LAMP,
 int UnsharedLamps(const CDialog& dlg) {
     int n = 0;
     for (int id : kLamps) {
-        const QLabel* lamp = dlg.itemAs<QLabel>(id);
+        const QLabel* lamp = dlg.GetDlgItemAs<QLabel>(id);
         n += lamp->pixmap().cacheKey() != ui::BitmapResource(ui::BitmapOf(lamp)).cacheKey();
     }
     return n;
@@ -100,7 +100,7 @@ Sample Report(const char* step, const CDialog& dlg, double seconds) {
 }
 
 void SetLamp(CDialog& dlg, int id, int bitmap) {
-    ui::SetBitmap(dlg.itemAs<QLabel>(id), bitmap);
+    ui::SetBitmap(dlg.GetDlgItemAs<QLabel>(id), bitmap);
 }
 
 // Turns the event loop until the window has shown every answer it asked the link for.
@@ -207,7 +207,8 @@ int main(int argc, char** argv) {
     }
     const Sample afterReal = Report(
         qPrintable(QStringLiteral("after %1 refreshes over the line").arg(real)), dlg, since(t));
-    const bool commOk = ui::BitmapOf(dlg.itemAs<QLabel>(IDC_COMM_ERROR_LAMP)) == IDB_LAMP_GREY;
+    const bool commOk =
+        ui::BitmapOf(dlg.GetDlgItemAs<QLabel>(IDC_COMM_ERROR_LAMP)) == IDB_LAMP_GREY;
     std::printf("RSS growth: %+ld kB over the window refreshes, %+ld kB over the line refreshes\n",
                 afterCycles.rssKb - start.rssKb, afterReal.rssKb - afterCycles.rssKb);
     std::printf("fd growth: %+d, %+d; last refresh %s\n", afterCycles.fds - start.fds,

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <utility>
 
-#include "cli/CommandLine.h"
+#include "cmdline/CommandLine.h"
 #include "serial/PortMap.h"
 
 namespace {

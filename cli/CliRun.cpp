@@ -29,13 +29,13 @@
 #include "link/Poll.h"
 #include "protocol/Commands.h"
 #include "protocol/Device.h"
-#include "res/Strings.h"
 #include "rules/CalculateFormulas.h"
 #include "rules/SensorRules.h"
 #include "serial/LogFile.h"
 #include "serial/PortMap.h"
-#include "serial/RegistryStore.h"
 #include "serial/SerialPort.h"
+#include "store/RegistryStore.h"
+#include "texts/Strings.h"
 
 namespace {
 
@@ -225,7 +225,7 @@ public:
         return r != kLinkOk && stop_.Requested() ? kLinkCancelled : r;
     }
 
-    CLink& Link() { return link_; }
+    Link& Worker() { return link_; }
     const std::string& Name() const { return name_; }
     Family Model() const { return model_; }
     int ModelNumber() const { return model_ == Family::k640 ? 640 : 612; }
@@ -248,7 +248,7 @@ private:
     int baud_;
     const StopRequest& stop_;
     std::string name_;
-    CLink link_;  // last: its thread ends before the rest goes
+    Link link_;  // last: its thread ends before the rest goes
 };
 
 // The modules of the command line, in the order given (the stored port when none is given).
@@ -622,7 +622,7 @@ public:
         }
         std::string found;
         const int error = log_.Open(csvName_, header, kLogLineEnd, &found);
-        if (error == CLogFile::kOtherHeader) {
+        if (error == LogFile::kOtherHeader) {
             return CliFailure{kExitComm, "cannot append to " + csvName_ + ": it begins with \"" +
                                              found + "\", not this watch's header \"" + header +
                                              "\"; nothing was written to it"};
@@ -661,7 +661,7 @@ private:
     }
 
     std::string csvName_;
-    CLogFile log_;  // opened on the watch's thread before its first row; written by csv_ only
+    LogFile log_;  // opened on the watch's thread before its first row; written by csv_ only
     OutputChannel out_;
     OutputChannel err_;
     OutputChannel csv_;
@@ -736,7 +736,7 @@ int RunWatch(const CliOptions& options, const Streams& io) {
         }
     };
     for (Watched& w : watched) {
-        w.module->Link().SetStatusObserver([&, wp = &w](const CLink::Status& status) {
+        w.module->Worker().SetStatusObserver([&, wp = &w](const Link::Status& status) {
             std::lock_guard lock(mutex);
             if (status.gone && !wp->gone) {
                 wp->gone = true;
@@ -807,7 +807,7 @@ int RunWatch(const CliOptions& options, const Streams& io) {
             // Due: poll now. The next slot counts from this start; a late poll is not made up.
             w.inFlight = true;
             ++w.polls;
-            w.module->Link().Run([&, wp = &w](CSerialPort& port, const int& online) {
+            w.module->Worker().Run([&, wp = &w](CSerialPort& port, const int& online) {
                 const PollReading p = PollModule(wp->module->ModelNumber(), port, online);
                 const bool gone = port.Gone() || (p.result == kLinkOffline);
                 std::lock_guard inner(mutex);
@@ -840,8 +840,8 @@ int RunWatch(const CliOptions& options, const Streams& io) {
     }
     lock.unlock();
     for (const auto& m : modules) {
-        m->Link().SetStatusObserver({});
-        m->Link().AbandonAndWait();
+        m->Worker().SetStatusObserver({});
+        m->Worker().AbandonAndWait();
     }
     output.Finish();
     if (!fatal) {

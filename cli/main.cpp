@@ -28,7 +28,7 @@ void ApplyTestTiming() {
         }
     };
     fromEnv("FERNWELL_OPEN_DELAY_MS", CSerialPort::SetOpenDelayMs);
-    fromEnv("FERNWELL_BYTE_PAUSE_MS", CDeviceBase::SetBytePauseMs);
+    fromEnv("FERNWELL_BYTE_PAUSE_MS", DeviceBase::SetBytePauseMs);
 }
 
 }  // namespace

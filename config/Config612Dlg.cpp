@@ -3,15 +3,15 @@
 #include <QComboBox>
 
 #include "link/Link.h"
-#include "res/Resource.h"
 #include "rules/CalculateFormulas.h"
+#include "texts/Resource.h"
 
 namespace {
 
 // Edit texts are read into buffers of 128 characters.
 constexpr std::size_t kNumberTextChars = 127;
 
-CConfigDlgBase::Traits Traits612() {
+ConfigDlgBase::Traits Traits612() {
     return {
         .family = Family::k612,
         .keys = {.onePointEdits = {IDC_K_FACTOR, IDC_OFFSET},
@@ -29,15 +29,14 @@ QString SixDecimals(double value) {
 
 }  // namespace
 
-CConfig612Dlg::CConfig612Dlg(QWidget* parent)
-    : CConfigDlgBase(IDD_CONFIG_612, Traits612(), parent) {
+CConfig612Dlg::CConfig612Dlg(QWidget* parent) : ConfigDlgBase(IDD_CONFIG_612, Traits612(), parent) {
     // Message map, in the program's order. OK keeps the framework's default (end with OK);
     // the control colours are OnCtlColor, the key filter is installed by the base.
-    mapCommand(IDC_SEND, [this] { OnSend(); });
-    mapCommand(IDC_REFRESH, [this] { OnRefresh(); });
-    mapCommand(IDC_DEFAULTS, [this] { OnDefaults(); });
+    MapCommand(IDC_SEND, [this] { OnSend(); });
+    MapCommand(IDC_REFRESH, [this] { OnRefresh(); });
+    MapCommand(IDC_DEFAULTS, [this] { OnDefaults(); });
     MapSensorControls();
-    mapSelChange(IDC_UNIT_OF_MEASURE, [this] { ReadUnitSelection(); });
+    MapSelChange(IDC_UNIT_OF_MEASURE, [this] { ReadUnitSelection(); });
 }
 
 bool CConfig612Dlg::OnInitDialog() {
@@ -74,7 +73,7 @@ void CConfig612Dlg::SetHeldSensor(const SensorSettings& settings) {
 }
 
 void CConfig612Dlg::FillUnitLists(bool speedUnits) {
-    CConfigDlgBase::FillUnitLists(speedUnits);
+    ConfigDlgBase::FillUnitLists(speedUnits);
     std::vector<QString> units;
     for (const char* unit : PulseUnitList(speedUnits ? SensorType::Wind : SensorType::Insertion)) {
         units.push_back(QString::fromUtf8(unit));

@@ -11,7 +11,7 @@
 #include "config/ConfigDlgCommon.h"
 #include "protocol/ModuleData.h"
 
-class CConfig612Dlg : public CConfigDlgBase {
+class CConfig612Dlg : public ConfigDlgBase {
     Q_OBJECT
 
 public:

@@ -1,8 +1,8 @@
 #include "config/Config640Dlg.h"
 
 #include "link/Link.h"
-#include "res/Resource.h"
 #include "rules/CalculateFormulas.h"
+#include "texts/Resource.h"
 #include "ui/MessageBox.h"
 
 namespace {
@@ -10,7 +10,7 @@ namespace {
 // Edit texts are read into buffers of 128 characters.
 constexpr std::size_t kNumberTextChars = 127;
 
-CConfigDlgBase::Traits Traits640() {
+ConfigDlgBase::Traits Traits640() {
     return {
         .family = Family::k640,
         // The set and release points take one decimal point, as K and offset do; "-" negates
@@ -49,19 +49,18 @@ const CConfig640Dlg::AlarmControls CConfig640Dlg::kLow = {
     IDC_LOW_SET_DELAY, IDC_LOW_RELEASE_DELAY, IDC_LOW_SET_UNITS, IDC_LOW_RELEASE_UNITS,
 };
 
-CConfig640Dlg::CConfig640Dlg(QWidget* parent)
-    : CConfigDlgBase(IDD_CONFIG_640, Traits640(), parent) {
+CConfig640Dlg::CConfig640Dlg(QWidget* parent) : ConfigDlgBase(IDD_CONFIG_640, Traits640(), parent) {
     // Message map, in the program's order. OK keeps the framework's default (end with OK);
     // the control colours are OnCtlColor, the key filter is installed by the base.
-    mapCommand(IDC_SEND, [this] { OnSend(); });
-    mapCommand(IDC_REFRESH, [this] { OnRefresh(); });
-    mapCommand(IDC_DEFAULTS, [this] { OnDefaults(); });
+    MapCommand(IDC_SEND, [this] { OnSend(); });
+    MapCommand(IDC_REFRESH, [this] { OnRefresh(); });
+    MapCommand(IDC_DEFAULTS, [this] { OnDefaults(); });
     MapSensorControls();
-    mapSelChange(IDC_UNIT_OF_MEASURE, [this] { ReadUnitSelection(); });
-    mapCommand(IDC_HIGH_ENABLE, [this] { OnAlarmSwitch(kHigh, data_.highAlarmMode); });
-    mapCommand(IDC_HIGH_LATCHED, [this] { OnAlarmSwitch(kHigh, data_.highAlarmMode); });
-    mapCommand(IDC_LOW_ENABLE, [this] { OnAlarmSwitch(kLow, data_.lowAlarmMode); });
-    mapCommand(IDC_LOW_LATCHED, [this] { OnAlarmSwitch(kLow, data_.lowAlarmMode); });
+    MapSelChange(IDC_UNIT_OF_MEASURE, [this] { ReadUnitSelection(); });
+    MapCommand(IDC_HIGH_ENABLE, [this] { OnAlarmSwitch(kHigh, data_.highAlarmMode); });
+    MapCommand(IDC_HIGH_LATCHED, [this] { OnAlarmSwitch(kHigh, data_.highAlarmMode); });
+    MapCommand(IDC_LOW_ENABLE, [this] { OnAlarmSwitch(kLow, data_.lowAlarmMode); });
+    MapCommand(IDC_LOW_LATCHED, [this] { OnAlarmSwitch(kLow, data_.lowAlarmMode); });
 }
 
 bool CConfig640Dlg::OnInitDialog() {
@@ -100,7 +99,7 @@ void CConfig640Dlg::ShowAlarm(const AlarmControls& alarm, int mode, double setPo
     // A latched alarm stays on until the module is reset, so its release settings have no
     // use: they are greyed out while "Latched" is checked.
     for (int id : {alarm.releasePoint, alarm.releaseDelay}) {
-        if (QWidget* edit = item(id)) {
+        if (QWidget* edit = GetDlgItem(id)) {
             edit->setEnabled(!switches.latched);
         }
     }

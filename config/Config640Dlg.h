@@ -12,7 +12,7 @@
 #include "config/ConfigDlgCommon.h"
 #include "protocol/ModuleData.h"
 
-class CConfig640Dlg : public CConfigDlgBase {
+class CConfig640Dlg : public ConfigDlgBase {
     Q_OBJECT
 
 public:

@@ -17,14 +17,14 @@
 #include <tuple>
 
 #include "link/Link.h"
-#include "res/Resource.h"
-#include "res/Strings.h"
 #include "rules/CalculateFormulas.h"
+#include "texts/Resource.h"
+#include "texts/Strings.h"
+#include "toolwindows/CalculateDlg.h"
 #include "ui/Colours.h"
 #include "ui/KeyFilter.h"
 #include "ui/LinkBridge.h"
 #include "ui/MessageBox.h"
-#include "windows/CalculateDlg.h"
 
 namespace {
 
@@ -264,7 +264,7 @@ int UploadInputBlock::swallowed() const {
 
 // ---- The shared dialog base ---------------------------------------------------------------
 
-CConfigDlgBase::CConfigDlgBase(int templateId, Traits traits, QWidget* parent)
+ConfigDlgBase::ConfigDlgBase(int templateId, Traits traits, QWidget* parent)
     : CDialog(templateId, parent), traits_(std::move(traits)) {
     // PreTranslateMessage: the numeric key filter sees every key of the dialog first.
     new ui::KeyFilter(this, [this](QWidget* receiver, const QKeyEvent& key, bool apply) {
@@ -272,17 +272,17 @@ CConfigDlgBase::CConfigDlgBase(int templateId, Traits traits, QWidget* parent)
     });
 }
 
-void CConfigDlgBase::MapSensorControls() {
-    mapCommand(IDC_SENSOR_WSS, [this] { OnSensorType(SensorType::Wind); });
-    mapCommand(IDC_SENSOR_TEE, [this] { OnSensorType(SensorType::Tee); });
-    mapCommand(IDC_SENSOR_INSERTION, [this] { OnSensorType(SensorType::Insertion); });
-    mapSelChange(IDC_PIPE_LIST, [this] { OnRowChosen(SensorType::Insertion); });
-    mapSelChange(IDC_TEE_LIST, [this] { OnRowChosen(SensorType::Tee); });
-    mapCommand(IDC_CALCULATE, [this] { OnCalculate(); });
+void ConfigDlgBase::MapSensorControls() {
+    MapCommand(IDC_SENSOR_WSS, [this] { OnSensorType(SensorType::Wind); });
+    MapCommand(IDC_SENSOR_TEE, [this] { OnSensorType(SensorType::Tee); });
+    MapCommand(IDC_SENSOR_INSERTION, [this] { OnSensorType(SensorType::Insertion); });
+    MapSelChange(IDC_PIPE_LIST, [this] { OnRowChosen(SensorType::Insertion); });
+    MapSelChange(IDC_TEE_LIST, [this] { OnRowChosen(SensorType::Tee); });
+    MapCommand(IDC_CALCULATE, [this] { OnCalculate(); });
 }
 
-void CConfigDlgBase::FillList(int id, const std::vector<QString>& texts) {
-    auto* list = itemAs<QComboBox>(id);
+void ConfigDlgBase::FillList(int id, const std::vector<QString>& texts) {
+    auto* list = GetDlgItemAs<QComboBox>(id);
     if (!list) {
         return;
     }
@@ -292,23 +292,23 @@ void CConfigDlgBase::FillList(int id, const std::vector<QString>& texts) {
     }
 }
 
-int CConfigDlgBase::ListIndex(int id) const {
-    const auto* list = itemAs<QComboBox>(id);
+int ConfigDlgBase::ListIndex(int id) const {
+    const auto* list = GetDlgItemAs<QComboBox>(id);
     return list ? list->currentIndex() : -1;
 }
 
-void CConfigDlgBase::SelectListIndex(int id, int index) {
-    if (auto* list = itemAs<QComboBox>(id)) {
+void ConfigDlgBase::SelectListIndex(int id, int index) {
+    if (auto* list = GetDlgItemAs<QComboBox>(id)) {
         list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
     }
 }
 
-void CConfigDlgBase::FillRowLists() {
+void ConfigDlgBase::FillRowLists() {
     // Each list stands beside its radio with no label of its own: named for assistive tools.
     for (const auto& [id, type, name] :
          {std::tuple{IDC_TEE_LIST, SensorType::Tee, "TEE Mounted Sensor"},
           std::tuple{IDC_PIPE_LIST, SensorType::Insertion, "Insertion Pipe"}}) {
-        if (QWidget* list = item(id)) {
+        if (QWidget* list = GetDlgItem(id)) {
             list->setAccessibleName(QString::fromUtf8(name));
         }
         std::vector<QString> rows;
@@ -320,7 +320,7 @@ void CConfigDlgBase::FillRowLists() {
     }
 }
 
-void CConfigDlgBase::FillUnitLists(bool speedUnits) {
+void ConfigDlgBase::FillUnitLists(bool speedUnits) {
     std::vector<QString> names;
     for (const std::string& name :
          UnitListNames(family(), speedUnits ? SensorType::Wind : SensorType::Insertion)) {
@@ -330,7 +330,7 @@ void CConfigDlgBase::FillUnitLists(bool speedUnits) {
     SelectListIndex(IDC_UNIT_OF_MEASURE, 0);
 }
 
-std::optional<SensorChoice> CConfigDlgBase::ShowSensorCode(int code) {
+std::optional<SensorChoice> ConfigDlgBase::ShowSensorCode(int code) {
     const std::optional<SensorChoice> choice = DecodeSensorCode(family(), code);
     if (!choice) {
         return std::nullopt;
@@ -352,7 +352,7 @@ std::optional<SensorChoice> CConfigDlgBase::ShowSensorCode(int code) {
     return choice;
 }
 
-SensorChoice CConfigDlgBase::ReadSensorChoice() const {
+SensorChoice ConfigDlgBase::ReadSensorChoice() const {
     SensorChoice choice;
     choice.type =
         TypeFromRadios(IsDlgButtonChecked(IDC_SENSOR_WSS), IsDlgButtonChecked(IDC_SENSOR_TEE));
@@ -365,23 +365,23 @@ SensorChoice CConfigDlgBase::ReadSensorChoice() const {
     return choice;
 }
 
-int CConfigDlgBase::SensorCodeFromControls() const {
+int ConfigDlgBase::SensorCodeFromControls() const {
     return BuildSensorCode(family(), ReadSensorChoice());
 }
 
-void CConfigDlgBase::OnSensorType(SensorType type) {
+void ConfigDlgBase::OnSensorType(SensorType type) {
     SetHeldSensor(ClickSensorType(family(), type, HeldSensor()));
     ShowSettings();
     AfterSensorType();
 }
 
-void CConfigDlgBase::OnRowChosen(SensorType list) {
+void ConfigDlgBase::OnRowChosen(SensorType list) {
     const int row = ListIndex(list == SensorType::Tee ? IDC_TEE_LIST : IDC_PIPE_LIST);
     SetHeldSensor(ChooseRow(family(), list, row, HeldSensor()));
     ShowSettings();
 }
 
-void CConfigDlgBase::OnCalculate() {
+void ConfigDlgBase::OnCalculate() {
     CCalculateDlg calculator;
     if (calculator.DoModal() != IDOK) {
         return;
@@ -394,12 +394,12 @@ void CConfigDlgBase::OnCalculate() {
     ShowSettings();
 }
 
-void CConfigDlgBase::ReportCommError() {
+void ConfigDlgBase::ReportCommError() {
     ui::ShowMessageBox(this, QString::fromUtf8(res::kErrorCommunicating),
                        QString::fromUtf8(res::kErrorCommunicatingCaption), ui::kMbOk);
 }
 
-bool CConfigDlgBase::RefuseUnsendable(const std::optional<RuleMessage>& problem) {
+bool ConfigDlgBase::RefuseUnsendable(const std::optional<RuleMessage>& problem) {
     if (!problem) {
         return false;
     }
@@ -409,29 +409,29 @@ bool CConfigDlgBase::RefuseUnsendable(const std::optional<RuleMessage>& problem)
     return true;
 }
 
-CConfigDlgBase::~CConfigDlgBase() {
+ConfigDlgBase::~ConfigDlgBase() {
     if (link != nullptr) {
         link->AbandonAndWait();  // no exchange of this dialog outlives it
     }
 }
 
-void CConfigDlgBase::RunOnLink(std::function<void(CSerialPort&, const int&)> task) {
+void ConfigDlgBase::RunOnLink(std::function<void(CSerialPort&, const int&)> task) {
     link->Run(std::move(task));
 }
 
-void CConfigDlgBase::AfterExchange(std::function<void()> then) {
+void ConfigDlgBase::AfterExchange(std::function<void()> then) {
     ui::OnWindowThread(this, std::move(then));
 }
 
-void CConfigDlgBase::SetButtons(std::initializer_list<int> ids, bool enabled) {
+void ConfigDlgBase::SetButtons(std::initializer_list<int> ids, bool enabled) {
     for (int id : ids) {
-        if (QWidget* button = item(id)) {
+        if (QWidget* button = GetDlgItem(id)) {
             button->setEnabled(enabled);
         }
     }
 }
 
-void CConfigDlgBase::RunUpload(UploadSteps steps) {
+void ConfigDlgBase::RunUpload(UploadSteps steps) {
     if (link == nullptr) {
         return;  // offline: nothing sent, nothing said
     }
@@ -486,9 +486,9 @@ void CConfigDlgBase::RunUpload(UploadSteps steps) {
     });
 }
 
-void CConfigDlgBase::FinishUpload(LinkResult upload, LinkResult verify,
-                                  const std::vector<ReadBackMismatch>& mismatches,
-                                  const UploadReport& report) {
+void ConfigDlgBase::FinishUpload(LinkResult upload, LinkResult verify,
+                                 const std::vector<ReadBackMismatch>& mismatches,
+                                 const UploadReport& report) {
     --pending_;
     if (inputBlock_) {
         inputBlock_->Flush();
@@ -500,9 +500,9 @@ void CConfigDlgBase::FinishUpload(LinkResult upload, LinkResult verify,
     ReportUpload(upload, verify, mismatches, report);
 }
 
-void CConfigDlgBase::ReportUpload(LinkResult upload, LinkResult verify,
-                                  const std::vector<ReadBackMismatch>& mismatches,
-                                  const UploadReport& report) {
+void ConfigDlgBase::ReportUpload(LinkResult upload, LinkResult verify,
+                                 const std::vector<ReadBackMismatch>& mismatches,
+                                 const UploadReport& report) {
     QString text;
     if (upload == kLinkOffline) {
         // The port is closed or gone: nothing went out, and the technician must not take the
@@ -531,13 +531,13 @@ void CConfigDlgBase::ReportUpload(LinkResult upload, LinkResult verify,
     }
 }
 
-void CConfigDlgBase::OnCtlColor() {
+void ConfigDlgBase::OnCtlColor() {
     if (colours == nullptr) {
         return;  // no brushes to borrow
     }
     ui::SetWindowColours(this, colours->background, QColor(Qt::white));
     for (int id : traits_.displayControls) {
-        if (QWidget* control = item(id)) {
+        if (QWidget* control = GetDlgItem(id)) {
             ui::SetDisplayColours(control, colours->display, QColor(Qt::black));
         }
     }

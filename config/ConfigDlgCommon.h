@@ -4,7 +4,7 @@
 // filter, the control colours, the "Comm Error" report, the refusal of values a command
 // cannot carry, and the upload with its progress display and input blocking.
 //
-// A dialog derives from CConfigDlgBase, holds its own module record, and tells the base
+// A dialog derives from ConfigDlgBase, holds its own module record, and tells the base
 // where K, offset and SensorCode live in it (HeldSensor / SetHeldSensor) and how it shows
 // its settings (ShowSettings).
 
@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "protocol/Device.h"
-#include "res/Resource.h"
 #include "rules/ConfigChecks.h"
 #include "rules/SensorRules.h"
+#include "texts/Resource.h"
 #include "ui/Colours.h"
 #include "ui/Dialog.h"
 
-class CLink;
+class Link;
 class CSerialPort;
 class QKeyEvent;
 class QLabel;
@@ -116,17 +116,17 @@ private:
 
 // ---- The shared dialog base ---------------------------------------------------------------
 
-class CConfigDlgBase : public CDialog {
+class ConfigDlgBase : public CDialog {
     Q_OBJECT
 
 public:
-    ~CConfigDlgBase() override;
+    ~ConfigDlgBase() override;
 
     // The link to the module and the main window's colours, not owned; set before the modal
     // run. Every exchange with the module is asked of the link and runs on its thread; the
     // dialog shows what comes back. Without a link the dialog reads nothing (the read reports
     // "Comm Error") and sends nothing; without a palette it keeps the system's colours.
-    CLink* link = nullptr;
+    Link* link = nullptr;
     const ui::Palette* colours = nullptr;
 
     struct Traits {
@@ -146,7 +146,7 @@ public:
     int pendingExchanges() const { return pending_; }
 
 protected:
-    CConfigDlgBase(int templateId, Traits traits, QWidget* parent);
+    ConfigDlgBase(int templateId, Traits traits, QWidget* parent);
 
     Family family() const { return traits_.family; }
 
@@ -264,8 +264,8 @@ private:
 // ---- Template members ---------------------------------------------------------------------
 
 template <class Record, class Device>
-void CConfigDlgBase::ReadModule(const Record& held,
-                                std::function<void(LinkResult, const Record&)> done) {
+void ConfigDlgBase::ReadModule(const Record& held,
+                               std::function<void(LinkResult, const Record&)> done) {
     if (link == nullptr) {
         done(kLinkOffline, held);
         return;

@@ -13,11 +13,11 @@ constexpr int kStopBits = 1;
 
 }  // namespace
 
-CLink::CLink() : worker_([this] { Worker(); }) {
+Link::Link() : worker_([this] { Worker(); }) {
     port_.SetCancelFlag(&cancel_);
 }
 
-CLink::~CLink() {
+Link::~Link() {
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
@@ -29,32 +29,32 @@ CLink::~CLink() {
     port_.Close();
 }
 
-void CLink::SetStatusObserver(StatusObserver observer) {
+void Link::SetStatusObserver(StatusObserver observer) {
     std::lock_guard lock(observerMutex_);
     observer_ = std::move(observer);
 }
 
-void CLink::Open(int portNumber, int baudRate, OpenDone done) {
+void Link::Open(int portNumber, int baudRate, OpenDone done) {
     Run([this, portNumber, baudRate, done = std::move(done)](CSerialPort&, const int&) {
         OpenOnWorker(portNumber, std::string(), baudRate, done);
     });
 }
 
-void CLink::OpenPath(const std::string& device, int baudRate, OpenDone done) {
+void Link::OpenPath(const std::string& device, int baudRate, OpenDone done) {
     Run([this, device, baudRate, done = std::move(done)](CSerialPort&, const int&) {
         OpenOnWorker(0, device, baudRate, done);
     });
 }
 
-int CLink::OpenPort(const Status& wanted) {
+int Link::OpenPort(const Status& wanted) {
     if (!wanted.device.empty()) {
         return port_.OpenPath(wanted.device, wanted.baud, kParity, kDataBits, kStopBits);
     }
     return port_.Open(wanted.portNumber, wanted.baud, kParity, kDataBits, kStopBits);
 }
 
-void CLink::OpenOnWorker(int portNumber, const std::string& device, int baudRate,
-                         const OpenDone& done) {
+void Link::OpenOnWorker(int portNumber, const std::string& device, int baudRate,
+                        const OpenDone& done) {
     const Status wanted{false, false, portNumber, baudRate, device};
     const int result = OpenPort(wanted);
     online_ = result == CSerialPort::kOpenOk ? 1 : 0;
@@ -69,7 +69,7 @@ void CLink::OpenOnWorker(int portNumber, const std::string& device, int baudRate
     }
 }
 
-void CLink::Close() {
+void Link::Close() {
     Run([this](CSerialPort& port, const int&) {
         port.Close();
         online_ = 0;
@@ -82,7 +82,7 @@ void CLink::Close() {
     });
 }
 
-void CLink::Run(Task task) {
+void Link::Run(Task task) {
     {
         std::lock_guard lock(mutex_);
         if (stop_) {
@@ -93,7 +93,7 @@ void CLink::Run(Task task) {
     wake_.notify_all();
 }
 
-void CLink::Call(const Task& task) {
+void Link::Call(const Task& task) {
     std::promise<void> finished;
     Run([&task, &finished](CSerialPort& port, const int& online) {
         task(port, online);
@@ -102,7 +102,7 @@ void CLink::Call(const Task& task) {
     finished.get_future().wait();
 }
 
-int CLink::OpenNow(int portNumber, int baudRate, std::string* errorText) {
+int Link::OpenNow(int portNumber, int baudRate, std::string* errorText) {
     std::promise<int> opened;
     Open(portNumber, baudRate, [&](int result, const std::string& text) {
         if (errorText != nullptr) {
@@ -113,12 +113,12 @@ int CLink::OpenNow(int portNumber, int baudRate, std::string* errorText) {
     return opened.get_future().get();
 }
 
-bool CLink::Idle() const {
+bool Link::Idle() const {
     std::lock_guard lock(mutex_);
     return queue_.empty() && !running_;
 }
 
-void CLink::AbandonAndWait() {
+void Link::AbandonAndWait() {
     std::unique_lock lock(mutex_);
     queue_.clear();
     if (running_) {
@@ -127,12 +127,12 @@ void CLink::AbandonAndWait() {
     idle_.wait(lock, [this] { return !running_; });
 }
 
-CLink::Status CLink::CurrentStatus() const {
+Link::Status Link::CurrentStatus() const {
     std::lock_guard lock(mutex_);
     return status_;
 }
 
-void CLink::Publish() {
+void Link::Publish() {
     Status status;
     {
         std::lock_guard lock(mutex_);
@@ -144,7 +144,7 @@ void CLink::Publish() {
     }
 }
 
-void CLink::Worker() {
+void Link::Worker() {
     std::unique_lock lock(mutex_);
     for (;;) {
         // Sleep until there is work; while the port is gone, wake once a second to look for it.
@@ -180,14 +180,14 @@ void CLink::Worker() {
     }
 }
 
-void CLink::RunTask(const Task& task) {
+void Link::RunTask(const Task& task) {
     task(port_, online_);
     AfterTask();
 }
 
 // A port found gone is closed at once, so nothing more is written into a dead device and the
 // next open can take the new node.
-void CLink::AfterTask() {
+void Link::AfterTask() {
     if (!port_.Gone() || online_ == 0) {
         return;
     }
@@ -201,7 +201,7 @@ void CLink::AfterTask() {
     Publish();
 }
 
-void CLink::TryReopen() {
+void Link::TryReopen() {
     Status wanted;
     {
         std::lock_guard lock(mutex_);

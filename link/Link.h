@@ -25,7 +25,7 @@
 
 #include "serial/SerialPort.h"
 
-class CLink {
+class Link {
 public:
     // What the window shows about the connection.
     struct Status {
@@ -43,12 +43,12 @@ public:
     // Result of an Open: CSerialPort::Open's result and, on failure, its error text.
     using OpenDone = std::function<void(int result, const std::string& errorText)>;
 
-    CLink();
+    Link();
     // Abandons the running task (the port's read returns within 100 ms, an upload stops
     // after its current byte), drops the queued ones, closes the port and ends the worker.
-    ~CLink();
-    CLink(const CLink&) = delete;
-    CLink& operator=(const CLink&) = delete;
+    ~Link();
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
 
     // Called on the worker thread whenever the status changes. Set before the first Open.
     void SetStatusObserver(StatusObserver observer);

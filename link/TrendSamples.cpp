@@ -312,7 +312,7 @@ bool CsvLog::Open(const std::filesystem::path& path, int model, std::string* err
     Close();
     std::string found;
     const int result = file_.Open(path, HeaderLine(model), "\r\n", &found);
-    if (result == CLogFile::kOtherHeader) {
+    if (result == LogFile::kOtherHeader) {
         *error = "it begins with \"" + found + "\", not this window's header \"" +
                  HeaderLine(model) + "\"";
         return false;

@@ -138,7 +138,7 @@ bool WriteTextFile(const std::filesystem::path& path, const std::string& text, s
 
 // A CSV file that each new reading is appended to: the header when the file is new or empty,
 // a row whole or not at all, never onto a cut row, never into a file of other columns (see
-// CLogFile).
+// LogFile).
 class CsvLog {
 public:
     // Opens `path` for appending. False with `error` set when it cannot, or when the file
@@ -152,7 +152,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
 private:
-    CLogFile file_;
+    LogFile file_;
     std::filesystem::path path_;
     int model_ = 0;
 };

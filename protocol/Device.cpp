@@ -37,15 +37,15 @@ LinkResult ReadBack(Device& device, const Record& sent, std::vector<ReadBackMism
 
 }  // namespace
 
-int CDeviceBase::BytePauseMs() {
+int DeviceBase::BytePauseMs() {
     return bytePauseMs.load();
 }
 
-void CDeviceBase::SetBytePauseMs(int ms) {
+void DeviceBase::SetBytePauseMs(int ms) {
     bytePauseMs.store(std::max(ms, 0));
 }
 
-bool CDeviceBase::SendByte(char byte) {
+bool DeviceBase::SendByte(char byte) {
     int count = 1;
     const bool sent = port_.Write(&byte, count) == 0 && count == 1;
     const int pause = BytePauseMs();
@@ -55,12 +55,12 @@ bool CDeviceBase::SendByte(char byte) {
     return sent;
 }
 
-int CDeviceBase::SendCommand(const std::string& command) {
+int DeviceBase::SendCommand(const std::string& command) {
     return SendAll({command}, {}, nullptr);
 }
 
-LinkResult CDeviceBase::SendAll(const std::vector<std::string>& commands,
-                                const UploadObserver& observer, UploadReport* report) {
+LinkResult DeviceBase::SendAll(const std::vector<std::string>& commands,
+                               const UploadObserver& observer, UploadReport* report) {
     UploadReport local;
     UploadReport& r = report != nullptr ? *report : local;
     r = UploadReport{commands, 0, 0, 0};
@@ -84,7 +84,7 @@ LinkResult CDeviceBase::SendAll(const std::vector<std::string>& commands,
     return kLinkOk;
 }
 
-LinkResult CDeviceBase::Query(char letter, int maxChars, std::string& reply) {
+LinkResult DeviceBase::Query(char letter, int maxChars, std::string& reply) {
     reply.clear();
     lastReply_.clear();
     if (!online_) {

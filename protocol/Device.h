@@ -39,9 +39,9 @@ std::string ShowCommand(const std::string& command);
 // kLinkCancelled: "stopped by the user").
 std::string StoppedUploadText(LinkResult result, const UploadReport& report);
 
-class CDeviceBase {
+class DeviceBase {
 public:
-    CDeviceBase(CSerialPort& port, const int& online) : port_(port), online_(online) {}
+    DeviceBase(CSerialPort& port, const int& online) : port_(port), online_(online) {}
 
     // Byte-paced write of `command` (its CR included): one port write per byte, each followed
     // by the pause. Nothing is read back. Returns 0, kLinkWriteFailed when a byte did not go
@@ -74,9 +74,9 @@ protected:
     std::string lastReply_;
 };
 
-class CDevice612 : public CDeviceBase {
+class CDevice612 : public DeviceBase {
 public:
-    using CDeviceBase::CDeviceBase;
+    using DeviceBase::DeviceBase;
     // Unit table 612 (10 names, no per-hour units, no factors). An index outside 0..9 names
     // nothing and gives "".
     static const char* UnitName(int index);
@@ -92,9 +92,9 @@ public:
     LinkResult VerifyConfig(const ModuleData612& sent, std::vector<ReadBackMismatch>& mismatches);
 };
 
-class CDevice640 : public CDeviceBase {
+class CDevice640 : public DeviceBase {
 public:
-    using CDeviceBase::CDeviceBase;
+    using DeviceBase::DeviceBase;
     // Unit table 640 (13 names and their factors per mph or per gpm). An index outside 0..12
     // gives "" and the neutral factor 1.0.
     static const char* UnitName(int index);

@@ -2,7 +2,7 @@
 
 #include <QtCore/QtGlobal>
 
-#include "res/Resource.h"
+#include "texts/Resource.h"
 
 // Q_INIT_RESOURCE must be used outside any namespace.
 static void InitFernwellResources() {

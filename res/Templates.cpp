@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "res/Resource.h"
+#include "texts/Resource.h"
 
 namespace res {
 namespace {

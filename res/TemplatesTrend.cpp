@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "res/Resource.h"
 #include "res/Templates.h"
+#include "texts/Resource.h"
 
 namespace res {
 namespace {

@@ -1,6 +1,6 @@
 #include "rules/CalculateFormulas.h"
 
-#include "res/Strings.h"
+#include "texts/Strings.h"
 
 #include <algorithm>
 #include <charconv>

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "protocol/Commands.h"
-#include "res/Strings.h"
+#include "texts/Strings.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 
 #include "serial/LogFileIo.h"
 
-CLogFile::~CLogFile() {
+LogFile::~LogFile() {
     Close();
 }
 
-void CLogFile::Close() {
+void LogFile::Close() {
     if (fd_ >= 0 && owned_) {
         logio::Close(fd_);
     }
@@ -18,8 +18,8 @@ void CLogFile::Close() {
     owned_ = false;
 }
 
-int CLogFile::Open(const std::filesystem::path& path, const std::string& header,
-                   std::string_view lineEnd, std::string* found) {
+int LogFile::Open(const std::filesystem::path& path, const std::string& header,
+                  std::string_view lineEnd, std::string* found) {
     Close();
     int fd = -1;
     bool regular = false;
@@ -63,7 +63,7 @@ int CLogFile::Open(const std::filesystem::path& path, const std::string& header,
     return 0;
 }
 
-void CLogFile::Adopt(int fd, const std::string& header, std::string_view lineEnd) {
+void LogFile::Adopt(int fd, const std::string& header, std::string_view lineEnd) {
     Close();
     fd_ = fd;
     owned_ = false;
@@ -74,7 +74,7 @@ void CLogFile::Adopt(int fd, const std::string& header, std::string_view lineEnd
     needLineEnd_ = false;
 }
 
-std::string CLogFile::Pending() const {
+std::string LogFile::Pending() const {
     std::string text;
     if (needLineEnd_) {
         text += lineEnd_;
@@ -85,7 +85,7 @@ std::string CLogFile::Pending() const {
     return text;
 }
 
-int CLogFile::WriteOrTakeBack(const std::string& text, const std::atomic<bool>* stop) {
+int LogFile::WriteOrTakeBack(const std::string& text, const std::atomic<bool>* stop) {
     if (fd_ < 0) {
         return EBADF;
     }
@@ -102,14 +102,14 @@ int CLogFile::WriteOrTakeBack(const std::string& text, const std::atomic<bool>* 
     return 0;
 }
 
-int CLogFile::Append(std::string_view row, const std::atomic<bool>* stop) {
+int LogFile::Append(std::string_view row, const std::atomic<bool>* stop) {
     std::string text = Pending();
     text.append(row);
     text += lineEnd_;
     return WriteOrTakeBack(text, stop);
 }
 
-int CLogFile::WriteHeader(const std::atomic<bool>* stop) {
+int LogFile::WriteHeader(const std::atomic<bool>* stop) {
     const std::string text = Pending();
     return text.empty() ? 0 : WriteOrTakeBack(text, stop);
 }

@@ -24,12 +24,12 @@
 #include <string>
 #include <string_view>
 
-class CLogFile {
+class LogFile {
 public:
-    CLogFile() = default;
-    ~CLogFile();
-    CLogFile(const CLogFile&) = delete;
-    CLogFile& operator=(const CLogFile&) = delete;
+    LogFile() = default;
+    ~LogFile();
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
 
     // Opens `path` to append rows, creating it when missing. `header` is the first line
     // without its line end; `lineEnd` ends every line ("\n", or "\r\n"). Returns 0, or the

@@ -1,5 +1,5 @@
 #pragma once
-// The file calls CLogFile needs, one file per platform (LogFile_posix.cpp, LogFile_win32.cpp).
+// The file calls LogFile needs, one file per platform (LogFile_posix.cpp, LogFile_win32.cpp).
 
 #include <filesystem>
 #include <optional>

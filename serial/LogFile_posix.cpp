@@ -1,4 +1,4 @@
-// CLogFile's file calls on POSIX, and WriteWhole.
+// LogFile's file calls on POSIX, and WriteWhole.
 
 #include <fcntl.h>
 #include <limits.h>

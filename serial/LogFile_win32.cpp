@@ -1,4 +1,4 @@
-// CLogFile's file calls on Windows, through the C runtime's descriptors.
+// LogFile's file calls on Windows, through the C runtime's descriptors.
 
 #include <fcntl.h>
 #include <io.h>

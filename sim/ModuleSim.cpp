@@ -11,7 +11,7 @@
 
 namespace {
 
-double Seconds(CModuleSim::Duration d) {
+double Seconds(ModuleSim::Duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
@@ -103,7 +103,7 @@ std::uint32_t CountS(std::uint32_t word, int value) {
 
 }  // namespace
 
-CModuleSim::CModuleSim(const SimOptions& options, Time start)
+ModuleSim::ModuleSim(const SimOptions& options, Time start)
     : opt_(options),
       start_(start),
       ticked_(start),
@@ -131,14 +131,14 @@ CModuleSim::CModuleSim(const SimOptions& options, Time start)
     ScheduleNoise();
 }
 
-void CModuleSim::SetBaud(int baud) {
+void ModuleSim::SetBaud(int baud) {
     baud_ = baud;
     if (opt_.model == SimModel::kAuto) {
         active_ = baud == 1200 ? SimModel::k612 : SimModel::k640;
     }
 }
 
-CModuleSim::Duration CModuleSim::CharTime() const {
+ModuleSim::Duration ModuleSim::CharTime() const {
     if (!opt_.paced || baud_ <= 0) {
         return Duration::zero();
     }
@@ -146,14 +146,14 @@ CModuleSim::Duration CModuleSim::CharTime() const {
     return std::chrono::duration_cast<Duration>(std::chrono::nanoseconds(10'000'000'000LL / baud_));
 }
 
-CModuleSim::Time CModuleSim::LineFreeAt(Time now) const {
+ModuleSim::Time ModuleSim::LineFreeAt(Time now) const {
     if (out_.empty()) {
         return now;
     }
     return std::max(now, out_.back().at + CharTime());
 }
 
-void CModuleSim::Queue(std::string_view bytes, Time now, Duration gap, bool noise) {
+void ModuleSim::Queue(std::string_view bytes, Time now, Duration gap, bool noise) {
     Time t = LineFreeAt(now) + gap;
     const Duration step = std::max<Duration>(CharTime(), std::chrono::milliseconds(opt_.dribbleMs));
     for (char c : bytes) {
@@ -166,12 +166,12 @@ void CModuleSim::Queue(std::string_view bytes, Time now, Duration gap, bool nois
     lastActivity_ = std::max(lastActivity_, t);
 }
 
-void CModuleSim::DropNoise() {
+void ModuleSim::DropNoise() {
     std::erase_if(out_, [](const OutByte& b) { return b.noise; });
     noiseAt_.reset();
 }
 
-void CModuleSim::ScheduleNoise() {
+void ModuleSim::ScheduleNoise() {
     noiseAt_.reset();
     if (!opt_.noise || opt_.silent || hangupArmed_) {
         return;
@@ -180,7 +180,7 @@ void CModuleSim::ScheduleNoise() {
     noiseAt_ = lastActivity_ + kQuiet + std::chrono::milliseconds(extra(rng_));
 }
 
-void CModuleSim::Advance(Time now) {
+void ModuleSim::Advance(Time now) {
     // After a long idle spell only the last hour matters: the drift repeats every 120 s and a
     // latched alarm latches again within it. This bounds the catch-up work.
     constexpr Duration kCatchUp = std::chrono::hours(1);
@@ -209,7 +209,7 @@ void CModuleSim::Advance(Time now) {
     }
 }
 
-void CModuleSim::RunTick(Time tickTime) {
+void ModuleSim::RunTick(Time tickTime) {
     const double flow = Flow(SimModel::k640, tickTime);
     const ModuleData640& d = d640_;
     StepAlarm(high_, flow >= d.highSetPoint, flow <= d.highReleasePoint, d.highAlarmMode,
@@ -222,8 +222,8 @@ void CModuleSim::RunTick(Time tickTime) {
 // set (or release) delay the alarm activates (or releases). A condition that lapses during the
 // delay cancels it. A latched alarm (mode 2) never releases by itself: writing its mode again
 // clears it.
-void CModuleSim::StepAlarm(Alarm& a, bool setCond, bool releaseCond, int mode, int setDelay,
-                           int releaseDelay) {
+void ModuleSim::StepAlarm(Alarm& a, bool setCond, bool releaseCond, int mode, int setDelay,
+                          int releaseDelay) {
     if (mode == 0) {
         a = {};
         return;
@@ -248,12 +248,12 @@ void CModuleSim::StepAlarm(Alarm& a, bool setCond, bool releaseCond, int mode, i
     }
 }
 
-std::uint32_t CModuleSim::StatusWord(const Alarm& a) const {
+std::uint32_t ModuleSim::StatusWord(const Alarm& a) const {
     const std::uint32_t counter = static_cast<std::uint32_t>(std::min(a.counter, 255));
     return (counter << 24) | (a.active ? 0x0100u : 0u) | (a.delaying ? 0x0001u : 0u);
 }
 
-double CModuleSim::Flow(SimModel model, Time now) const {
+double ModuleSim::Flow(SimModel model, Time now) const {
     if (opt_.fixedFlow) {
         return *opt_.fixedFlow;
     }
@@ -261,26 +261,26 @@ double CModuleSim::Flow(SimModel model, Time now) const {
     return model == SimModel::k612 ? Flow612(t) : Flow640(t);
 }
 
-double CModuleSim::FlowAt(Time now) const {
+double ModuleSim::FlowAt(Time now) const {
     return Flow(active_, now);
 }
 
-std::uint32_t CModuleSim::HighStatus(Time now) {
+std::uint32_t ModuleSim::HighStatus(Time now) {
     Advance(now);
     return opt_.highStatus.value_or(StatusWord(high_));
 }
 
-std::uint32_t CModuleSim::LowStatus(Time now) {
+std::uint32_t ModuleSim::LowStatus(Time now) {
     Advance(now);
     return opt_.lowStatus.value_or(StatusWord(low_));
 }
 
-void CModuleSim::SetLine(int baud, bool eightN1) {
+void ModuleSim::SetLine(int baud, bool eightN1) {
     SetBaud(baud);
     hears_ = HearsLine(opt_.model, baud, eightN1);
 }
 
-bool CModuleSim::HearsLine(SimModel model, int baud, bool eightN1) {
+bool ModuleSim::HearsLine(SimModel model, int baud, bool eightN1) {
     if (!eightN1) {
         return false;
     }
@@ -295,7 +295,7 @@ bool CModuleSim::HearsLine(SimModel model, int baud, bool eightN1) {
     return false;
 }
 
-void CModuleSim::Feed(std::string_view bytes, Time now) {
+void ModuleSim::Feed(std::string_view bytes, Time now) {
     Advance(now);
     if (bytes.empty() || hungUp_ || opt_.silent || !hears_) {
         return;
@@ -342,7 +342,7 @@ void CModuleSim::Feed(std::string_view bytes, Time now) {
     ScheduleNoise();
 }
 
-std::string CModuleSim::TakeOutput(Time now) {
+std::string ModuleSim::TakeOutput(Time now) {
     Advance(now);
     std::string due;
     while (!out_.empty() && out_.front().at <= now) {
@@ -352,7 +352,7 @@ std::string CModuleSim::TakeOutput(Time now) {
     return due;
 }
 
-std::optional<CModuleSim::Time> CModuleSim::NextEvent() const {
+std::optional<ModuleSim::Time> ModuleSim::NextEvent() const {
     std::optional<Time> next;
     auto consider = [&next](std::optional<Time> t) {
         if (t && (!next || *t < *next)) {
@@ -367,7 +367,7 @@ std::optional<CModuleSim::Time> CModuleSim::NextEvent() const {
     return next;
 }
 
-void CModuleSim::Execute(const std::string& line, Time now) {
+void ModuleSim::Execute(const std::string& line, Time now) {
     const bool is640 = active_ == SimModel::k640;
     const char* fate = "ignored";
     if (line == "v") {
@@ -397,7 +397,7 @@ void CModuleSim::Execute(const std::string& line, Time now) {
     }
 }
 
-void CModuleSim::Answer(std::string text, Time now) {
+void ModuleSim::Answer(std::string text, Time now) {
     if (opt_.pauseMs > 0 && text.size() >= 2) {
         const std::size_t half = text.size() / 2;
         Queue(std::string_view(text).substr(0, half), now);
@@ -456,7 +456,7 @@ std::optional<bool> StoreNumber(Data& d, const NumberSetting<Data> (&table)[N], 
 
 }  // namespace
 
-bool CModuleSim::Store612(char c, std::string_view value) {
+bool ModuleSim::Store612(char c, std::string_view value) {
     ModuleData612& d = d612_;
     if (const auto stored = StoreNumber(d, k612Numbers, c, value)) {
         return *stored;
@@ -480,7 +480,7 @@ bool CModuleSim::Store612(char c, std::string_view value) {
     }
 }
 
-bool CModuleSim::Store640(char c, std::string_view value) {
+bool ModuleSim::Store640(char c, std::string_view value) {
     ModuleData640& d = d640_;
     if (const auto stored = StoreNumber(d, k640Numbers, c, value)) {
         return *stored;
@@ -521,19 +521,19 @@ bool CModuleSim::Store640(char c, std::string_view value) {
     }
 }
 
-std::string CModuleSim::FlowReply(Time now) {
+std::string ModuleSim::FlowReply(Time now) {
     Advance(now);
     return "f=" + EncodeModuleFloat(FlowAt(now)) + "\r\n";
 }
 
-std::string CModuleSim::Dump(Time now) {
+std::string ModuleSim::Dump(Time now) {
     return BuildDump(now, -1);
 }
 
 // The dump: an empty line 0 (the echo of "v" CR shows there), then one line per field, each
 // ended by CR LF. A value line is a two-character tag (the setting's command letter where it has
 // one) and eight hex digits.
-std::string CModuleSim::BuildDump(Time now, int dropSeparatorAfter) {
+std::string ModuleSim::BuildDump(Time now, int dropSeparatorAfter) {
     Advance(now);
     std::vector<std::string> lines;
     if (active_ == SimModel::k612) {

@@ -53,7 +53,7 @@ struct SimOptions {
     std::uint32_t seed = 1;    // noise generator
 };
 
-class CModuleSim {
+class ModuleSim {
 public:
     using Clock = std::chrono::steady_clock;
     using Time = Clock::time_point;
@@ -72,7 +72,7 @@ public:
     static constexpr std::size_t kMaxQueued = 4096;
     static constexpr std::size_t kMaxEchoBacklog = 256;
 
-    CModuleSim(const SimOptions& options, Time start);
+    ModuleSim(const SimOptions& options, Time start);
 
     // The line's baud rate, as the program set it. Paces the output (10 bits a character) and,
     // with SimModel::kAuto, chooses the model that answers.

@@ -1,6 +1,6 @@
 // fernwell-sim: a simulated transmitter module on a pseudo-terminal. The program (or anything
 // else) opens the pseudo-terminal's slave as its COM port; this process plays the module on the
-// master side, driven by CModuleSim.
+// master side, driven by ModuleSim.
 //
 // Two kernel quirks of a pseudo-terminal standing in for a serial port shape this file:
 //  - a master whose slave has no open descriptor reports a hang-up (POLLHUP, EIO on read) for
@@ -36,14 +36,14 @@
 #include <variant>
 #include <vector>
 
-#include "cli/CommandLine.h"
+#include "cmdline/CommandLine.h"
 #include "serial/PortMap.h"
 #include "serial/ProcessSetup.h"
 #include "sim/ModuleSim.h"
 
 namespace {
 
-using Clock = CModuleSim::Clock;
+using Clock = ModuleSim::Clock;
 
 constexpr const char* kDescription =
     "A simulated Fernwell transmitter module (model 612 or 640) on a pseudo-terminal.\n"
@@ -451,7 +451,7 @@ int Run(const Settings& s) {
     ExclusiveReleaser releaser(pty.device, pty.keep);
     const std::string link = MakeLink(s, pty.device);
 
-    CModuleSim sim(s.sim, Clock::now());
+    ModuleSim sim(s.sim, Clock::now());
     if (s.verbose) {
         sim.SetCommandObserver([](const std::string& line, const char* fate) {
             std::string shown;

@@ -5,7 +5,7 @@
 #include <QPixmapCache>
 
 #include "res/Images.h"
-#include "res/Resource.h"
+#include "texts/Resource.h"
 
 namespace ui {
 namespace {

@@ -21,8 +21,8 @@
 #include <algorithm>
 #include <set>
 
-#include "res/Resource.h"
 #include "res/Templates.h"
+#include "texts/Resource.h"
 #include "ui/Bitmaps.h"
 #include "ui/DialogLook.h"
 #include "ui/MessageBox.h"
@@ -347,7 +347,7 @@ void CDialog::BuildMenu(int menuId) {
         connect(action, &QAction::triggered, this, [this, action, command] {
             // A menu item's check mark is the program's to set: undo Qt's own toggle.
             action->setChecked(action->property(kCheckedProperty).toBool());
-            onCommand(command);
+            OnCommand(command);
         });
     }
     SetUpMenuKeys(menuBar_);
@@ -401,13 +401,13 @@ void CDialog::BuildControls() {
                 auto* button = new DialogPushButton(text, this);
                 button->setAutoDefault(true);
                 button->setDefault(c.kind == res::ControlKind::DefPushButton);
-                connect(button, &QPushButton::clicked, this, [this, id] { onCommand(id); });
+                connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
                 widget = button;
                 break;
             }
             case res::ControlKind::CheckBox: {
                 auto* box = new DialogCheckBox(text, this);
-                connect(box, &QCheckBox::clicked, this, [this, id] { onCommand(id); });
+                connect(box, &QCheckBox::clicked, this, [this, id] { OnCommand(id); });
                 widget = box;
                 break;
             }
@@ -419,7 +419,7 @@ void CDialog::BuildControls() {
                     radios->setExclusive(true);
                 }
                 radios->addButton(radio);
-                connect(radio, &QRadioButton::clicked, this, [this, id] { onCommand(id); });
+                connect(radio, &QRadioButton::clicked, this, [this, id] { OnCommand(id); });
                 widget = radio;
                 break;
             }
@@ -460,7 +460,7 @@ void CDialog::BuildControls() {
                 const int closed = combo->sizeHint().height();
                 const int rows = (rect.height() - closed) / std::max(1, fontMetrics().height());
                 combo->setMaxVisibleItems(std::max(1, rows));
-                connect(combo, &QComboBox::activated, this, [this, id] { onSelChange(id); });
+                connect(combo, &QComboBox::activated, this, [this, id] { OnSelChange(id); });
                 widget = combo;
                 SetControlId(widget, id);
                 widget->setGeometry(rect.x(), rect.y(), rect.width(), closed);
@@ -515,7 +515,7 @@ void CDialog::BuildControls() {
     for (QGroupBox* frame : frames) {
         frame->lower();
     }
-    WidenShortTexts(this, leftTexts, clientRect());
+    WidenShortTexts(this, leftTexts, GetClientRect());
     NameAlikeControlsByFrame(this, frames);
 }
 
@@ -534,7 +534,7 @@ void CDialog::FitWindow() {
     setFixedSize(size);
 }
 
-QRect CDialog::clientRect() const {
+QRect CDialog::GetClientRect() const {
     if (!template_) {
         return QRect();
     }
@@ -547,7 +547,7 @@ QRect CDialog::MapDialogRect(const QRect& du) const {
 }
 
 void CDialog::RepositionBars() {
-    const QRect client = clientRect();
+    const QRect client = GetClientRect();
     int y = client.bottom() + 1;
     barsHeight_ = 0;
     for (QObject* child : children()) {
@@ -567,7 +567,7 @@ void CDialog::RepositionBars() {
     FitWindow();
 }
 
-QWidget* CDialog::item(int id) const {
+QWidget* CDialog::GetDlgItem(int id) const {
     for (QWidget* w : findChildren<QWidget*>()) {
         const QVariant value = w->property(kIdProperty);
         if (value.isValid() && value.toInt() == id && w->window() == this) {
@@ -578,7 +578,7 @@ QWidget* CDialog::item(int id) const {
 }
 
 QString CDialog::GetDlgItemText(int id) const {
-    QWidget* w = item(id);
+    QWidget* w = GetDlgItem(id);
     if (auto* label = qobject_cast<QLabel*>(w)) {
         return label->text();
     }
@@ -601,7 +601,7 @@ QString CDialog::GetDlgItemText(int id) const {
 }
 
 void CDialog::SetDlgItemText(int id, const QString& text) {
-    QWidget* w = item(id);
+    QWidget* w = GetDlgItem(id);
     if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
@@ -616,12 +616,12 @@ void CDialog::SetDlgItemText(int id, const QString& text) {
 }
 
 bool CDialog::IsDlgButtonChecked(int id) const {
-    auto* button = itemAs<QAbstractButton>(id);
+    auto* button = GetDlgItemAs<QAbstractButton>(id);
     return button && button->isChecked();
 }
 
 void CDialog::CheckDlgButton(int id, bool checked) {
-    auto* button = itemAs<QAbstractButton>(id);
+    auto* button = GetDlgItemAs<QAbstractButton>(id);
     if (!button) {
         return;
     }
@@ -637,12 +637,12 @@ void CDialog::CheckDlgButton(int id, bool checked) {
 }
 
 void CDialog::ShowItem(int id, bool show) {
-    if (QWidget* w = item(id)) {
+    if (QWidget* w = GetDlgItem(id)) {
         w->setVisible(show);
     }
 }
 
-QAction* CDialog::menuItem(int command) const {
+QAction* CDialog::MenuItem(int command) const {
     if (!menuBar_) {
         return nullptr;
     }
@@ -656,7 +656,7 @@ QAction* CDialog::menuItem(int command) const {
 }
 
 void CDialog::CheckMenuItem(int command, bool checked) {
-    if (QAction* action = menuItem(command)) {
+    if (QAction* action = MenuItem(command)) {
         // An item without its check mark shows nothing in that place, not an empty box.
         action->setCheckable(checked);
         action->setChecked(checked);
@@ -665,18 +665,18 @@ void CDialog::CheckMenuItem(int command, bool checked) {
 }
 
 bool CDialog::IsMenuItemChecked(int command) const {
-    const QAction* action = menuItem(command);
+    const QAction* action = MenuItem(command);
     return action && action->isChecked();
 }
 
 void CDialog::EnableMenuItem(int command, bool enabled) {
-    if (QAction* action = menuItem(command)) {
+    if (QAction* action = MenuItem(command)) {
         action->setEnabled(enabled);
     }
 }
 
 bool CDialog::IsMenuItemEnabled(int command) const {
-    const QAction* action = menuItem(command);
+    const QAction* action = MenuItem(command);
     return action && action->isEnabled();
 }
 
@@ -693,25 +693,25 @@ QTimer* CDialog::SetTimer(int id, int intervalMs, const QString& name) {
 }
 
 void CDialog::KillTimer(int id) {
-    if (QTimer* t = timer(id)) {
+    if (QTimer* t = Timer(id)) {
         t->stop();
     }
 }
 
-QTimer* CDialog::timer(int id) const {
+QTimer* CDialog::Timer(int id) const {
     const auto it = timers_.find(id);
     return it == timers_.end() ? nullptr : it->second;
 }
 
-void CDialog::mapCommand(int id, std::function<void()> handler) {
+void CDialog::MapCommand(int id, std::function<void()> handler) {
     commands_[id] = std::move(handler);
 }
 
-void CDialog::mapSelChange(int id, std::function<void()> handler) {
+void CDialog::MapSelChange(int id, std::function<void()> handler) {
     selChanges_[id] = std::move(handler);
 }
 
-bool CDialog::onCommand(int id) {
+bool CDialog::OnCommand(int id) {
     try {
         const auto it = commands_.find(id);
         if (it != commands_.end()) {
@@ -733,7 +733,7 @@ bool CDialog::onCommand(int id) {
     }
 }
 
-void CDialog::onSelChange(int id) {
+void CDialog::OnSelChange(int id) {
     const auto it = selChanges_.find(id);
     if (it == selChanges_.end()) {
         return;
@@ -746,11 +746,11 @@ void CDialog::onSelChange(int id) {
 }
 
 void CDialog::accept() {
-    onCommand(IDOK);
+    OnCommand(IDOK);
 }
 
 void CDialog::reject() {
-    onCommand(IDCANCEL);
+    OnCommand(IDCANCEL);
 }
 
 void CDialog::keyPressEvent(QKeyEvent* event) {
@@ -767,7 +767,7 @@ void CDialog::keyPressEvent(QKeyEvent* event) {
             }
         }
         // No default button: the dialog manager still sends IDOK.
-        onCommand(IDOK);
+        OnCommand(IDOK);
         return;
     }
     QDialog::keyPressEvent(event);

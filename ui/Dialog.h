@@ -7,9 +7,9 @@
 //    with its identifier; the menu bar at the top when the template names a menu (the window
 //    grows by its height, as a menu does not take room from a dialog's client area); then
 //    OnInitDialog runs, before the window is shown.
-//  - Controls are addressed by their template identifiers: item(id), GetDlgItemText(id)...
-//  - Commands go through onCommand(id): a button click, a menu item and a check box click
-//    send their identifier, handled by what mapCommand registered (the message map), else
+//  - Controls are addressed by their template identifiers: GetDlgItem(id), GetDlgItemText(id)...
+//  - Commands go through OnCommand(id): a button click, a menu item and a check box click
+//    send their identifier, handled by what MapCommand registered (the message map), else
 //    by the defaults (IDOK ends the dialog with IDOK, IDCANCEL with IDCANCEL), else by the
 //    application's handler. Escape and the close box send IDCANCEL; Enter presses the
 //    default button, or sends IDOK when there is none, as the dialog manager does.
@@ -51,8 +51,8 @@ public:
     explicit CDialog(const res::DialogTemplate& dialogTemplate, QWidget* parent = nullptr);
     ~CDialog() override;
 
-    int templateId() const { return templateId_; }
-    const res::DialogTemplate* dialogTemplate() const { return template_; }
+    int TemplateId() const { return templateId_; }
+    const res::DialogTemplate* Template() const { return template_; }
 
     // Builds the window, runs OnInitDialog and the modal loop. Returns the result given to
     // EndDialog, or -1 when the window cannot be created. Without a parent the active window
@@ -67,10 +67,10 @@ public:
     void setVisible(bool visible) override;
 
     // Controls by identifier: the first control with that identifier, nullptr if none.
-    QWidget* item(int id) const;
+    QWidget* GetDlgItem(int id) const;
     template <class T>
-    T* itemAs(int id) const {
-        return qobject_cast<T*>(item(id));
+    T* GetDlgItemAs(int id) const {
+        return qobject_cast<T*>(GetDlgItem(id));
     }
     QString GetDlgItemText(int id) const;
     void SetDlgItemText(int id, const QString& text);
@@ -80,15 +80,15 @@ public:
     void ShowItem(int id, bool show);
 
     // Dialog units of this dialog's font.
-    ui::BaseUnits baseUnits() const { return baseUnits_; }
+    ui::BaseUnits DialogBaseUnits() const { return baseUnits_; }
     // A rectangle in dialog units to client pixels (below the menu bar).
     QRect MapDialogRect(const QRect& du) const;
     // The client area: below the menu bar, above the control bars.
-    QRect clientRect() const;
+    QRect GetClientRect() const;
 
     // Menu items by command; nullptr when the dialog has no such item.
-    QMenuBar* menuBar() const { return menuBar_; }
-    QAction* menuItem(int command) const;
+    QMenuBar* MenuBar() const { return menuBar_; }
+    QAction* MenuItem(int command) const;
     void CheckMenuItem(int command, bool checked);
     bool IsMenuItemChecked(int command) const;
     void EnableMenuItem(int command, bool enabled);
@@ -101,12 +101,12 @@ public:
     // Starts (or restarts) window timer `id`: a QTimer child named `name`.
     QTimer* SetTimer(int id, int intervalMs, const QString& name);
     void KillTimer(int id);
-    QTimer* timer(int id) const;
+    QTimer* Timer(int id) const;
 
     // WM_COMMAND: dispatches command `id` as described above. Returns whether something
     // handled it. An invalid-argument error raised by the handler is reported here and the
     // dialog carries on.
-    bool onCommand(int id);
+    bool OnCommand(int id);
 
     // Where commands nobody in a dialog handled go: the application object's message map.
     using CommandHandler = std::function<bool(int id)>;
@@ -130,8 +130,8 @@ protected:
 
     // Message-map entries: clicks (buttons, check boxes, radios) and menu commands, and
     // selection changes of drop-down lists.
-    void mapCommand(int id, std::function<void()> handler);
-    void mapSelChange(int id, std::function<void()> handler);
+    void MapCommand(int id, std::function<void()> handler);
+    void MapSelChange(int id, std::function<void()> handler);
 
     void accept() override;
     void reject() override;
@@ -143,7 +143,7 @@ private:
     void BuildControls();
     void BuildMenu(int menuId);
     void FitWindow();
-    void onSelChange(int id);
+    void OnSelChange(int id);
 
     int templateId_;
     const res::DialogTemplate* template_;

@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <vector>
 
-#include "res/Strings.h"
+#include "texts/Strings.h"
 #include "ui/DialogLook.h"
 
 namespace ui {

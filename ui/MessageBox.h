@@ -57,7 +57,7 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 int FirstButtonResult(unsigned type);
 
 // The framework's invalid-argument error, raised by a handler (for example an index outside
-// an array) and caught where the command is dispatched (CDialog::onCommand), which reports
+// an array) and caught where the command is dispatched (CDialog::OnCommand), which reports
 // it with ReportInvalidArgument and carries on: the dialog stays open.
 struct InvalidArgument {};
 [[noreturn]] void ThrowInvalidArgument();

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <algorithm>
 
-#include "res/Strings.h"
+#include "texts/Strings.h"
 #include "ui/Colours.h"
 #include "ui/Dialog.h"
 
@@ -99,8 +99,8 @@ int StatusBar::Chrome(const Pane& pane) const {
 void StatusBar::FitPanes() {
     const QMargins margins = layout()->contentsMargins();
     const int count = GetCount();
-    int room = width() - margins.left() - margins.right() -
-               layout()->spacing() * std::max(0, count - 1);
+    int room =
+        width() - margins.left() - margins.right() - layout()->spacing() * std::max(0, count - 1);
     // What the stretching panes need to show their texts whole.
     int need = 0;
     for (int i = 0; i < count; ++i) {

@@ -9,8 +9,8 @@
 #include <QStringList>
 
 #include "tests/app/MainWindowRig.h"
+#include "toolwindows/FlowTrendDlg.h"
 #include "ui/FileDialog.h"
-#include "windows/FlowTrendDlg.h"
 
 namespace apptest {
 
@@ -32,18 +32,18 @@ private:
     ui::FileDialogHandler previous_;
 };
 
-inline CFlowTrendDlg& ShowTrend(MainWindowRig& rig, bool model640) {
+inline FlowTrendDlg& ShowTrend(MainWindowRig& rig, bool model640) {
     if (model640) {
         rig.Command(ID_DEVICE_642);
     }
     rig.Command(ID_FLOW_TREND);
-    CFlowTrendDlg* trend = rig.dlg().flowTrend();
+    FlowTrendDlg* trend = rig.dlg().flowTrend();
     EXPECT_TRUE(trend && trend->isVisible());
     return *trend;
 }
 
 // A 640 with its high alarm activated at 150 gpm, and the trend window shown on it.
-inline CFlowTrendDlg& ShowTrendOfAnAlarming640(MainWindowRig& rig) {
+inline FlowTrendDlg& ShowTrendOfAnAlarming640(MainWindowRig& rig) {
     rig.AddSim(1, {"--model", "640", "--flow", "150", "--high-status", "100", "--low-status", "0"});
     rig.Start();
     return ShowTrend(rig, true);

@@ -13,8 +13,8 @@
 
 #include "tests/app/FlowTrendRig.h"
 #include "tests/app/MainWindowRig.h"
+#include "toolwindows/FlowTrendDlg.h"
 #include "ui/FileDialog.h"
-#include "windows/FlowTrendDlg.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ TEST(FlowTrend, PlotsThePollsOfEitherModel) {
         rig.AddSim(1, {"--model", r.model, "--flow", std::to_string(r.flow), "--high-status", "100",
                        "--low-status", "0"});
         rig.Start();
-        CFlowTrendDlg& trend = ShowTrend(rig, is640);
+        FlowTrendDlg& trend = ShowTrend(rig, is640);
         EXPECT_EQ(trend.windowTitle(), "Flow Trend");
         EXPECT_EQ(trend.spanMinutes(), 10);
         guitest::ExpectTidyLayout(&trend);
@@ -94,7 +94,7 @@ TEST(FlowTrend, PlotsThePollsOfEitherModel) {
         EXPECT_EQ(view.runs, (std::vector<trend::TrendView::Run>{{0, 1}}));
 
         // It goes with the main window.
-        const QPointer<CFlowTrendDlg> gone(&trend);
+        const QPointer<FlowTrendDlg> gone(&trend);
         rig.Restart();
         EXPECT_TRUE(gone.isNull());
     }
@@ -104,14 +104,14 @@ TEST(FlowTrend, SavesAndLogsCsvAndStopsLoggingWhenTheModelChanges) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     MainWindowRig rig;
-    CFlowTrendDlg& trend = apptest::ShowTrendOfAnAlarming640(rig);
+    FlowTrendDlg& trend = apptest::ShowTrendOfAnAlarming640(rig);
     const QRegularExpression row(
         QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d,150,gpm,1,0$)"));
     const QString header = QStringLiteral("time,flow,unit,highActivated,lowActivated");
     const QString log = dir.filePath(QStringLiteral("log.csv"));
     {
         FileAnswer answer(log);
-        trend.onCommand(IDC_TREND_LOG);
+        trend.OnCommand(IDC_TREND_LOG);
         EXPECT_EQ(answer.captions, QStringList{"Log to file (append)"});
     }
     EXPECT_TRUE(trend.logging());
@@ -120,14 +120,14 @@ TEST(FlowTrend, SavesAndLogsCsvAndStopsLoggingWhenTheModelChanges) {
     guitest::SaveScreenshot(&trend, QStringLiteral("logging"));
     rig.PollNow();
     rig.PollNow();
-    trend.onCommand(IDC_TREND_LOG);  // stops
+    trend.OnCommand(IDC_TREND_LOG);  // stops
     EXPECT_EQ(trend.windowTitle(), "Flow Trend");
     rig.PollNow();
     EXPECT_EQ(Lines(log).size(), 3) << "header and the two readings while it logged";
 
     {
         FileAnswer answer(dir.filePath(QStringLiteral("saved.csv")));
-        trend.onCommand(IDC_TREND_SAVE_CSV);
+        trend.OnCommand(IDC_TREND_SAVE_CSV);
         EXPECT_EQ(answer.captions, QStringList{"Save CSV"});
     }
     const QStringList saved = Lines(dir.filePath(QStringLiteral("saved.csv")));
@@ -140,7 +140,7 @@ TEST(FlowTrend, SavesAndLogsCsvAndStopsLoggingWhenTheModelChanges) {
     // Logging again to the same file: no second header.
     {
         FileAnswer answer(log);
-        trend.onCommand(IDC_TREND_LOG);
+        trend.OnCommand(IDC_TREND_LOG);
     }
     rig.PollNow();
     const QStringList logged = Lines(log);

@@ -18,13 +18,13 @@ TEST(FlowTrend, SaysWhenTheLogCannotBeWritten) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     MainWindowRig rig;
-    CFlowTrendDlg& trend = apptest::ShowTrendOfAnAlarming640(rig);
+    FlowTrendDlg& trend = apptest::ShowTrendOfAnAlarming640(rig);
     std::vector<guitest::RecordedBox> boxes;
 
     // A file that cannot be written: said at once, and nothing logs.
     {
         FileAnswer answer(QStringLiteral("/dev/full"));
-        trend.onCommand(IDC_TREND_LOG);
+        trend.OnCommand(IDC_TREND_LOG);
     }
     EXPECT_FALSE(trend.logging());
     EXPECT_EQ(trend.windowTitle(), "Flow Trend");
@@ -38,7 +38,7 @@ TEST(FlowTrend, SaysWhenTheLogCannotBeWritten) {
     const QString small = dir.filePath(QStringLiteral("small.csv"));
     {
         FileAnswer answer(small);
-        trend.onCommand(IDC_TREND_LOG);
+        trend.OnCommand(IDC_TREND_LOG);
     }
     ASSERT_TRUE(trend.logging());
     rlimit before{};

@@ -14,7 +14,7 @@
 //   apptest::MainWindowRig rig;
 //   rig.AddSim(1, {"--model", "640"});
 //   CFernwellDlg& dlg = rig.Start();
-//   dlg.onCommand(ID_DEVICE_642);
+//   dlg.OnCommand(ID_DEVICE_642);
 //
 // SimulatedModuleEnvironment puts the same set-up under a whole suite, for suites whose tests
 // build a main window of their own.
@@ -29,12 +29,12 @@
 
 #include "app/FernwellDlg.h"
 #include "protocol/Device.h"
-#include "res/Resource.h"
-#include "serial/RegistryStore.h"
 #include "serial/SerialPort.h"
+#include "store/RegistryStore.h"
 #include "tests/common/GuiTest.h"
 #include "tests/common/PortsDir.h"
 #include "tests/common/SimProcess.h"
+#include "texts/Resource.h"
 #include "ui/Bitmaps.h"
 
 namespace apptest {
@@ -43,7 +43,7 @@ namespace apptest {
 // each uploaded byte.
 inline void UseFastLine() {
     CSerialPort::SetOpenDelayMs(0);
-    CDeviceBase::SetBytePauseMs(0);
+    DeviceBase::SetBytePauseMs(0);
 }
 
 // "CommPort" as the program stores it; -1 when it is missing.
@@ -93,7 +93,7 @@ public:
         EXPECT_TRUE(dlg_->Create());
         EXPECT_TRUE(guitest::ShowActive(dlg_.get()));
         if (!keepPollTimer) {
-            if (QTimer* poll = dlg_->timer(ID_TIMER_POLL)) {
+            if (QTimer* poll = dlg_->Timer(ID_TIMER_POLL)) {
                 poll->stop();
             }
         }
@@ -119,12 +119,12 @@ public:
 
     // "Poll Now", and its reading shown.
     void PollNow() {
-        dlg_->onCommand(IDC_POLL_NOW);
+        dlg_->OnCommand(IDC_POLL_NOW);
         Settle();
     }
     // A menu command, and what it asked of the link done.
     void Command(int id) {
-        dlg_->onCommand(id);
+        dlg_->OnCommand(id);
         Settle();
     }
     // Sends one setting command ("u=0251\r") to the module as an upload does.
@@ -133,7 +133,7 @@ public:
             CDevice612(port, online).SendCommand(command);
         });
     }
-    int Lamp(int id) const { return ui::BitmapOf(dlg_->itemAs<QLabel>(id)); }
+    int Lamp(int id) const { return ui::BitmapOf(dlg_->GetDlgItemAs<QLabel>(id)); }
 
     fwtest::ScopedPortsDir ports;
 

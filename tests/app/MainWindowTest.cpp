@@ -16,10 +16,10 @@
 #include "app/AboutDlg.h"
 #include "app/FernwellApp.h"
 #include "app/FernwellDlg.h"
-#include "res/Resource.h"
 #include "tests/app/MainWindowRig.h"
 #include "tests/common/GuiTest.h"
 #include "tests/common/SystemMenuProbe.h"
+#include "texts/Resource.h"
 #include "ui/Bitmaps.h"
 
 namespace {
@@ -34,7 +34,7 @@ protected:
         return rig.Start(/*keepPollTimer=*/true);
     }
     QAction* HelpItem(const QString& text) {
-        for (QAction* a : dlg.menuBar()->actions().last()->menu()->actions()) {
+        for (QAction* a : dlg.MenuBar()->actions().last()->menu()->actions()) {
             if (a->text() == text) {
                 return a;
             }
@@ -55,7 +55,8 @@ TEST_F(MainWindowTest, StatusBarStartsIdleAndOnline) {
     bar.layout()->activate();
     // Pane 0's text area is the client width less 160 pixels; pane 1 has the rest.
     QLabel* pane0 = bar.pane(0);
-    EXPECT_EQ(pane0->contentsRect().width() - 2 * pane0->margin(), dlg.clientRect().width() - 160);
+    EXPECT_EQ(pane0->contentsRect().width() - 2 * pane0->margin(),
+              dlg.GetClientRect().width() - 160);
     EXPECT_GT(bar.pane(1)->x(), pane0->x() + pane0->width() - 1);
     EXPECT_GE(bar.pane(1)->geometry().right(), bar.width() - 8) << "pane 1 stretches to the end";
     // The longest connection text is a few pixels wider than the 160 pixels left in this
@@ -71,11 +72,12 @@ TEST_F(MainWindowTest, StatusBarStartsIdleAndOnline) {
     }
     dlg.setStatusText(1, "Offline");
     bar.layout()->activate();
-    EXPECT_EQ(pane0->contentsRect().width() - 2 * pane0->margin(), dlg.clientRect().width() - 160)
+    EXPECT_EQ(pane0->contentsRect().width() - 2 * pane0->margin(),
+              dlg.GetClientRect().width() - 160)
         << "pane 0 takes its width back";
     // Along the bottom, below the client area; the window grew by its height.
     EXPECT_EQ(bar.geometry().bottom(), dlg.height() - 1);
-    EXPECT_EQ(bar.y(), dlg.clientRect().bottom() + 1);
+    EXPECT_EQ(bar.y(), dlg.GetClientRect().bottom() + 1);
     EXPECT_EQ(bar.width(), dlg.width());
 }
 
@@ -99,7 +101,7 @@ TEST_F(MainWindowTest, MenuStartsWith612CheckedAndAlarmStatusGrayed) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.command);
-        QAction* item = dlg.menuItem(r.command);
+        QAction* item = dlg.MenuItem(r.command);
         ASSERT_NE(item, nullptr);
         EXPECT_EQ(item->text(), r.text);
         EXPECT_EQ(dlg.IsMenuItemChecked(r.command), r.checked);
@@ -107,9 +109,9 @@ TEST_F(MainWindowTest, MenuStartsWith612CheckedAndAlarmStatusGrayed) {
         EXPECT_EQ(item->isCheckable(), r.checked);
         EXPECT_EQ(dlg.IsMenuItemEnabled(r.command), r.enabled);
     }
-    EXPECT_EQ(dlg.menuItem(ID_SHOW_TERMINAL), nullptr) << "32778 has no menu item";
+    EXPECT_EQ(dlg.MenuItem(ID_SHOW_TERMINAL), nullptr) << "32778 has no menu item";
     // The About item closes the system menu (Windows), else the "Help" menu after a separator.
-    const QList<QAction*> help = dlg.menuBar()->actions().last()->menu()->actions();
+    const QList<QAction*> help = dlg.MenuBar()->actions().last()->menu()->actions();
     ASSERT_GE(help.size(), 2);
     const std::wstring system = fwtest::LastSystemMenuItem(dlg.winId());
     if (!system.empty()) {
@@ -141,13 +143,13 @@ TEST_F(MainWindowTest, ControlsStartAsTheTemplateAndStartUpLeaveThem) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.id);
-        ASSERT_NE(dlg.item(r.id), nullptr);
+        ASSERT_NE(dlg.GetDlgItem(r.id), nullptr);
         EXPECT_EQ(dlg.GetDlgItemText(r.id), r.text);
-        EXPECT_EQ(dlg.item(r.id)->isVisible(), r.visible);
+        EXPECT_EQ(dlg.GetDlgItem(r.id)->isVisible(), r.visible);
     }
     EXPECT_TRUE(dlg.IsDlgButtonChecked(IDC_AUTO_UPDATE));
-    EXPECT_EQ(ui::BitmapOf(dlg.itemAs<QLabel>(IDC_BANNER)), IDB_BANNER);
-    EXPECT_EQ(dlg.item(IDC_BANNER)->size(), QSize(246, 45));
+    EXPECT_EQ(ui::BitmapOf(dlg.GetDlgItemAs<QLabel>(IDC_BANNER)), IDB_BANNER);
+    EXPECT_EQ(dlg.GetDlgItem(IDC_BANNER)->size(), QSize(246, 45));
     EXPECT_EQ(dlg.windowTitle(), "Fern Well");
     EXPECT_FALSE(dlg.windowIcon().isNull());
     EXPECT_EQ(dlg.windowIcon().availableSizes().size(), 3);
@@ -158,12 +160,12 @@ TEST_F(MainWindowTest, ControlsStartAsTheTemplateAndStartUpLeaveThem) {
 TEST_F(MainWindowTest, PollTimerRunsEveryThreeSecondsWithThePortOpen) {
     QTimer* poll = dlg.findChild<QTimer*>("pollTimer");
     ASSERT_NE(poll, nullptr);
-    EXPECT_EQ(poll, dlg.timer(ID_TIMER_POLL));
+    EXPECT_EQ(poll, dlg.Timer(ID_TIMER_POLL));
     EXPECT_TRUE(poll->isActive());
     EXPECT_EQ(poll->interval(), 3000);
     EXPECT_FALSE(poll->isSingleShot());
     EXPECT_TRUE(guitest::WaitUntil([this] { return dlg.link().CurrentStatus().online; }));
-    EXPECT_EQ(dlg.link().CurrentStatus(), (CLink::Status{true, false, 1, 1200, {}}));
+    EXPECT_EQ(dlg.link().CurrentStatus(), (Link::Status{true, false, 1, 1200, {}}));
     EXPECT_EQ(dlg.portNumber, 1);
     EXPECT_EQ(dlg.online, 1);
     EXPECT_EQ(dlg.model, 612);
@@ -175,9 +177,10 @@ TEST_F(MainWindowTest, GreenWindowWhiteTextAndAWhiteFlowDisplay) {
     EXPECT_EQ(dlg.displayColour(), QColor(Qt::white));
     EXPECT_EQ(dlg.palette().color(QPalette::Window), kGreen);
     for (int id : {IDC_FLOW_UNITS, IDC_AUTO_UPDATE, IDC_HIGH_ALARM_LABEL}) {
-        EXPECT_EQ(dlg.item(id)->palette().color(QPalette::WindowText), QColor(Qt::white)) << id;
+        EXPECT_EQ(dlg.GetDlgItem(id)->palette().color(QPalette::WindowText), QColor(Qt::white))
+            << id;
     }
-    QWidget* flow = dlg.item(IDC_FLOW_RATE);
+    QWidget* flow = dlg.GetDlgItem(IDC_FLOW_RATE);
     EXPECT_EQ(flow->palette().color(QPalette::WindowText), QColor(Qt::black));
     EXPECT_TRUE(flow->autoFillBackground());
     QGroupBox* frame = dlg.findChild<QGroupBox*>();
@@ -188,7 +191,7 @@ TEST_F(MainWindowTest, GreenWindowWhiteTextAndAWhiteFlowDisplay) {
     // On screen: green around the controls, white inside the display, system-coloured
     // status bar.
     const QImage shot = dlg.grab().toImage();
-    const QRect client = dlg.clientRect();
+    const QRect client = dlg.GetClientRect();
     EXPECT_EQ(shot.pixelColor(client.left() + 2, client.top() + 2), kGreen);
     EXPECT_EQ(shot.pixelColor(client.right() - 2, client.bottom() - 2), kGreen);
     const QRect display = flow->geometry();
@@ -226,7 +229,7 @@ TEST_F(MainWindowTest, KeyboardReachesTheMenu) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.line);
         ASSERT_TRUE(guitest::ShowActive(&dlg));
-        dlg.item(IDC_AUTO_UPDATE)->setFocus();
+        dlg.GetDlgItem(IDC_AUTO_UPDATE)->setFocus();
         bool opened = false;
         guitest::MessageBoxRecorder offline;  // the dialog's read finds no module
         guitest::NextModal parameters([&](QWidget* modal) {
@@ -244,11 +247,11 @@ TEST_F(MainWindowTest, KeyboardReachesTheMenu) {
     }
     // F10 shows which title is active before any menu opens.
     ASSERT_TRUE(guitest::ShowActive(&dlg));
-    dlg.item(IDC_AUTO_UPDATE)->setFocus();
-    const QImage plain = dlg.menuBar()->grab().toImage();
+    dlg.GetDlgItem(IDC_AUTO_UPDATE)->setFocus();
+    const QImage plain = dlg.MenuBar()->grab().toImage();
     QTest::keyClick(dlg.windowHandle(), Qt::Key_F10);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-    EXPECT_NE(dlg.menuBar()->grab().toImage(), plain);
+    EXPECT_NE(dlg.MenuBar()->grab().toImage(), plain);
     QTest::keyClick(dlg.windowHandle(), Qt::Key_Escape);
 }
 
@@ -258,19 +261,19 @@ TEST_F(MainWindowTest, LayoutIsTidy) {
     const QRect frame = dlg.findChild<QGroupBox*>()->geometry();
     for (int id : {IDC_FLOW_RATE, IDC_FLOW_UNITS, IDC_AUTO_UPDATE, IDC_HIGH_ALARM_LABEL,
                    IDC_HIGH_ALARM_LAMP, IDC_LOW_ALARM_LABEL, IDC_LOW_ALARM_LAMP}) {
-        EXPECT_TRUE(frame.contains(dlg.item(id)->geometry())) << id;
+        EXPECT_TRUE(frame.contains(dlg.GetDlgItem(id)->geometry())) << id;
     }
     // The alarm controls do not collide with anything when the 640 shows them.
     for (int id :
          {IDC_HIGH_ALARM_LABEL, IDC_HIGH_ALARM_LAMP, IDC_LOW_ALARM_LABEL, IDC_LOW_ALARM_LAMP}) {
         dlg.ShowItem(id, true);
     }
-    ui::SetBitmap(dlg.itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_RED);
-    ui::SetBitmap(dlg.itemAs<QLabel>(IDC_LOW_ALARM_LAMP), IDB_LAMP_GREY);
+    ui::SetBitmap(dlg.GetDlgItemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_RED);
+    ui::SetBitmap(dlg.GetDlgItemAs<QLabel>(IDC_LOW_ALARM_LAMP), IDB_LAMP_GREY);
     guitest::SaveScreenshot(&dlg, "alarm-controls-shown");
     guitest::ExpectTidyLayout(&dlg);
     // The banner sits centred above the frame.
-    const QRect banner = dlg.item(IDC_BANNER)->geometry();
+    const QRect banner = dlg.GetDlgItem(IDC_BANNER)->geometry();
     EXPECT_LE(std::abs(banner.center().x() - dlg.width() / 2), 2);
     EXPECT_LT(banner.bottom(), frame.top());
 }
@@ -282,7 +285,7 @@ TEST_F(MainWindowTest, AboutBoxFromItsMenu) {
     ASSERT_EQ(about == nullptr, systemMenu);
     bool checked = false;
     guitest::NextModal next([&](QWidget* modal) {
-        auto* box = qobject_cast<CAboutDlg*>(modal);
+        auto* box = qobject_cast<AboutDlg*>(modal);
         ASSERT_NE(box, nullptr);
         checked = true;
         EXPECT_EQ(box->windowTitle(), "About Fernwell");
@@ -301,7 +304,7 @@ TEST_F(MainWindowTest, AboutBoxFromItsMenu) {
         EXPECT_EQ(icon->size(), QSize(32, 32));
         guitest::ExpectTidyLayout(box);
         guitest::ExpectKeyboardAndNames(box);
-        auto* ok = box->itemAs<QPushButton>(IDOK);
+        auto* ok = box->GetDlgItemAs<QPushButton>(IDOK);
         ASSERT_NE(ok, nullptr);
         EXPECT_EQ(ok->text(), "&OK");
         ok->click();
@@ -318,7 +321,7 @@ TEST_F(MainWindowTest, AboutBoxFromItsMenu) {
 // The system command's low four bits are the system's: 0x13 is still the About item.
 TEST_F(MainWindowTest, AboutBoxFromTheSystemCommand) {
     guitest::NextModal next([](QWidget* modal) {
-        ASSERT_NE(qobject_cast<CAboutDlg*>(modal), nullptr);
+        ASSERT_NE(qobject_cast<AboutDlg*>(modal), nullptr);
         static_cast<CDialog*>(modal)->EndDialog(IDOK);
     });
     dlg.OnSysCommand(IDM_ABOUTBOX | 0x3);
@@ -340,7 +343,7 @@ TEST_F(MainWindowTest, ModuleWindowsRunWhileTheMainWindowIsBusy) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.window);
-        dlg.onCommand(r.device);
+        dlg.OnCommand(r.device);
         dlg.SetDlgItemText(IDC_FLOW_RATE, "---");
         bool ran = false;
         guitest::NextModal next([&](QWidget* modal) {
@@ -354,19 +357,19 @@ TEST_F(MainWindowTest, ModuleWindowsRunWhileTheMainWindowIsBusy) {
             EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_RATE), "---") << "the tick polled";
             static_cast<QDialog*>(modal)->done(IDCANCEL);
         });
-        dlg.onCommand(r.command);
+        dlg.OnCommand(r.command);
         EXPECT_TRUE(ran);
         EXPECT_EQ(dlg.busy, 0);
     }
     // With the 612 "Alarm Status" opens nothing.
-    dlg.onCommand(ID_DEVICE_612);
+    dlg.OnCommand(ID_DEVICE_612);
     QPointer<QWidget> opened;
     QTimer::singleShot(500, [&] {
         if ((opened = QApplication::activeModalWidget())) {
             opened->close();
         }
     });
-    dlg.onCommand(ID_ALARM_STATUS);
+    dlg.OnCommand(ID_ALARM_STATUS);
     EXPECT_EQ(dlg.busy, 0);
     QTest::qWait(600);
     EXPECT_TRUE(opened.isNull());
@@ -395,7 +398,7 @@ TEST_F(MainWindowTest, SupportCommandsOpenTheMakersPages) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.command);
         catcher.urls.clear();
-        dlg.menuItem(r.command)->trigger();
+        dlg.MenuItem(r.command)->trigger();
         ASSERT_EQ(catcher.urls.size(), 1u);
         EXPECT_EQ(catcher.urls[0], QUrl(r.url));
     }
@@ -408,7 +411,7 @@ TEST_F(MainWindowTest, SupportCommandsOpenTheMakersPages) {
          {std::pair{ID_WWW_SUPPORT, "https://support.fernwell.example/"},
           {ID_EMAIL_SUPPORT, "support@fernwell.example"}}) {
         guitest::MessageBoxRecorder boxes;
-        dlg.menuItem(command)->trigger();
+        dlg.MenuItem(command)->trigger();
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_TRUE(boxes.boxes[0].text.endsWith(QString("\n\n") + shown))
             << boxes.boxes[0].text.toStdString();
@@ -431,7 +434,7 @@ TEST(FernwellApp, ExitEndsTheRun) {
         // The port opens on the link's thread: online once its status has come back.
         EXPECT_TRUE(QTest::qWaitFor(
             [&] { return main->statusText(1) == "Online - COM1: @ 1200bps"; }, 5000));
-        main->menuItem(ID_EXIT)->trigger();
+        main->MenuItem(ID_EXIT)->trigger();
     });
     EXPECT_FALSE(app.InitInstance());
     EXPECT_TRUE(sawMain);

@@ -61,7 +61,7 @@ TEST(Poll, ShowsRateUnitAndLampsOfEitherModel) {
             1, {"--model", r.model, "--flow", r.flow, "--high-status", "100", "--low-status", "0"});
         CFernwellDlg& dlg = rig.Start();
         if (std::string(r.model) == "640") {
-            dlg.menuItem(ID_DEVICE_642)->trigger();
+            dlg.MenuItem(ID_DEVICE_642)->trigger();
             rig.Settle();
         }
         dlg.SetDlgItemText(IDC_FLOW_UNITS, "before");
@@ -74,7 +74,7 @@ TEST(Poll, ShowsRateUnitAndLampsOfEitherModel) {
             EXPECT_EQ(rig.Lamp(IDC_HIGH_ALARM_LAMP), IDB_LAMP_RED);
             EXPECT_EQ(rig.Lamp(IDC_LOW_ALARM_LAMP), IDB_LAMP_GREY);
         } else {
-            EXPECT_FALSE(dlg.item(IDC_HIGH_ALARM_LAMP)->isVisible());
+            EXPECT_FALSE(dlg.GetDlgItem(IDC_HIGH_ALARM_LAMP)->isVisible());
         }
     }
 }
@@ -97,7 +97,7 @@ TEST(Poll, LampsFollowBits15To8OfTheStatusWords) {
         MainWindowRig rig;
         rig.AddSim(1, {"--model", "640", "--high-status", Hex(r.high), "--low-status", Hex(r.low)});
         CFernwellDlg& dlg = rig.Start();
-        dlg.menuItem(ID_DEVICE_642)->trigger();
+        dlg.MenuItem(ID_DEVICE_642)->trigger();
         rig.Settle();
         rig.PollNow();
         EXPECT_EQ(dlg.statusText(0), "Idle");
@@ -105,7 +105,7 @@ TEST(Poll, LampsFollowBits15To8OfTheStatusWords) {
         EXPECT_EQ(rig.Lamp(IDC_LOW_ALARM_LAMP), r.lowLamp);
         // A screen reader hears each lamp's meaning and state.
         const auto said = [&](int id) {
-            return QAccessible::queryAccessibleInterface(dlg.item(id))
+            return QAccessible::queryAccessibleInterface(dlg.GetDlgItem(id))
                 ->text(QAccessible::Description)
                 .toStdString();
         };
@@ -147,7 +147,7 @@ TEST(Poll, UnitLabelFollowsTheSensorCode) {
         MainWindowRig rig;
         rig.AddSim(1, {"--model", m.name});
         CFernwellDlg& dlg = rig.Start();
-        dlg.menuItem(m.command)->trigger();
+        dlg.MenuItem(m.command)->trigger();
         rig.Settle();
         for (size_t i = 0; i < m.count; ++i) {
             const Row& r = m.rows[i];
@@ -170,7 +170,7 @@ TEST(Poll, OfflinePollShowsRetrievingThenCommErrorAndKeepsTheDisplay) {
         SCOPED_TRACE(command);
         MainWindowRig rig;  // no port at all
         CFernwellDlg& dlg = rig.Start();
-        dlg.menuItem(command)->trigger();
+        dlg.MenuItem(command)->trigger();
         rig.Settle();
         rig.TakeBoxes();
         ASSERT_EQ(dlg.online, 0);
@@ -208,11 +208,11 @@ TEST(Poll, FailedStatusQueryKeepsWhatWasShown) {
         rig.AddSim(1, {"--model", "640", "--flow", "33.25", "--high-status", "0", "--low-status",
                        "0", "--hangup-after", r.answered});
         CFernwellDlg& dlg = rig.Start();
-        dlg.menuItem(ID_DEVICE_642)->trigger();
+        dlg.MenuItem(ID_DEVICE_642)->trigger();
         rig.Settle();
         // As an earlier poll left them.
-        ui::SetBitmap(dlg.itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_RED);
-        ui::SetBitmap(dlg.itemAs<QLabel>(IDC_LOW_ALARM_LAMP), IDB_LAMP_RED);
+        ui::SetBitmap(dlg.GetDlgItemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_RED);
+        ui::SetBitmap(dlg.GetDlgItemAs<QLabel>(IDC_LOW_ALARM_LAMP), IDB_LAMP_RED);
         dlg.SetDlgItemText(IDC_FLOW_RATE, "1.00");
         dlg.SetDlgItemText(IDC_FLOW_UNITS, "ft3/hr");
 
@@ -222,11 +222,11 @@ TEST(Poll, FailedStatusQueryKeepsWhatWasShown) {
         EXPECT_EQ(rig.Lamp(IDC_HIGH_ALARM_LAMP), r.highLamp);
         EXPECT_EQ(rig.Lamp(IDC_LOW_ALARM_LAMP), IDB_LAMP_RED);
         EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_UNITS), "ft3/hr");
-        EXPECT_TRUE(stale(dlg.item(IDC_LOW_ALARM_LAMP)));
+        EXPECT_TRUE(stale(dlg.GetDlgItem(IDC_LOW_ALARM_LAMP)));
         if (r.highStale) {
-            EXPECT_TRUE(stale(dlg.item(IDC_HIGH_ALARM_LAMP)));
+            EXPECT_TRUE(stale(dlg.GetDlgItem(IDC_HIGH_ALARM_LAMP)));
         }
-        EXPECT_NE(dlg.itemAs<QLabel>(IDC_LOW_ALARM_LAMP)->pixmap().toImage(),
+        EXPECT_NE(dlg.GetDlgItemAs<QLabel>(IDC_LOW_ALARM_LAMP)->pixmap().toImage(),
                   ui::BitmapResource(IDB_LAMP_RED).toImage())
             << "dimmed";
     }
@@ -238,9 +238,9 @@ TEST(Poll, AutoUpdateDrivesThePollTimerAndPollNowAlwaysPolls) {
     MainWindowRig rig;
     rig.AddSim(1, {"--model", "612", "--flow", "12"});
     CFernwellDlg& dlg = rig.Start(/*keepPollTimer=*/true);
-    auto* autoUpdate = dlg.itemAs<QCheckBox>(IDC_AUTO_UPDATE);
+    auto* autoUpdate = dlg.GetDlgItemAs<QCheckBox>(IDC_AUTO_UPDATE);
     ASSERT_TRUE(autoUpdate->isChecked());
-    QTimer* poll = dlg.timer(ID_TIMER_POLL);
+    QTimer* poll = dlg.Timer(ID_TIMER_POLL);
     ASSERT_NE(poll, nullptr);
     EXPECT_TRUE(poll->isActive());
     EXPECT_EQ(poll->interval(), 3000);
@@ -256,11 +256,11 @@ TEST(Poll, AutoUpdateDrivesThePollTimerAndPollNowAlwaysPolls) {
     poll->setInterval(50);
     QTest::mouseClick(autoUpdate, Qt::LeftButton);
     EXPECT_FALSE(autoUpdate->isChecked());
-    EXPECT_TRUE(dlg.timer(ID_TIMER_POLL) == nullptr || !dlg.timer(ID_TIMER_POLL)->isActive());
+    EXPECT_TRUE(dlg.Timer(ID_TIMER_POLL) == nullptr || !dlg.Timer(ID_TIMER_POLL)->isActive());
     dlg.SetDlgItemText(IDC_FLOW_RATE, "---");
     QTest::qWait(300);
     EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_RATE), "---");
-    QTest::mouseClick(dlg.item(IDC_POLL_NOW), Qt::LeftButton);
+    QTest::mouseClick(dlg.GetDlgItem(IDC_POLL_NOW), Qt::LeftButton);
     rig.Settle();
     EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_RATE), "12.00");
     EXPECT_EQ(dlg.statusText(0), "Idle");
@@ -268,7 +268,7 @@ TEST(Poll, AutoUpdateDrivesThePollTimerAndPollNowAlwaysPolls) {
     // Checked again: the timer runs at 3000 ms, its period starting now.
     QTest::mouseClick(autoUpdate, Qt::LeftButton);
     ASSERT_TRUE(autoUpdate->isChecked());
-    poll = dlg.timer(ID_TIMER_POLL);
+    poll = dlg.Timer(ID_TIMER_POLL);
     ASSERT_NE(poll, nullptr);
     EXPECT_TRUE(poll->isActive());
     EXPECT_EQ(poll->interval(), 3000);
@@ -282,7 +282,7 @@ TEST(Poll, AutoUpdateDrivesThePollTimerAndPollNowAlwaysPolls) {
     // Checking once more (off and on) restarts the period.
     QTest::mouseClick(autoUpdate, Qt::LeftButton);
     QTest::mouseClick(autoUpdate, Qt::LeftButton);
-    EXPECT_GT(dlg.timer(ID_TIMER_POLL)->remainingTime(), left + 200);
+    EXPECT_GT(dlg.Timer(ID_TIMER_POLL)->remainingTime(), left + 200);
 }
 
 }  // namespace
@@ -299,7 +299,7 @@ TEST(Poll, WindowStaysLiveDuringAPollAndClosesMidExchange) {
     QTimer beat;
     QObject::connect(&beat, &QTimer::timeout, [&] { ++ticks; });
     beat.start(10);
-    dlg.onCommand(IDC_POLL_NOW);
+    dlg.OnCommand(IDC_POLL_NOW);
     QTest::qWait(500);
     EXPECT_TRUE(dlg.pollRunning());
     EXPECT_EQ(dlg.statusText(0), "Retrieving Data...");
@@ -325,7 +325,7 @@ TEST(Poll, PortThatGoesAwayIsReopenedWhenItIsBack) {
     EXPECT_EQ(dlg.statusText(0), "Comm Error");
     EXPECT_EQ(dlg.statusText(1), "Offline - COM1: (port gone)");
     EXPECT_EQ(dlg.online, 0);
-    EXPECT_FALSE(dlg.item(IDC_FLOW_RATE)->isEnabled()) << "the last reading, greyed";
+    EXPECT_FALSE(dlg.GetDlgItem(IDC_FLOW_RATE)->isEnabled()) << "the last reading, greyed";
 
     rig.AddSim(1, {"--model", "612", "--flow", "21"});
     EXPECT_TRUE(
@@ -333,7 +333,7 @@ TEST(Poll, PortThatGoesAwayIsReopenedWhenItIsBack) {
     rig.PollNow();
     EXPECT_EQ(dlg.statusText(0), "Idle");
     EXPECT_EQ(dlg.GetDlgItemText(IDC_FLOW_RATE), "21.00");
-    EXPECT_TRUE(dlg.item(IDC_FLOW_RATE)->isEnabled());
+    EXPECT_TRUE(dlg.GetDlgItem(IDC_FLOW_RATE)->isEnabled());
 }
 
 }  // namespace

@@ -19,8 +19,8 @@
 #include "serial/PortMap.h"
 #include "tests/app/MainWindowRig.h"
 #include "tests/common/PtyPair.h"
+#include "toolwindows/CommDialog.h"
 #include "ui/MessageBox.h"
-#include "windows/CommDialog.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ void ExpectModel(CFernwellDlg& dlg, int model) {
     EXPECT_EQ(dlg.IsMenuItemChecked(ID_DEVICE_642), is640);
     EXPECT_EQ(dlg.IsMenuItemEnabled(ID_ALARM_STATUS), is640);
     for (int id : kAlarmControls) {
-        EXPECT_EQ(dlg.item(id)->isVisible(), is640) << id;
+        EXPECT_EQ(dlg.GetDlgItem(id)->isVisible(), is640) << id;
     }
 }
 
@@ -50,16 +50,16 @@ void SetCommPort(CFernwellDlg& dlg, const std::function<void(CCommDialog*)>& act
         ASSERT_NE(comm, nullptr);
         act(comm);
     });
-    dlg.menuItem(ID_SET_COMM_PORT)->trigger();
+    dlg.MenuItem(ID_SET_COMM_PORT)->trigger();
     EXPECT_TRUE(guitest::WaitUntil([&] { return dlg.link().Idle() && !dlg.pollRunning(); }));
 }
 
 void ChooseAndOk(CCommDialog* comm, const QString& entry) {
-    auto* list = comm->itemAs<QComboBox>(IDC_COMM_PORT_LIST);
+    auto* list = comm->GetDlgItemAs<QComboBox>(IDC_COMM_PORT_LIST);
     const int index = list->findText(entry);
     ASSERT_GE(index, 0) << entry.toStdString();
     list->setCurrentIndex(index);
-    comm->itemAs<QPushButton>(IDOK)->click();
+    comm->GetDlgItemAs<QPushButton>(IDOK)->click();
 }
 
 TEST(PortSelection, StartUpOpensTheStoredPortOrCom1At1200) {
@@ -109,8 +109,8 @@ TEST(PortSelection, DeviceMenuSwitchesRateMenuAndAlarmControls) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.online);
         // A lamp lit by an earlier poll goes grey on "642".
-        ui::SetBitmap(dlg.itemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_RED);
-        dlg.menuItem(r.command)->trigger();
+        ui::SetBitmap(dlg.GetDlgItemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_RED);
+        dlg.MenuItem(r.command)->trigger();
         rig.Settle();
         EXPECT_EQ(dlg.statusText(1), r.online);
         ExpectModel(dlg, r.model);
@@ -150,7 +150,7 @@ TEST(PortSelection, MissingStoredPortFallsBackToTheFirstListedPort) {
         EXPECT_EQ(apptest::StoredCommPort(), r.stored) << "the setting is left as it is";
 
         // Said again at every open while the stored port is missing.
-        dlg.menuItem(ID_DEVICE_642)->trigger();
+        dlg.MenuItem(ID_DEVICE_642)->trigger();
         rig.Settle();
         boxes = rig.TakeBoxes();
         ASSERT_EQ(boxes.size(), 1u);
@@ -256,14 +256,14 @@ TEST(PortSelection, SetCommPortStoresTheChoiceAndReopensOnOkOnly) {
         rig.AddSim(1);
 
         SetCommPort(dlg, [&](CCommDialog* comm) {
-            EXPECT_EQ(comm->mainWindow, &dlg);
-            EXPECT_EQ(comm->itemAs<QComboBox>(IDC_COMM_PORT_LIST)->currentText(),
+            EXPECT_EQ(comm->portNumber, 1) << "the port in use";
+            EXPECT_EQ(comm->GetDlgItemAs<QComboBox>(IDC_COMM_PORT_LIST)->currentText(),
                       "Comm 1 - pseudo-terminal");
             if (r.choice) {
                 ChooseAndOk(comm, r.choice);
             } else {
-                comm->itemAs<QComboBox>(IDC_COMM_PORT_LIST)->setCurrentIndex(1);
-                comm->itemAs<QPushButton>(IDCANCEL)->click();
+                comm->GetDlgItemAs<QComboBox>(IDC_COMM_PORT_LIST)->setCurrentIndex(1);
+                comm->GetDlgItemAs<QPushButton>(IDCANCEL)->click();
             }
         });
         EXPECT_EQ(dlg.portNumber, r.port);

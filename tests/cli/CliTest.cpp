@@ -25,8 +25,8 @@
 #include <thread>
 #include <vector>
 
-#include "serial/RegistryStore.h"
 #include "serial/SerialPort.h"
+#include "store/RegistryStore.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/common/PtyPair.h"
 #include "tests/common/ScopedWaits.h"

@@ -1,10 +1,9 @@
 #pragma once
-// The program's fixed waits, shortened for a test's lifetime and put back afterwards: the
-// 500 ms settling pause before each port open and the 50 ms pause after each uploaded byte.
-// The simulator in --fast mode needs neither (a pseudo-terminal settles at once), but a byte
-// pause of 0 lets a purge before the next write discard a byte the simulator has not read yet.
+// The program's fixed waits, shortened for a test's lifetime and put back afterwards: here the
+// 500 ms settling pause before each port open; the byte pause of an upload is the protocol's
+// (ScopedBytePause.h). The simulator in --fast mode needs neither (a pseudo-terminal settles
+// at once).
 
-#include "protocol/Device.h"
 #include "serial/SerialPort.h"
 
 namespace fwtest {
@@ -24,6 +23,5 @@ private:
 };
 
 using ScopedOpenDelay = ScopedWait<&CSerialPort::OpenDelayMs, &CSerialPort::SetOpenDelayMs>;
-using ScopedBytePause = ScopedWait<&CDeviceBase::BytePauseMs, &CDeviceBase::SetBytePauseMs>;
 
 }  // namespace fwtest

@@ -22,9 +22,9 @@
 #include "app/FernwellDlg.h"
 #include "config/Config612Dlg.h"
 #include "protocol/Commands.h"
-#include "res/Resource.h"
 #include "tests/common/GuiTest.h"
 #include "tests/config/ConfigDlgRig.h"
+#include "texts/Resource.h"
 
 namespace {
 
@@ -77,11 +77,11 @@ TEST_F(Config612Test, OpeningWithoutAModuleShowsTheDefaultsAndOneCommError) {
     // The main window's colours: white labels on green, input fields black on white.
     const QColor green(0, 155, 89);
     EXPECT_EQ(dlg->palette().color(QPalette::Window), green);
-    EXPECT_EQ(dlg->item(IDC_SENSOR_TEE)->palette().color(QPalette::WindowText), Qt::white);
+    EXPECT_EQ(dlg->GetDlgItem(IDC_SENSOR_TEE)->palette().color(QPalette::WindowText), Qt::white);
     for (int id : {IDC_K_FACTOR, IDC_PULSE_VALUE, IDC_PULSE_WIDTH, IDC_TEE_LIST}) {
         SCOPED_TRACE(id);
-        EXPECT_EQ(dlg->item(id)->palette().color(QPalette::Base), Qt::white);
-        EXPECT_EQ(dlg->item(id)->palette().color(QPalette::Text), Qt::black);
+        EXPECT_EQ(dlg->GetDlgItem(id)->palette().color(QPalette::Base), Qt::white);
+        EXPECT_EQ(dlg->GetDlgItem(id)->palette().color(QPalette::Text), Qt::black);
     }
 }
 
@@ -93,7 +93,7 @@ TEST_F(Config612Test, OkEndsTheModalRunAndSendsNothing) {
     modal.colours = &main->colours();
     guitest::NextModal pressOk([&](QWidget*) {
         EXPECT_EQ(modal.GetDlgItemText(IDC_K_FACTOR), "1.696500");
-        modal.itemAs<QPushButton>(IDOK)->click();
+        modal.GetDlgItemAs<QPushButton>(IDOK)->click();
     });
     EXPECT_EQ(modal.DoModal(), IDOK);
     QTest::qWait(100);
@@ -142,7 +142,8 @@ TEST_F(Config612Test, RefreshShowsWhatTheModuleHolds) {
                 EXPECT_TRUE(none.boxes.empty());
             } else {
                 EXPECT_TRUE(Open().empty());
-                EXPECT_EQ(dlg->focusWidget(), dlg->item(row.radio)) << "opens on the checked radio";
+                EXPECT_EQ(dlg->focusWidget(), dlg->GetDlgItem(row.radio))
+                    << "opens on the checked radio";
             }
             EXPECT_TRUE(dlg->IsDlgButtonChecked(row.radio));
             const int rowList = row.radio == IDC_SENSOR_TEE         ? IDC_TEE_LIST
@@ -311,16 +312,17 @@ TEST_F(Config612Test, AccessibleNamesAndActions) {
     for (const auto& [id, name] : {std::pair{IDC_K_FACTOR, "K ="},
                                    {IDC_OFFSET, "Offset ="},
                                    {IDC_PULSE_VALUE, "1 Pulse ="}}) {
-        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(dlg->item(id));
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(dlg->GetDlgItem(id));
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(control->text(QAccessible::Name), name);
     }
     // A list's value is its name on Linux; its label is in a relation.
-    const auto labels = QAccessible::queryAccessibleInterface(dlg->item(IDC_PULSE_UNITS))
+    const auto labels = QAccessible::queryAccessibleInterface(dlg->GetDlgItem(IDC_PULSE_UNITS))
                             ->relations(QAccessible::Label);
     ASSERT_EQ(labels.size(), 1);
     EXPECT_EQ(labels[0].first->text(QAccessible::Name), "Units");
-    QAccessibleInterface* tee = QAccessible::queryAccessibleInterface(dlg->item(IDC_SENSOR_TEE));
+    QAccessibleInterface* tee =
+        QAccessible::queryAccessibleInterface(dlg->GetDlgItem(IDC_SENSOR_TEE));
     ASSERT_NE(tee->actionInterface(), nullptr);
     tee->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     EXPECT_TRUE(guitest::WaitUntil([&] { return dlg->IsDlgButtonChecked(IDC_SENSOR_TEE); }));
@@ -330,7 +332,7 @@ TEST_F(Config612Test, AccessibleNamesAndActions) {
 
     // A press returns before what it opens runs: "Send" without a module ends in a box.
     guitest::MessageBoxRecorder boxes;
-    QAccessible::queryAccessibleInterface(dlg->item(IDC_SEND))
+    QAccessible::queryAccessibleInterface(dlg->GetDlgItem(IDC_SEND))
         ->actionInterface()
         ->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_TRUE(boxes.boxes.empty());
@@ -360,7 +362,7 @@ TEST_F(Config612Test, CalculateTakesKAndOffsetAndKeepsThePipeRow) {
             // The calculator keeps the system's colours inside the green dialog.
             EXPECT_NE(calc->palette().color(QPalette::Window), QColor(0, 155, 89));
             calc->SetDlgItemText(IDC_PIPE_DIAMETER, row.diameter);
-            calc->itemAs<QPushButton>(row.press)->click();
+            calc->GetDlgItemAs<QPushButton>(row.press)->click();
         });
         Click(IDC_CALCULATE);
         EXPECT_EQ(Text(IDC_K_FACTOR), row.k);
@@ -376,13 +378,13 @@ TEST_F(Config612Test, KeyFilterThroughTheWindowHandle) {
     // Down moves the sensor choice; Tab leaves the group and Shift+Tab comes back on the
     // checked radio, not the group's first.
     ASSERT_TRUE(guitest::ShowActive(dlg.get()));
-    ASSERT_EQ(QApplication::focusWidget(), dlg->item(IDC_SENSOR_WSS));
+    ASSERT_EQ(QApplication::focusWidget(), dlg->GetDlgItem(IDC_SENSOR_WSS));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_TEE));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_NE(QApplication::focusWidget(), dlg->item(IDC_SENSOR_TEE));
+    EXPECT_NE(QApplication::focusWidget(), dlg->GetDlgItem(IDC_SENSOR_TEE));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    EXPECT_EQ(QApplication::focusWidget(), dlg->item(IDC_SENSOR_TEE));
+    EXPECT_EQ(QApplication::focusWidget(), dlg->GetDlgItem(IDC_SENSOR_TEE));
     const auto minus = Qt::Key_Minus;
     const auto point = Qt::Key_Period;
     const auto keypad = Qt::KeypadModifier;
@@ -425,7 +427,7 @@ TEST_F(Config612Test, KeyFilterThroughTheWindowHandle) {
     guitest::MessageBoxRecorder none;
     for (int focus : {IDC_K_FACTOR, IDOK, IDC_PULSE_WIDTH}) {
         SCOPED_TRACE(focus);
-        dlg->item(focus)->setFocus();
+        dlg->GetDlgItem(focus)->setFocus();
         for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
             QTest::keyClick(dlg->windowHandle(), key);
         }
@@ -436,13 +438,13 @@ TEST_F(Config612Test, KeyFilterThroughTheWindowHandle) {
         EXPECT_EQ(dlg->result(), 0);
     }
     // Space presses the focused button: a radio, "Defaults", then "OK".
-    dlg->item(IDC_SENSOR_INSERTION)->setFocus();
+    dlg->GetDlgItem(IDC_SENSOR_INSERTION)->setFocus();
     QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
     EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_INSERTION));
     Click(IDC_DEFAULTS);
     const QString defaultK = Edit(IDC_K_FACTOR)->text();
     Edit(IDC_K_FACTOR)->setText("9");
-    dlg->item(IDC_DEFAULTS)->setFocus();
+    dlg->GetDlgItem(IDC_DEFAULTS)->setFocus();
     QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
     EXPECT_EQ(Edit(IDC_K_FACTOR)->text(), defaultK);
     // Each button also has its Alt+letter, wherever the focus is.
@@ -453,7 +455,7 @@ TEST_F(Config612Test, KeyFilterThroughTheWindowHandle) {
     QTest::keyClick(dlg->windowHandle(), Qt::Key_D, Qt::AltModifier);
     // An access key clicks the button as a mouse would, pressed for a moment.
     EXPECT_TRUE(guitest::WaitUntil([&] { return Edit(IDC_K_FACTOR)->text() == defaultK; }));
-    dlg->item(IDOK)->setFocus();
+    dlg->GetDlgItem(IDOK)->setFocus();
     QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
     EXPECT_FALSE(dlg->isVisible());
 }
@@ -478,15 +480,15 @@ TEST_F(Config612Test, NoInputReachesAnyWindowWhileAnUploadRuns) {
         seen.fired = true;
         seen.anyButtonEnabled = false;
         for (int id : {IDOK, IDC_SEND, IDC_REFRESH, IDC_DEFAULTS}) {
-            seen.anyButtonEnabled |= dlg->item(id)->isEnabled();
+            seen.anyButtonEnabled |= dlg->GetDlgItem(id)->isEnabled();
         }
         seen.value = bar->value();
         seen.maximum = bar->maximum();
         guitest::SaveScreenshot(dlg.get(), "uploading");
         // A click and a key as the window system delivers them, the same posted, and a close.
-        QTest::mouseClick(dlg->item(IDC_SENSOR_TEE), Qt::LeftButton);
+        QTest::mouseClick(dlg->GetDlgItem(IDC_SENSOR_TEE), Qt::LeftButton);
         QTest::keyClick(dlg->windowHandle(), Qt::Key_7);
-        QWidget* insertion = dlg->item(IDC_SENSOR_INSERTION);
+        QWidget* insertion = dlg->GetDlgItem(IDC_SENSOR_INSERTION);
         const QPointF centre = QRectF(insertion->rect()).center();
         for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             QCoreApplication::postEvent(
@@ -511,13 +513,13 @@ TEST_F(Config612Test, NoInputReachesAnyWindowWhileAnUploadRuns) {
     EXPECT_EQ(Text(IDC_K_FACTOR), "1.696500");
     EXPECT_FALSE(dlg->uploadProgress()->isVisible());
     for (int id : {IDOK, IDC_SEND, IDC_REFRESH, IDC_DEFAULTS}) {
-        EXPECT_TRUE(dlg->item(id)->isEnabled()) << id;
+        EXPECT_TRUE(dlg->GetDlgItem(id)->isEnabled()) << id;
     }
     EXPECT_EQ(sim->WaitSettings(7), kDefaultUpload);
     QTest::qWait(300);
     EXPECT_EQ(sim->Settings().size(), kDefaultUpload.size()) << "one upload, nothing after it";
     // The dialog takes input again.
-    QTest::mouseClick(dlg->item(IDC_SENSOR_TEE), Qt::LeftButton);
+    QTest::mouseClick(dlg->GetDlgItem(IDC_SENSOR_TEE), Qt::LeftButton);
     EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_SENSOR_TEE));
 }
 
@@ -562,7 +564,7 @@ TEST_F(Config612Test, RefusesValuesThatWouldArriveAsAnotherNumber) {
         EXPECT_EQ(boxes.boxes[0].type, ui::kMbOk | ui::kMbIconExclamation);
         EXPECT_TRUE(boxes.boxes[0].text.startsWith(row.text)) << boxes.boxes[0].text.toStdString();
         EXPECT_EQ(dlg->settings(), held);
-        EXPECT_TRUE(dlg->item(IDC_SEND)->isEnabled());
+        EXPECT_TRUE(dlg->GetDlgItem(IDC_SEND)->isEnabled());
     }
     QTest::qWait(200);
     EXPECT_TRUE(sim->Settings().empty());
@@ -613,7 +615,7 @@ TEST_F(Config612Test, SendReportsWhatTheModuleDidNotTake) {
             EXPECT_EQ(boxes.boxes[0].caption, "Comm Error");
         }
         for (int id : {IDC_SEND, IDC_REFRESH, IDC_DEFAULTS, IDOK}) {
-            EXPECT_TRUE(dlg->item(id)->isEnabled()) << id;
+            EXPECT_TRUE(dlg->GetDlgItem(id)->isEnabled()) << id;
         }
     }
 }

@@ -18,9 +18,9 @@
 
 #include "app/FernwellDlg.h"
 #include "config/Config640Dlg.h"
-#include "res/Resource.h"
 #include "tests/common/GuiTest.h"
 #include "tests/config/ConfigDlgRig.h"
+#include "texts/Resource.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ public:
             boxes.push_back({text, caption, type, owner});
             bool allEnabled = true;
             for (int id : kButtons) {
-                allEnabled &= dialog->item(id)->isEnabled();
+                allEnabled &= dialog->GetDlgItem(id)->isEnabled();
             }
             buttonsEnabled.push_back(allEnabled);
             return ui::FirstButtonResult(type);
@@ -100,7 +100,7 @@ protected:
         sim->WaitSettings(commands.size());
     }
 
-    bool Enabled(int id) const { return dlg->item(id)->isEnabled(); }
+    bool Enabled(int id) const { return dlg->GetDlgItem(id)->isEnabled(); }
     bool Checked(int id) const { return dlg->IsDlgButtonChecked(id); }
     void Type(int id, const char* text) { dlg->SetDlgItemText(id, text); }
     QStringList Labels() const {
@@ -156,18 +156,19 @@ TEST_F(Config640Test, OpeningWithoutAModuleShowsTheDefaultsAndOneCommError) {
     EXPECT_EQ(dlg->palette().color(QPalette::Window), green);
     for (int id : {IDC_HIGH_ENABLE, IDC_LOW_LATCHED, IDC_SENSOR_TEE, IDC_HIGH_SET_UNITS}) {
         SCOPED_TRACE(id);
-        EXPECT_EQ(dlg->item(id)->palette().color(QPalette::WindowText), Qt::white);
+        EXPECT_EQ(dlg->GetDlgItem(id)->palette().color(QPalette::WindowText), Qt::white);
     }
     for (int id : {IDC_HIGH_SET_POINT, IDC_HIGH_SET_DELAY, IDC_LOW_RELEASE_DELAY, IDC_K_FACTOR,
                    IDC_UNIT_OF_MEASURE, IDC_TEE_LIST}) {
         SCOPED_TRACE(id);
-        EXPECT_EQ(dlg->item(id)->palette().color(QPalette::Base), Qt::white);
-        EXPECT_EQ(dlg->item(id)->palette().color(QPalette::Text), Qt::black);
+        EXPECT_EQ(dlg->GetDlgItem(id)->palette().color(QPalette::Base), Qt::white);
+        EXPECT_EQ(dlg->GetDlgItem(id)->palette().color(QPalette::Text), Qt::black);
     }
     // The release edits of a latched alarm are disabled: their text must not stay black.
-    EXPECT_NE(
-        dlg->item(IDC_HIGH_RELEASE_POINT)->palette().color(QPalette::Disabled, QPalette::Text),
-        Qt::black);
+    EXPECT_NE(dlg->GetDlgItem(IDC_HIGH_RELEASE_POINT)
+                  ->palette()
+                  .color(QPalette::Disabled, QPalette::Text),
+              Qt::black);
 }
 
 // "OK" ends the modal run and sends nothing.
@@ -178,7 +179,7 @@ TEST_F(Config640Test, OkEndsTheModalRunAndSendsNothing) {
     modal.colours = &main->colours();
     guitest::NextModal pressOk([&](QWidget*) {
         EXPECT_EQ(modal.GetDlgItemText(IDC_HIGH_SET_POINT), "120");
-        modal.itemAs<QPushButton>(IDOK)->click();
+        modal.GetDlgItemAs<QPushButton>(IDOK)->click();
     });
     EXPECT_EQ(modal.DoModal(), IDOK);
     QTest::qWait(100);
@@ -597,7 +598,7 @@ TEST_F(Config640Test, KeyFilterThroughTheWindowHandle) {
     // Enter and Escape do nothing, whatever has the focus.
     for (int focus : {IDC_HIGH_SET_POINT, IDC_LOW_ENABLE, IDOK}) {
         SCOPED_TRACE(focus);
-        dlg->item(focus)->setFocus();
+        dlg->GetDlgItem(focus)->setFocus();
         for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
             QTest::keyClick(dlg->windowHandle(), key);
         }
@@ -606,18 +607,19 @@ TEST_F(Config640Test, KeyFilterThroughTheWindowHandle) {
         EXPECT_TRUE(Checked(IDC_LOW_ENABLE));
     }
     // Space in an edit is swallowed; on a check box it switches it.
-    dlg->item(IDC_HIGH_SET_POINT)->setFocus();
+    dlg->GetDlgItem(IDC_HIGH_SET_POINT)->setFocus();
     QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
     EXPECT_TRUE(Checked(IDC_LOW_ENABLE));
-    dlg->item(IDC_LOW_ENABLE)->setFocus();
+    dlg->GetDlgItem(IDC_LOW_ENABLE)->setFocus();
     QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
     EXPECT_FALSE(Checked(IDC_LOW_ENABLE));
     // Each button has its Alt+letter, wherever the focus is: Alt+O is "OK". Each control has
     // a name of its own ("High Alarm Set Point", "Low Alarm Latched").
     guitest::ExpectKeyboardAndNames(dlg.get());
-    EXPECT_EQ(dlg->item(IDC_LOW_RELEASE_DELAY)->accessibleName(), "Low Alarm Release Point Delay");
-    EXPECT_EQ(dlg->item(IDC_HIGH_LATCHED)->accessibleName(), "High Alarm Latched");
-    dlg->item(IDC_HIGH_SET_POINT)->setFocus();
+    EXPECT_EQ(dlg->GetDlgItem(IDC_LOW_RELEASE_DELAY)->accessibleName(),
+              "Low Alarm Release Point Delay");
+    EXPECT_EQ(dlg->GetDlgItem(IDC_HIGH_LATCHED)->accessibleName(), "High Alarm Latched");
+    dlg->GetDlgItem(IDC_HIGH_SET_POINT)->setFocus();
     ASSERT_TRUE(guitest::ShowActive(dlg.get()));  // an access key works in the active window
     QTest::keyClick(dlg->windowHandle(), Qt::Key_O, Qt::AltModifier);
     EXPECT_TRUE(guitest::WaitUntil([&] { return !dlg->isVisible(); }));

@@ -16,12 +16,12 @@
 
 #include "app/FernwellDlg.h"
 #include "protocol/Device.h"
-#include "res/Resource.h"
 #include "serial/SerialPort.h"
 #include "tests/common/GuiTest.h"
 #include "tests/common/PortsDir.h"
-#include "tests/common/ScopedWaits.h"
+#include "tests/common/ScopedBytePause.h"
 #include "tests/config/SimLog.h"
+#include "texts/Resource.h"
 
 namespace fwtest {
 
@@ -93,11 +93,11 @@ protected:
             [this] { return main->link().Idle() && (!dlg || dlg->pendingExchanges() == 0); }));
     }
     // Runs `task` on the link as an exchange of the test's own.
-    void OnLink(const CLink::Task& task) { main->link().Call(task); }
+    void OnLink(const Link::Task& task) { main->link().Call(task); }
 
     QString Text(int id) const { return dlg->GetDlgItemText(id); }
-    QComboBox* List(int id) const { return dlg->template itemAs<QComboBox>(id); }
-    bool Shown(int id) const { return dlg->item(id)->isVisible(); }
+    QComboBox* List(int id) const { return dlg->template GetDlgItemAs<QComboBox>(id); }
+    bool Shown(int id) const { return dlg->GetDlgItem(id)->isVisible(); }
     // A choice in a list, as the user makes it.
     void Choose(int id, int index) {
         List(id)->setCurrentIndex(index);
@@ -105,10 +105,10 @@ protected:
     }
     // A click, and the exchanges it started done.
     void Click(int id) {
-        dlg->template itemAs<QAbstractButton>(id)->click();
+        dlg->template GetDlgItemAs<QAbstractButton>(id)->click();
         Settle();
     }
-    QLineEdit* Edit(int id) const { return dlg->template itemAs<QLineEdit>(id); }
+    QLineEdit* Edit(int id) const { return dlg->template GetDlgItemAs<QLineEdit>(id); }
 
     // Each key row on the shown dialog, the edit focused with the text and selection given.
     template <std::size_t N>

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 // flag (as the port's read does), the queued one never runs, and the link, reused by the next
 // window, runs its next task with the flag down.
 TEST(Link, AbandonCancelsTheRunningTaskDropsTheQueuedAndTheNextRunsClean) {
-    CLink link;
+    Link link;
     std::promise<void> started;
     std::atomic<bool> sawCancel{false};
     std::atomic<bool> queuedRan{false};

@@ -10,7 +10,7 @@
 #include "protocol/Device.h"
 #include "serial/SerialPort.h"
 #include "tests/common/PtyPair.h"
-#include "tests/common/ScopedWaits.h"
+#include "tests/common/ScopedBytePause.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ protected:
     int online_ = 1;
     // Put back after each test; the tests set the byte pause they need.
     fwtest::ScopedOpenDelay openDelay_{0};
-    fwtest::ScopedBytePause bytePause_{CDeviceBase::BytePauseMs()};
+    fwtest::ScopedBytePause bytePause_{DeviceBase::BytePauseMs()};
 };
 
 TEST_F(DeviceTest, OfflineSendsNothing) {
@@ -71,9 +71,9 @@ TEST_F(DeviceTest, OfflineSendsNothing) {
 // "k=1.696500\r": 11 port writes of one byte, each followed by the pause.
 TEST_F(DeviceTest, SendCommandWritesOneBytePerWrite) {
     // As shipped, until a test sets its own: a real module drops bytes that come faster.
-    EXPECT_EQ(CDeviceBase::BytePauseMs(), 50);
+    EXPECT_EQ(DeviceBase::BytePauseMs(), 50);
     constexpr int kPauseMs = 60;  // wide enough that the reader never sees two bytes at once
-    CDeviceBase::SetBytePauseMs(kPauseMs);
+    DeviceBase::SetBytePauseMs(kPauseMs);
     auto reader = std::async(std::launch::async, [this] {
         std::vector<std::string> chunks;  // what each read() of the master returned
         for (std::string chunk; !(chunk = pty_.ReadMaster(1, 400)).empty();) {
@@ -100,7 +100,7 @@ TEST_F(DeviceTest, SendCommandWritesOneBytePerWrite) {
 // The observer runs after each byte has gone out, with (bytes sent, bytes in all), and the
 // line carries exactly the model's command table.
 TEST_F(DeviceTest, SendConfigReportsEveryByte) {
-    CDeviceBase::SetBytePauseMs(0);
+    DeviceBase::SetBytePauseMs(0);
     ModuleData640 data = Defaults640();
     data.variantChar = 's';
     const std::vector<std::string> commands = ConfigCommands640(data);

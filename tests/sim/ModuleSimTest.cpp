@@ -20,7 +20,7 @@ namespace {
 using simtest::Fresh612;
 using simtest::Fresh640;
 using simtest::Single;
-using Time = CModuleSim::Time;
+using Time = ModuleSim::Time;
 using std::chrono::milliseconds;
 
 // An arbitrary origin: nothing may depend on the clock's epoch.
@@ -28,7 +28,7 @@ const Time kStart = Time{} + std::chrono::hours(1000);
 
 Time At(double seconds) {
     return kStart +
-           std::chrono::duration_cast<CModuleSim::Duration>(std::chrono::duration<double>(seconds));
+           std::chrono::duration_cast<ModuleSim::Duration>(std::chrono::duration<double>(seconds));
 }
 
 SimOptions Fixed(SimModel model, double flow = 42.5) {
@@ -40,7 +40,7 @@ SimOptions Fixed(SimModel model, double flow = 42.5) {
 }
 
 // Feeds `input` at `t` and returns everything due then.
-std::string Exchange(CModuleSim& sim, const std::string& input, Time t = kStart) {
+std::string Exchange(ModuleSim& sim, const std::string& input, Time t = kStart) {
     sim.Feed(input, t);
     return sim.TakeOutput(t);
 }
@@ -75,7 +75,7 @@ TEST(ModuleSim, Upload612IsReadBackAsSent) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CModuleSim sim(Fixed(SimModel::k612), kStart);
+        ModuleSim sim(Fixed(SimModel::k612), kStart);
         Exchange(sim, c.commands);
         ModuleData612 got;
         ASSERT_EQ(DecodeDump612(Exchange(sim, "v\r"), got), kLinkOk);
@@ -127,7 +127,7 @@ TEST(ModuleSim, Upload640IsReadBackAsSent) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CModuleSim sim(Fixed(SimModel::k640), kStart);
+        ModuleSim sim(Fixed(SimModel::k640), kStart);
         // One byte at a time, as SendCommand writes them.
         for (char ch : c.commands) {
             Exchange(sim, std::string(1, ch));
@@ -164,7 +164,7 @@ TEST(ModuleSim, EchoesEveryByteAndAnswersOnlyQueries) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
-        CModuleSim sim(Fixed(c.model), kStart);
+        ModuleSim sim(Fixed(c.model), kStart);
         EXPECT_EQ(Exchange(sim, c.input), c.output);
     }
 }
@@ -187,7 +187,7 @@ TEST(ModuleSim, HearsOnlyItsOwnLineSettings) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.baud) + (row.eightN1 ? " 8N1" : " other framing"));
-        CModuleSim sim(Fixed(row.model), kStart);
+        ModuleSim sim(Fixed(row.model), kStart);
         sim.SetLine(row.baud, row.eightN1);
         const std::string out = Exchange(sim, "v\r");
         EXPECT_EQ(out.size() > 160, row.hears) << out;
@@ -220,7 +220,7 @@ TEST(ModuleSim, DumpFaults) {
         SCOPED_TRACE(c.name);
         SimOptions o = Fixed(c.model);
         c.fault(o);
-        CModuleSim sim(o, kStart);
+        ModuleSim sim(o, kStart);
         const std::string out = Exchange(sim, "v\r");
         ModuleData612 d612;
         ModuleData640 d640;
@@ -247,7 +247,7 @@ TEST(ModuleSim, PacingAndPause) {
         SimOptions o = Fixed(SimModel::k640);
         o.paced = c.paced;
         o.pauseMs = c.pauseMs;
-        CModuleSim sim(o, kStart);
+        ModuleSim sim(o, kStart);
         sim.SetBaud(c.baud);
         sim.Feed(c.query, kStart);
         // Collect byte arrival times by following NextEvent, as the front end does.
@@ -267,13 +267,13 @@ TEST(ModuleSim, PacingAndPause) {
         }
         ASSERT_GE(out.size(), 4u);
         const auto charTime =
-            c.paced ? std::chrono::nanoseconds(10'000'000'000LL / c.baud) : CModuleSim::Duration{};
+            c.paced ? std::chrono::nanoseconds(10'000'000'000LL / c.baud) : ModuleSim::Duration{};
         const auto pause = milliseconds(c.pauseMs);
         // The reply (after the 2-byte echo) is split at its half.
         const std::size_t split = 2 + (out.size() - 2) / 2;
         for (std::size_t i = 0; i < out.size(); ++i) {
             const auto want = kStart + charTime * static_cast<long>(i) +
-                              (c.pauseMs > 0 && i >= split ? pause : CModuleSim::Duration{});
+                              (c.pauseMs > 0 && i >= split ? pause : ModuleSim::Duration{});
             ASSERT_LE(std::chrono::abs(times[i] - want), std::chrono::microseconds(1)) << i;
         }
         EXPECT_FALSE(sim.NextEvent());  // then idle: nothing to wake up for
@@ -338,7 +338,7 @@ TEST(ModuleSim, Alarms) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CModuleSim sim(Fixed(SimModel::k640, 50), kStart);
+        ModuleSim sim(Fixed(SimModel::k640, 50), kStart);
         for (const AlarmStep& s : c.steps) {
             SCOPED_TRACE("at " + std::to_string(s.at) + " s");
             const std::string reply = Exchange(sim, s.feed + "h\rl\r", At(s.at));
@@ -361,7 +361,7 @@ TEST(ModuleSim, DriftingFlowWorksBothAlarmsEveryCycle) {
     SimOptions o;
     o.model = SimModel::k640;
     o.paced = false;
-    CModuleSim sim(o, kStart);
+    ModuleSim sim(o, kStart);
     double lowest = 1e9, highest = -1e9;
     int highChanges = 0, lowChanges = 0;
     bool highOn = false, lowOn = false, sawDelay = false;
@@ -399,7 +399,7 @@ TEST(ModuleSim, HangsUpAfterTheLastExchange) {
         SCOPED_TRACE(c.name);
         SimOptions o = Fixed(SimModel::k640);
         o.hangupAfter = 2;
-        CModuleSim sim(o, kStart);
+        ModuleSim sim(o, kStart);
         EXPECT_NE(Exchange(sim, "k=2.000000\rv\r"), "");  // a setting is no exchange
         EXPECT_EQ(Exchange(sim, "f\r"), "f\rf=" + EncodeModuleFloat(42.5) + "\r\n");
         EXPECT_FALSE(sim.HungUp());
@@ -414,7 +414,7 @@ TEST(ModuleSim, HangsUpAfterTheLastExchange) {
 TEST(ModuleSim, NoiseOnlyOnAQuietLine) {
     SimOptions o = Fixed(SimModel::k640);
     o.noise = true;
-    CModuleSim sim(o, kStart);
+    ModuleSim sim(o, kStart);
     int bursts = 0;
     Time now = kStart;
     for (int exchange = 0; exchange < 50; ++exchange) {
@@ -424,7 +424,7 @@ TEST(ModuleSim, NoiseOnlyOnAQuietLine) {
              next = sim.NextEvent()) {
             now = *next;
             const std::string noise = sim.TakeOutput(now);
-            EXPECT_GE(now - quietFrom, CModuleSim::kQuiet);
+            EXPECT_GE(now - quietFrom, ModuleSim::kQuiet);
             EXPECT_TRUE(noise.size() >= 1 && noise.size() <= 8) << noise.size();
             ++bursts;
         }
@@ -434,7 +434,7 @@ TEST(ModuleSim, NoiseOnlyOnAQuietLine) {
 
     // Paced at 1200 baud: take the first byte of a burst, then a query arrives.
     o.paced = true;
-    CModuleSim paced(o, kStart);
+    ModuleSim paced(o, kStart);
     paced.SetBaud(1200);
     const Time first = *paced.NextEvent();
     EXPECT_EQ(paced.TakeOutput(first).size(), 1u);
@@ -456,7 +456,7 @@ TEST(ModuleSim, SurvivesArbitraryInput) {
         o.paced = round % 3 == 0;
         o.noise = round % 4 == 0;
         o.pauseMs = round % 5 == 0 ? 30 : 0;
-        CModuleSim sim(o, kStart);
+        ModuleSim sim(o, kStart);
         sim.SetBaud(round % 2 ? 1200 : 4800);
         Time now = kStart;
         for (int i = 0; i < 2000; ++i) {

@@ -21,7 +21,7 @@
 #include "protocol/Device.h"
 #include "serial/SerialPort.h"
 #include "tests/common/PtyPair.h"
-#include "tests/common/ScopedWaits.h"
+#include "tests/common/ScopedBytePause.h"
 #include "tests/common/SimProcess.h"
 #include "tests/sim/SimRecords.h"
 

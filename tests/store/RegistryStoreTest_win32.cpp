@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/RegistryStore.h"
+#include "store/RegistryStore.h"
 
 namespace {
 

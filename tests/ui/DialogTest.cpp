@@ -18,9 +18,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "res/Resource.h"
 #include "res/Templates.h"
 #include "tests/common/GuiTest.h"
+#include "texts/Resource.h"
 #include "ui/Dialog.h"
 #include "ui/MessageBox.h"
 
@@ -62,14 +62,14 @@ const DialogTemplate kWithMenu{9002,     "With menu",  120, 40, res::kPopup | re
 class SampleDialog : public CDialog {
 public:
     explicit SampleDialog(const DialogTemplate& t = kSample) : CDialog(t) {}
-    using CDialog::mapCommand;
-    using CDialog::mapSelChange;
+    using CDialog::MapCommand;
+    using CDialog::MapSelChange;
     int initCount = 0;
 
 protected:
     bool OnInitDialog() override {
         ++initCount;
-        EXPECT_NE(item(dialogTemplate()->controls.front().id), nullptr)
+        EXPECT_NE(GetDlgItem(Template()->controls.front().id), nullptr)
             << "controls exist before OnInitDialog";
         EXPECT_FALSE(isVisible()) << "OnInitDialog runs before the window shows";
         return true;
@@ -78,16 +78,16 @@ protected:
 
 TEST(Dialog, ControlsSitAtTheirConvertedRectangles) {
     SampleDialog dlg;
-    ASSERT_EQ(dlg.item(IDOK), nullptr) << "no controls before the window is created";
+    ASSERT_EQ(dlg.GetDlgItem(IDOK), nullptr) << "no controls before the window is created";
     ASSERT_TRUE(dlg.Create());
     EXPECT_EQ(dlg.initCount, 1);
-    const ui::BaseUnits bu = dlg.baseUnits();
+    const ui::BaseUnits bu = dlg.DialogBaseUnits();
     for (const ControlTemplate& c : kSampleControls) {
         if (c.id == IDC_STATIC || c.kind == ControlKind::Bitmap) {
             continue;
         }
         SCOPED_TRACE(c.id);
-        QWidget* w = dlg.item(c.id);
+        QWidget* w = dlg.GetDlgItem(c.id);
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(ui::ControlId(w), c.id);
         const QRect px = ui::MapDialogRect(QRect(c.x, c.y, c.w, c.h), bu);
@@ -102,23 +102,23 @@ TEST(Dialog, ControlsSitAtTheirConvertedRectangles) {
     }
     EXPECT_EQ(dlg.size(), ui::MapDialogRect(QRect(0, 0, 180, 130), bu).size());
     EXPECT_EQ(dlg.windowTitle(), "Sample");
-    EXPECT_EQ(dlg.item(999), nullptr);
+    EXPECT_EQ(dlg.GetDlgItem(999), nullptr);
 }
 
 TEST(Dialog, ControlStyles) {
     SampleDialog dlg;
     ASSERT_TRUE(dlg.Create());
     dlg.show();
-    EXPECT_TRUE(dlg.itemAs<QPushButton>(IDOK)->isDefault());
-    EXPECT_FALSE(dlg.itemAs<QPushButton>(IDCANCEL)->isDefault());
-    EXPECT_FALSE(dlg.item(211)->isVisible());
-    EXPECT_TRUE(dlg.item(208)->isVisible());
-    EXPECT_FALSE(dlg.item(212)->isEnabled());
+    EXPECT_TRUE(dlg.GetDlgItemAs<QPushButton>(IDOK)->isDefault());
+    EXPECT_FALSE(dlg.GetDlgItemAs<QPushButton>(IDCANCEL)->isDefault());
+    EXPECT_FALSE(dlg.GetDlgItem(211)->isVisible());
+    EXPECT_TRUE(dlg.GetDlgItem(208)->isVisible());
+    EXPECT_FALSE(dlg.GetDlgItem(212)->isEnabled());
     // A bitmap control takes its image's size.
-    EXPECT_EQ(dlg.item(210)->size(), QSize(14, 14));
+    EXPECT_EQ(dlg.GetDlgItem(210)->size(), QSize(14, 14));
 
     // Digits only.
-    auto* number = dlg.itemAs<QLineEdit>(206);
+    auto* number = dlg.GetDlgItemAs<QLineEdit>(206);
     number->setFocus();
     QTest::keyClicks(number, "1a2-3");
     EXPECT_EQ(number->text(), "123");
@@ -133,7 +133,7 @@ TEST(Dialog, RadioGroupsFollowTheGroupStyle) {
     ASSERT_TRUE(dlg.Create());
     dlg.show();
     auto click = [&](int id) {
-        auto* radio = dlg.itemAs<QRadioButton>(id);
+        auto* radio = dlg.GetDlgItemAs<QRadioButton>(id);
         QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(5, radio->height() / 2));
     };
     click(201);
@@ -150,10 +150,10 @@ TEST(Dialog, RadioGroupsFollowTheGroupStyle) {
 TEST(Dialog, ClicksInsideAGroupBoxReachTheControls) {
     SampleDialog dlg;
     int clicks = 0;
-    dlg.mapCommand(205, [&] { ++clicks; });
+    dlg.MapCommand(205, [&] { ++clicks; });
     ASSERT_TRUE(dlg.Create());
     ASSERT_TRUE(guitest::ShowActive(&dlg));
-    auto* box = dlg.itemAs<QCheckBox>(205);
+    auto* box = dlg.GetDlgItemAs<QCheckBox>(205);
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
     EXPECT_TRUE(box->isChecked());
     EXPECT_EQ(clicks, 1);
@@ -167,8 +167,8 @@ TEST(Dialog, ModalRunEndsWithTheCommandsResult) {
         int result;
     };
     const Row rows[] = {
-        {"OK button", [](SampleDialog& d) { d.itemAs<QPushButton>(IDOK)->click(); }, IDOK},
-        {"Cancel button", [](SampleDialog& d) { d.itemAs<QPushButton>(IDCANCEL)->click(); },
+        {"OK button", [](SampleDialog& d) { d.GetDlgItemAs<QPushButton>(IDOK)->click(); }, IDOK},
+        {"Cancel button", [](SampleDialog& d) { d.GetDlgItemAs<QPushButton>(IDCANCEL)->click(); },
          IDCANCEL},
         {"Escape", [](SampleDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }, IDCANCEL},
         {"close box", [](SampleDialog& d) { d.close(); }, IDCANCEL},
@@ -192,10 +192,10 @@ TEST(Dialog, ModalRunEndsWithTheCommandsResult) {
 TEST(Dialog, EnterWithoutDefaultButtonSendsOk) {
     SampleDialog dlg(kWithMenu);
     int oks = 0;
-    dlg.mapCommand(IDOK, [&] { ++oks; });
+    dlg.MapCommand(IDOK, [&] { ++oks; });
     ASSERT_TRUE(dlg.Create());
     ASSERT_TRUE(guitest::ShowActive(&dlg));
-    dlg.item(301)->setFocus();
+    dlg.GetDlgItem(301)->setFocus();
     QTest::keyClick(dlg.windowHandle(), Qt::Key_Return);
     EXPECT_EQ(oks, 1);
 }
@@ -203,8 +203,8 @@ TEST(Dialog, EnterWithoutDefaultButtonSendsOk) {
 TEST(Dialog, MappedCommandsAndTheApplicationsHandler) {
     SampleDialog dlg;
     std::vector<int> seen;
-    dlg.mapCommand(IDCANCEL, [&] { seen.push_back(-IDCANCEL); });  // replaces the default
-    dlg.mapCommand(212, [&] { seen.push_back(212); });
+    dlg.MapCommand(IDCANCEL, [&] { seen.push_back(-IDCANCEL); });  // replaces the default
+    dlg.MapCommand(212, [&] { seen.push_back(212); });
     CDialog::SetApplicationCommandHandler([&](int id) {
         seen.push_back(id);
         return id == 5000;
@@ -213,11 +213,11 @@ TEST(Dialog, MappedCommandsAndTheApplicationsHandler) {
     dlg.show();
     QTest::keyClick(&dlg, Qt::Key_Escape);
     EXPECT_TRUE(dlg.isVisible()) << "the mapped IDCANCEL handler does not end the dialog";
-    EXPECT_TRUE(dlg.onCommand(212));
-    EXPECT_TRUE(dlg.onCommand(5000));
-    EXPECT_FALSE(dlg.onCommand(5001));
+    EXPECT_TRUE(dlg.OnCommand(212));
+    EXPECT_TRUE(dlg.OnCommand(5000));
+    EXPECT_FALSE(dlg.OnCommand(5001));
     CDialog::SetApplicationCommandHandler(nullptr);
-    EXPECT_FALSE(dlg.onCommand(5000));
+    EXPECT_FALSE(dlg.OnCommand(5000));
     EXPECT_EQ(seen, (std::vector<int>{-IDCANCEL, 212, 5000, 5001}));
 }
 
@@ -226,14 +226,14 @@ TEST(Dialog, MappedCommandsAndTheApplicationsHandler) {
 TEST(Dialog, InvalidArgumentIsReportedAndTheDialogStaysOpen) {
     SampleDialog dlg;
     bool after = false;
-    dlg.mapCommand(IDOK, [&] {
+    dlg.MapCommand(IDOK, [&] {
         ui::ThrowInvalidArgument();
         after = true;
     });
     ASSERT_TRUE(dlg.Create());
     dlg.show();
     guitest::MessageBoxRecorder boxes;
-    dlg.itemAs<QPushButton>(IDOK)->click();
+    dlg.GetDlgItemAs<QPushButton>(IDOK)->click();
     EXPECT_FALSE(after);
     EXPECT_TRUE(dlg.isVisible());
     ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -247,17 +247,18 @@ TEST(Dialog, MenuSitsAboveTheClientAreaAndKeepsItsStates) {
     SampleDialog dlg(kWithMenu);
     std::vector<int> commands;
     for (int id : {ID_DEVICE_612, ID_ALARM_STATUS, ID_EXIT}) {
-        dlg.mapCommand(id, [&commands, id] { commands.push_back(id); });
+        dlg.MapCommand(id, [&commands, id] { commands.push_back(id); });
     }
     ASSERT_TRUE(dlg.Create());
-    QMenuBar* bar = dlg.menuBar();
+    QMenuBar* bar = dlg.MenuBar();
     ASSERT_NE(bar, nullptr);
     const int menuHeight = bar->height();
     EXPECT_GT(menuHeight, 0);
-    const QRect client = ui::MapDialogRect(QRect(0, 0, 120, 40), dlg.baseUnits());
+    const QRect client = ui::MapDialogRect(QRect(0, 0, 120, 40), dlg.DialogBaseUnits());
     EXPECT_EQ(dlg.size(), QSize(client.width(), client.height() + menuHeight));
-    EXPECT_EQ(dlg.item(301)->geometry(),
-              ui::MapDialogRect(QRect(10, 10, 60, 10), dlg.baseUnits()).translated(0, menuHeight));
+    EXPECT_EQ(
+        dlg.GetDlgItem(301)->geometry(),
+        ui::MapDialogRect(QRect(10, 10, 60, 10), dlg.DialogBaseUnits()).translated(0, menuHeight));
 
     QStringList titles;
     for (QAction* a : bar->actions()) {
@@ -271,15 +272,15 @@ TEST(Dialog, MenuSitsAboveTheClientAreaAndKeepsItsStates) {
     EXPECT_TRUE(dlg.IsMenuItemEnabled(ID_PARAMETERS));
 
     // Choosing a checked item runs its command and leaves the check mark to the program.
-    dlg.menuItem(ID_DEVICE_612)->trigger();
+    dlg.MenuItem(ID_DEVICE_612)->trigger();
     EXPECT_TRUE(dlg.IsMenuItemChecked(ID_DEVICE_612));
     // A grayed item sends nothing.
-    dlg.menuItem(ID_ALARM_STATUS)->trigger();
+    dlg.MenuItem(ID_ALARM_STATUS)->trigger();
     dlg.EnableMenuItem(ID_ALARM_STATUS, true);
-    dlg.menuItem(ID_ALARM_STATUS)->trigger();
+    dlg.MenuItem(ID_ALARM_STATUS)->trigger();
     dlg.CheckMenuItem(ID_DEVICE_642, true);
     EXPECT_TRUE(dlg.IsMenuItemChecked(ID_DEVICE_642));
-    dlg.menuItem(ID_EXIT)->trigger();
+    dlg.MenuItem(ID_EXIT)->trigger();
     EXPECT_EQ(commands, (std::vector<int>{ID_DEVICE_612, ID_ALARM_STATUS, ID_EXIT}));
 }
 
@@ -319,9 +320,9 @@ TEST(Dialog, ProgramTemplatesAreTidy) {
         ASSERT_TRUE(dlg.Create());
         dlg.show();
         guitest::ExpectTidyLayout(&dlg);
-        const res::DialogTemplate* t = dlg.dialogTemplate();
-        EXPECT_EQ(dlg.clientRect().size(),
-                  ui::MapDialogRect(QRect(0, 0, t->w, t->h), dlg.baseUnits()).size());
+        const res::DialogTemplate* t = dlg.Template();
+        EXPECT_EQ(dlg.GetClientRect().size(),
+                  ui::MapDialogRect(QRect(0, 0, t->w, t->h), dlg.DialogBaseUnits()).size());
         EXPECT_EQ(dlg.windowTitle(), t->caption);
     }
 }
@@ -334,7 +335,7 @@ TEST(Dialog, LayoutCheckCatchesACutListItem) {
         GTEST_SKIP() << "under Wine the dialog font is Tahoma, whose text widths are not checked";
     }
     dlg.show();
-    auto* list = dlg.itemAs<QComboBox>(207);
+    auto* list = dlg.GetDlgItemAs<QComboBox>(207);
     for (const auto& [item, failures] :
          {std::pair{"Millimeters", 0}, {"Millimeters and more", 1}}) {
         SCOPED_TRACE(item);
@@ -373,7 +374,7 @@ TEST(Dialog, TimersAreNamedAndTickIntoOnTimer) {
     EXPECT_EQ(t->interval(), 1000);
     dlg.KillTimer(288);
     EXPECT_FALSE(t->isActive());
-    EXPECT_EQ(dlg.timer(256), nullptr);
+    EXPECT_EQ(dlg.Timer(256), nullptr);
 }
 
 }  // namespace

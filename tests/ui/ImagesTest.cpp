@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QPainter>
 
-#include "res/Resource.h"
 #include "tests/common/GuiTest.h"
+#include "texts/Resource.h"
 #include "ui/Bitmaps.h"
 #include "ui/Colours.h"
 

@@ -10,9 +10,9 @@
 #include <QTest>
 #include <memory>
 
-#include "res/Resource.h"
 #include "res/Templates.h"
 #include "tests/common/GuiTest.h"
+#include "texts/Resource.h"
 #include "ui/Dialog.h"
 #include "ui/KeyFilter.h"
 
@@ -40,7 +40,7 @@ struct Call {
 class FilteredDialog : public CDialog {
 public:
     FilteredDialog() : CDialog(kTemplate) {
-        mapCommand(IDOK, [this] { ++oks; });
+        MapCommand(IDOK, [this] { ++oks; });
         filter = std::make_unique<ui::KeyFilter>(this, [this](QWidget* receiver,
                                                               const QKeyEvent& key, bool apply) {
             calls.push_back({receiver, key.key(), apply});
@@ -52,7 +52,7 @@ public:
             return ui::ControlId(receiver) == kLettersSwallowed && k >= Qt::Key_A && k <= Qt::Key_Z;
         });
     }
-    QLineEdit* edit(int id) { return itemAs<QLineEdit>(id); }
+    QLineEdit* edit(int id) { return GetDlgItemAs<QLineEdit>(id); }
     int applied(int key) const {
         int n = 0;
         for (const Call& c : calls) {
@@ -153,7 +153,7 @@ TEST_F(KeyFilterTest, LeavesOtherWindowsAlone) {
     CDialog other(kTemplate);
     ASSERT_TRUE(other.Create());
     ASSERT_TRUE(guitest::ShowActive(&other));
-    auto* edit = other.itemAs<QLineEdit>(kLettersSwallowed);
+    auto* edit = other.GetDlgItemAs<QLineEdit>(kLettersSwallowed);
     edit->setFocus();
     const size_t before = dlg.calls.size();
     QTest::keyClick(other.windowHandle(), Qt::Key_A);

@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <QScreen>
 
-#include "res/Strings.h"
+#include "texts/Strings.h"
 
 #include "tests/common/GuiTest.h"
 #include "ui/MessageBox.h"

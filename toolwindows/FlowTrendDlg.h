@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "link/TrendSamples.h"
 #include "ui/Colours.h"
 #include "ui/Dialog.h"
-#include "link/TrendSamples.h"
 
 class QPainter;
 
@@ -45,12 +45,12 @@ std::vector<double> PlaceLineLabels(const std::vector<double>& lineYs, double he
 
 }  // namespace trend
 
-class CFlowTrendDlg : public CDialog {
+class FlowTrendDlg : public CDialog {
     Q_OBJECT
 
 public:
-    explicit CFlowTrendDlg(QWidget* parent = nullptr);
-    ~CFlowTrendDlg() override;
+    explicit FlowTrendDlg(QWidget* parent = nullptr);
+    ~FlowTrendDlg() override;
 
     // The main window's colours, not owned; without them the window keeps the system's.
     const ui::Palette* colours = nullptr;

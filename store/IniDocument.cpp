@@ -1,4 +1,4 @@
-#include "serial/IniDocument.h"
+#include "store/IniDocument.h"
 
 #include <algorithm>
 #include <cstdint>

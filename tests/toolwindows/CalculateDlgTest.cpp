@@ -11,9 +11,9 @@
 #include <QToolTip>
 #include <map>
 
-#include "res/Resource.h"
 #include "tests/common/GuiTest.h"
-#include "windows/CalculateDlg.h"
+#include "texts/Resource.h"
+#include "toolwindows/CalculateDlg.h"
 
 namespace {
 
@@ -24,11 +24,11 @@ TEST(CalculateDlg, TemplateInitialStateAndSystemColours) {
     EXPECT_EQ(dlg.windowTitle(), "Dialog");
     EXPECT_EQ(dlg.GetDlgItemText(IDC_PIPE_DIAMETER), "");
     EXPECT_EQ(dlg.GetDlgItemText(IDC_DIAMETER_UNITS), "Inches");
-    auto* units = dlg.itemAs<QComboBox>(IDC_DIAMETER_UNITS);
+    auto* units = dlg.GetDlgItemAs<QComboBox>(IDC_DIAMETER_UNITS);
     ASSERT_EQ(units->count(), 2);
     EXPECT_EQ(units->itemText(1), "Millimeters");
-    EXPECT_TRUE(dlg.itemAs<QPushButton>(IDOK)->isDefault());
-    EXPECT_EQ(QApplication::focusWidget(), dlg.item(IDOK)) << "focus on the first tab stop";
+    EXPECT_TRUE(dlg.GetDlgItemAs<QPushButton>(IDOK)->isDefault());
+    EXPECT_EQ(QApplication::focusWidget(), dlg.GetDlgItem(IDOK)) << "focus on the first tab stop";
     EXPECT_EQ(dlg.K, 0.0);
     EXPECT_EQ(dlg.offset, 0.0);
     // The system's colours, not the program's green.
@@ -73,13 +73,13 @@ TEST(CalculateDlg, OnePressEndsTheRunWithOkOrAfterItsMessage) {
         bool tipShown = false;
         {
             guitest::NextModal act([&](QWidget*) {
-                auto* edit = dlg.itemAs<QLineEdit>(IDC_PIPE_DIAMETER);
+                auto* edit = dlg.GetDlgItemAs<QLineEdit>(IDC_PIPE_DIAMETER);
                 edit->setFocus();
                 QToolTip::hideText();
                 QTest::keyClicks(edit, row.typed);
                 tipShown = QToolTip::text().startsWith("Unacceptable Character");
-                dlg.itemAs<QComboBox>(IDC_DIAMETER_UNITS)->setCurrentIndex(row.unit);
-                dlg.itemAs<QPushButton>(IDOK)->click();
+                dlg.GetDlgItemAs<QComboBox>(IDC_DIAMETER_UNITS)->setCurrentIndex(row.unit);
+                dlg.GetDlgItemAs<QPushButton>(IDOK)->click();
             });
             result = dlg.DoModal();
         }
@@ -111,7 +111,7 @@ TEST(CalculateDlg, CancelAndEscapeLeaveTheResultsAlone) {
         if (escape) {
             QTest::keyClick(dlg.windowHandle(), Qt::Key_Escape);
         } else {
-            dlg.itemAs<QPushButton>(IDCANCEL)->click();
+            dlg.GetDlgItemAs<QPushButton>(IDCANCEL)->click();
         }
         EXPECT_FALSE(dlg.isVisible());
         EXPECT_EQ(dlg.result(), IDCANCEL);

@@ -1,19 +1,18 @@
-#include "windows/TerminalDlg.h"
+#include "toolwindows/TerminalDlg.h"
 
-#include "app/FernwellDlg.h"
-#include "res/Resource.h"
+#include "texts/Resource.h"
 #include "ui/Colours.h"
 
 CTerminalDlg::CTerminalDlg(QWidget* parent) : CDialog(IDD_TERMINAL, parent) {
     // Message map: the OK command ("Close"), the control colours (OnCtlColor), Clear Window.
-    mapCommand(IDOK, [this] { OnOK(); });
-    mapCommand(IDC_CLEAR_WINDOW, [this] { OnClearWindow(); });
+    MapCommand(IDOK, [this] { OnOK(); });
+    MapCommand(IDC_CLEAR_WINDOW, [this] { OnClearWindow(); });
 }
 
 bool CTerminalDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     // No label names the text area; assistive tools call it after the window.
-    if (QWidget* text = item(IDC_TERMINAL_TEXT)) {
+    if (QWidget* text = GetDlgItem(IDC_TERMINAL_TEXT)) {
         text->setAccessibleName(QStringLiteral("Terminal Text"));
     }
     return true;
@@ -29,13 +28,13 @@ void CTerminalDlg::OnClearWindow() {
 }
 
 void CTerminalDlg::OnCtlColor() {
-    if (!mainWindow) {
+    if (!colours) {
         return;
     }
     // The window and its buttons on the main window's green; the text colour is left as it
     // is. The text area keeps the system's colours.
-    ui::SetWindowColours(this, mainWindow->backgroundColour());
-    if (QWidget* text = item(IDC_TERMINAL_TEXT)) {
+    ui::SetWindowColours(this, colours->background);
+    if (QWidget* text = GetDlgItem(IDC_TERMINAL_TEXT)) {
         ui::SetSystemColours(text);
     }
 }

@@ -1,4 +1,4 @@
-#include "cli/CommandLine.h"
+#include "cmdline/CommandLine.h"
 
 #include <algorithm>
 #include <cctype>

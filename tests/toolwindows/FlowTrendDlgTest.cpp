@@ -6,10 +6,10 @@
 #include <QImage>
 #include <cmath>
 
-#include "res/Resource.h"
 #include "tests/common/GuiTest.h"
+#include "texts/Resource.h"
+#include "toolwindows/FlowTrendDlg.h"
 #include "ui/Colours.h"
-#include "windows/FlowTrendDlg.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ int WhiteInColumn(const QImage& image, int x) {
 TEST(FlowTrendWindow, DrawsReadingsAndLeavesGapsWhereNoneCame) {
     const ui::Palette palette;
     std::int64_t now = kT0;
-    CFlowTrendDlg w;
+    FlowTrendDlg w;
     w.colours = &palette;
     w.clock = [&now] { return now; };
     w.unitLabel = [](int, int) { return std::optional<std::string>("gpm"); };
@@ -70,18 +70,18 @@ TEST(FlowTrendWindow, DrawsReadingsAndLeavesGapsWhereNoneCame) {
 }
 
 TEST(FlowTrendWindow, PlotGrowsWithTheWindowAndTheControlsKeepTheirCorners) {
-    CFlowTrendDlg w;
+    FlowTrendDlg w;
     ASSERT_TRUE(w.Create());
     ASSERT_TRUE(guitest::ShowActive(&w));
     EXPECT_TRUE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(w.minimumSize(), w.clientRect().size()) << "the template's size is the smallest";
-    const QRect span = w.item(IDC_TREND_SPAN)->geometry();
+    EXPECT_EQ(w.minimumSize(), w.GetClientRect().size()) << "the template's size is the smallest";
+    const QRect span = w.GetDlgItem(IDC_TREND_SPAN)->geometry();
     const QSize plot = w.plot()->size();
     auto fromCorner = [&w](int id) {
-        return w.rect().bottomRight() - w.item(id)->geometry().bottomRight();
+        return w.rect().bottomRight() - w.GetDlgItem(id)->geometry().bottomRight();
     };
     const QPoint close = fromCorner(IDOK);
-    const int log = w.width() - w.item(IDC_TREND_LOG)->geometry().right();
+    const int log = w.width() - w.GetDlgItem(IDC_TREND_LOG)->geometry().right();
     auto grown = [&] { return w.plot()->size() == plot + (w.size() - w.minimumSize()); };
 
     w.showMaximized();
@@ -92,8 +92,8 @@ TEST(FlowTrendWindow, PlotGrowsWithTheWindowAndTheControlsKeepTheirCorners) {
     ASSERT_TRUE(guitest::WaitUntil([&] { return w.height() > w.minimumHeight() && grown(); }));
     EXPECT_EQ(w.plot()->size(), plot + QSize(300, 200));
     EXPECT_EQ(fromCorner(IDOK), close);
-    EXPECT_EQ(w.width() - w.item(IDC_TREND_LOG)->geometry().right(), log);
-    EXPECT_EQ(w.item(IDC_TREND_SPAN)->geometry(), span);
+    EXPECT_EQ(w.width() - w.GetDlgItem(IDC_TREND_LOG)->geometry().right(), log);
+    EXPECT_EQ(w.GetDlgItem(IDC_TREND_SPAN)->geometry(), span);
     guitest::ExpectTidyLayout(&w);
     guitest::ExpectKeyboardAndNames(&w);
 }

@@ -1,25 +1,24 @@
-#include "windows/CommDialog.h"
+#include "toolwindows/CommDialog.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 
-#include "app/FernwellDlg.h"
-#include "res/Resource.h"
 #include "serial/PortMap.h"
 #include "serial/SerialPort.h"
+#include "texts/Resource.h"
 #include "ui/MessageBox.h"
 
 CCommDialog::CCommDialog(QWidget* parent) : CDialog(IDD_COMM_SETTINGS, parent) {
     // Message map: the OK command. Cancel is the framework's.
-    mapCommand(IDOK, [this] { OnOK(); });
+    MapCommand(IDOK, [this] { OnOK(); });
 }
 
 bool CCommDialog::OnInitDialog() {
     CDialog::OnInitDialog();
 
     EnumerateComPorts(portNumbers);
-    auto* list = itemAs<QComboBox>(IDC_COMM_PORT_LIST);
-    const int current = mainWindow ? mainWindow->portNumber : 0;
+    auto* list = GetDlgItemAs<QComboBox>(IDC_COMM_PORT_LIST);
+    const int current = portNumber;
     // Inserted at explicit positions, so the list keeps the ascending order of the numbers
     // although the template gives it the sorted style ("Comm 10" would sort before "Comm 2").
     int selected = -1;
@@ -46,7 +45,7 @@ bool CCommDialog::OnInitDialog() {
 // right to show its widest entry whole, and the dialog and its buttons make room; the
 // template's layout stays as it is when the entries fit.
 void CCommDialog::FitListToEntries() {
-    auto* list = itemAs<QComboBox>(IDC_COMM_PORT_LIST);
+    auto* list = GetDlgItemAs<QComboBox>(IDC_COMM_PORT_LIST);
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     const int grow = list->sizeHint().width() - list->width();
     if (grow <= 0) {
@@ -55,22 +54,20 @@ void CCommDialog::FitListToEntries() {
     list->resize(list->width() + grow, list->height());
     list->view()->setMinimumWidth(list->width());
     for (const int id : {IDOK, IDCANCEL}) {
-        QWidget* button = item(id);
+        QWidget* button = GetDlgItem(id);
         button->move(button->x() + grow, button->y());
     }
     setFixedSize(width() + grow, height());
 }
 
 void CCommDialog::OnOK() {
-    const int position = itemAs<QComboBox>(IDC_COMM_PORT_LIST)->currentIndex();
+    const int position = GetDlgItemAs<QComboBox>(IDC_COMM_PORT_LIST)->currentIndex();
     // The port array's bounds check: nothing selected (or a position the array does not
     // have) is the framework's invalid-argument error, reported where the command is
     // dispatched; the dialog stays open.
     if (position < 0 || position >= static_cast<int>(portNumbers.size())) {
         ui::ThrowInvalidArgument();
     }
-    if (mainWindow) {
-        mainWindow->portNumber = static_cast<int>(portNumbers[position]);
-    }
+    portNumber = static_cast<int>(portNumbers[position]);
     CDialog::OnOK();
 }

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "app/FernwellDlg.h"
-#include "res/Resource.h"
 #include "rules/AlarmStatus.h"
 #include "tests/common/GuiTest.h"
 #include "tests/common/PortsDir.h"
-#include "tests/common/ScopedWaits.h"
+#include "tests/common/ScopedBytePause.h"
 #include "tests/common/SimProcess.h"
+#include "texts/Resource.h"
+#include "toolwindows/Alarm640Dlg.h"
 #include "ui/Bitmaps.h"
-#include "windows/Alarm640Dlg.h"
 
 namespace alarmtest {
 
@@ -56,7 +56,7 @@ public:
     void WaitAnswers() {
         EXPECT_TRUE(guitest::WaitUntil([this] { return pendingReads() == 0; }));
     }
-    int Lamp(int id) const { return ui::BitmapOf(itemAs<QLabel>(id)); }
+    int Lamp(int id) const { return ui::BitmapOf(GetDlgItemAs<QLabel>(id)); }
     std::string Text(int id) const { return GetDlgItemText(id).toStdString(); }
     // The status lamps and delay boxes of the high or low half.
     HalfShown Half(bool high) const {

@@ -19,15 +19,15 @@
 #include "protocol/Commands.h"
 #include "protocol/Decode.h"
 #include "protocol/Device.h"
-#include "res/Resource.h"
 #include "res/Templates.h"
 #include "rules/AlarmStatus.h"
 #include "tests/common/GuiTest.h"
 #include "tests/common/ScopedWaits.h"
 #include "tests/common/SimProcess.h"
-#include "tests/windows/AlarmWindowRig.h"
+#include "tests/toolwindows/AlarmWindowRig.h"
+#include "texts/Resource.h"
+#include "toolwindows/Alarm640Dlg.h"
 #include "ui/Bitmaps.h"
-#include "windows/Alarm640Dlg.h"
 
 namespace {
 
@@ -46,9 +46,9 @@ TEST_F(AlarmWindowTest, TemplateAndFirstSettingsRead) {
     EXPECT_EQ(w.windowTitle(), "Alarm Status");
     EXPECT_EQ(w.size(), w.MapDialogRect(QRect(0, 0, 303, 220)).size());
     EXPECT_EQ(w.GetDlgItemText(IDOK), "E&xit");
-    EXPECT_TRUE(w.itemAs<QPushButton>(IDOK)->isDefault());
+    EXPECT_TRUE(w.GetDlgItemAs<QPushButton>(IDOK)->isDefault());
     EXPECT_EQ(w.Text(1048), "gpm");  // the module's unit; the template says "gal/min."
-    QTimer* timer = w.timer(ID_TIMER_ALARM_STATUS);
+    QTimer* timer = w.Timer(ID_TIMER_ALARM_STATUS);
     ASSERT_NE(timer, nullptr);
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval(), 1000);
@@ -72,7 +72,7 @@ TEST_F(AlarmWindowTest, TemplateAndFirstSettingsRead) {
     // In the template the low half repeats the high half 149 units to the right; value box
     // 1058 and the label "Set Point Delay" sit a unit lower.
     std::vector<const res::ControlTemplate*> high, low;
-    for (const res::ControlTemplate& c : w.dialogTemplate()->controls) {
+    for (const res::ControlTemplate& c : w.Template()->controls) {
         if (c.y > 20 && c.y < 195) {
             (c.x < 150 ? high : low).push_back(&c);
         }
@@ -173,7 +173,7 @@ TEST_F(AlarmWindowTest, ModalRunRefreshesEverySecondUntilExit) {
     dlg.link = &main.link();
     dlg.colours = &main.colours();
     guitest::NextModal exit([&](QWidget*) {
-        auto lamp = [&](int id) { return ui::BitmapOf(dlg.itemAs<QLabel>(id)); };
+        auto lamp = [&](int id) { return ui::BitmapOf(dlg.GetDlgItemAs<QLabel>(id)); };
         EXPECT_TRUE(QTest::qWaitFor([&] { return lamp(1054) == kOrange; }, 4000));
         EXPECT_EQ(lamp(1049), kRed);
         EXPECT_EQ(lamp(1052), kOrange);
@@ -183,26 +183,26 @@ TEST_F(AlarmWindowTest, ModalRunRefreshesEverySecondUntilExit) {
         // White text on green everywhere but the flow box, black on white.
         const QImage shot = dlg.grab().toImage();
         EXPECT_EQ(shot.pixelColor(2, 2), QColor(0, 155, 89));
-        const QRect flow = dlg.item(1006)->geometry();
+        const QRect flow = dlg.GetDlgItem(1006)->geometry();
         EXPECT_EQ(shot.pixelColor(flow.left() + 3, flow.bottom() - 3), QColor(Qt::white));
-        const QRect box = dlg.item(1062)->geometry();
+        const QRect box = dlg.GetDlgItem(1062)->geometry();
         // (The style shades the inside of a group box a little; the box shows what is around it.)
         EXPECT_EQ(shot.pixelColor(box.left() + 3, box.bottom() - 3),
                   shot.pixelColor(box.left() - 3, box.bottom() - 3));
         EXPECT_NE(shot.pixelColor(box.left() + 3, box.bottom() - 3), QColor(Qt::white));
-        EXPECT_EQ(dlg.item(1062)->palette().color(QPalette::WindowText), QColor(Qt::white));
-        EXPECT_EQ(dlg.item(1006)->palette().color(QPalette::WindowText), QColor(Qt::black));
+        EXPECT_EQ(dlg.GetDlgItem(1062)->palette().color(QPalette::WindowText), QColor(Qt::white));
+        EXPECT_EQ(dlg.GetDlgItem(1006)->palette().color(QPalette::WindowText), QColor(Qt::black));
         guitest::SaveScreenshot(&dlg, QStringLiteral("live"));
         // Each lamp shows the one shared copy of its image.
         for (int id : {1049, 1051, 1052, 1053, 1054, 1055, 1070, 1071, 1072, 1073}) {
             SCOPED_TRACE(id);
-            EXPECT_EQ(dlg.itemAs<QLabel>(id)->pixmap().cacheKey(),
+            EXPECT_EQ(dlg.GetDlgItemAs<QLabel>(id)->pixmap().cacheKey(),
                       ui::BitmapResource(lamp(id)).cacheKey());
         }
-        dlg.itemAs<QPushButton>(IDOK)->click();
+        dlg.GetDlgItemAs<QPushButton>(IDOK)->click();
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_FALSE(dlg.timer(ID_TIMER_ALARM_STATUS)->isActive());
+    EXPECT_FALSE(dlg.Timer(ID_TIMER_ALARM_STATUS)->isActive());
 }
 
 }  // namespace

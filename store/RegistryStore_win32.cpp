@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "serial/RegistryStore.h"
+#include "store/RegistryStore.h"
 
 namespace {
 

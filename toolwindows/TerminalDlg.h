@@ -6,9 +6,8 @@
 // Close empties the text and hides the window; Escape hides it and keeps the text. Hiding
 // ends the window's "dialog" but not the window: a later show brings it back.
 
+#include "ui/Colours.h"
 #include "ui/Dialog.h"
-
-class CFernwellDlg;
 
 class CTerminalDlg : public CDialog {
     Q_OBJECT
@@ -16,9 +15,10 @@ class CTerminalDlg : public CDialog {
 public:
     explicit CTerminalDlg(QWidget* parent = nullptr);
 
-    // The main window, not owned; set by the main window right after creating this window.
-    // Its green is this window's background. Without it the window keeps the system colours.
-    CFernwellDlg* mainWindow = nullptr;
+    // The main window's colours, not owned; set by the main window right after creating this
+    // window. Their green is this window's background. Without them the window keeps the
+    // system colours.
+    const ui::Palette* colours = nullptr;
 
 protected:
     bool OnInitDialog() override;

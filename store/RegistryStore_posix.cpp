@@ -60,8 +60,8 @@
 #include <thread>
 #include <vector>
 
-#include "serial/IniDocument.h"
-#include "serial/RegistryStore.h"
+#include "store/IniDocument.h"
+#include "store/RegistryStore.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "windows/FlowTrendDlg.h"
+#include "toolwindows/FlowTrendDlg.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <numeric>
 
-#include "res/Resource.h"
+#include "texts/Resource.h"
 #include "ui/Bitmaps.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
@@ -43,7 +43,7 @@ constexpr struct {
 // The plot control: it only paints, with the window's Paint.
 class TrendPlot : public QWidget {
 public:
-    TrendPlot(const CFlowTrendDlg* dlg, QWidget* parent) : QWidget(parent), dlg_(dlg) {
+    TrendPlot(const FlowTrendDlg* dlg, QWidget* parent) : QWidget(parent), dlg_(dlg) {
         setObjectName(QStringLiteral("trendPlot"));
     }
 
@@ -54,7 +54,7 @@ protected:
     }
 
 private:
-    const CFlowTrendDlg* dlg_;
+    const FlowTrendDlg* dlg_;
 };
 
 // A step of 1, 2 or 5 times a power of ten that cuts `range` into at most `most` parts.
@@ -100,34 +100,34 @@ QString Number(double value, double step) {
 
 }  // namespace
 
-CFlowTrendDlg::CFlowTrendDlg(QWidget* parent) : CDialog(IDD_FLOW_TREND, parent) {
-    mapCommand(IDC_TREND_SAVE_CSV, [this] { OnSaveCsv(); });
-    mapCommand(IDC_TREND_LOG, [this] { OnLog(); });
-    mapSelChange(IDC_TREND_SPAN, [this] {
+FlowTrendDlg::FlowTrendDlg(QWidget* parent) : CDialog(IDD_FLOW_TREND, parent) {
+    MapCommand(IDC_TREND_SAVE_CSV, [this] { OnSaveCsv(); });
+    MapCommand(IDC_TREND_LOG, [this] { OnLog(); });
+    MapSelChange(IDC_TREND_SPAN, [this] {
         if (plot_) {
             plot_->update();
         }
     });
 }
 
-CFlowTrendDlg::~CFlowTrendDlg() = default;
+FlowTrendDlg::~FlowTrendDlg() = default;
 
-bool CFlowTrendDlg::OnInitDialog() {
+bool FlowTrendDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (auto* span = itemAs<QComboBox>(IDC_TREND_SPAN)) {
+    if (auto* span = GetDlgItemAs<QComboBox>(IDC_TREND_SPAN)) {
         for (int minutes : kSpans) {
             span->addItem(QStringLiteral("%1 min").arg(minutes));
         }
         span->setCurrentIndex(kDefaultSpanIndex);
     }
     // The plot covers its placeholder control.
-    if (QWidget* area = item(IDC_TREND_PLOT)) {
+    if (QWidget* area = GetDlgItem(IDC_TREND_PLOT)) {
         plot_ = new TrendPlot(this, area);
         plot_->setGeometry(area->rect());
     }
     homes_.clear();
     for (const auto& f : kFollow) {
-        const QWidget* w = item(f.id);
+        const QWidget* w = GetDlgItem(f.id);
         homes_.push_back(w ? w->geometry() : QRect());
     }
     SetTimer(ID_TIMER_TREND, kTrendTickMs, QStringLiteral("trendTimer"));
@@ -135,13 +135,13 @@ bool CFlowTrendDlg::OnInitDialog() {
     return true;
 }
 
-void CFlowTrendDlg::OnCtlColor() {
+void FlowTrendDlg::OnCtlColor() {
     if (colours != nullptr) {
         ui::SetWindowColours(this, colours->background, QColor(Qt::white));
     }
 }
 
-void CFlowTrendDlg::OnTimer(int id) {
+void FlowTrendDlg::OnTimer(int id) {
     // The right edge is now: a visible plot moves on even when no reading comes.
     if (id == ID_TIMER_TREND && isVisible() && plot_) {
         plot_->update();
@@ -149,7 +149,7 @@ void CFlowTrendDlg::OnTimer(int id) {
     CDialog::OnTimer(id);
 }
 
-void CFlowTrendDlg::resizeEvent(QResizeEvent* event) {
+void FlowTrendDlg::resizeEvent(QResizeEvent* event) {
     CDialog::resizeEvent(event);
     if (homes_.empty()) {
         return;  // not built yet
@@ -158,7 +158,7 @@ void CFlowTrendDlg::resizeEvent(QResizeEvent* event) {
     // the controls from where they sit then.
     const QSize more = (event->size() - minimumSize()).expandedTo(QSize(0, 0));
     for (std::size_t i = 0; i < homes_.size(); ++i) {
-        QWidget* w = item(kFollow[i].id);
+        QWidget* w = GetDlgItem(kFollow[i].id);
         if (!w) {
             continue;
         }
@@ -175,7 +175,7 @@ void CFlowTrendDlg::resizeEvent(QResizeEvent* event) {
     }
 }
 
-std::int64_t CFlowTrendDlg::Now() const {
+std::int64_t FlowTrendDlg::Now() const {
     if (clock) {
         return clock();
     }
@@ -184,27 +184,27 @@ std::int64_t CFlowTrendDlg::Now() const {
         .count();
 }
 
-int CFlowTrendDlg::spanMinutes() const {
-    const auto* span = itemAs<QComboBox>(IDC_TREND_SPAN);
+int FlowTrendDlg::spanMinutes() const {
+    const auto* span = GetDlgItemAs<QComboBox>(IDC_TREND_SPAN);
     const int index = span ? span->currentIndex() : kDefaultSpanIndex;
     return kSpans[index >= 0 && index < 3 ? index : kDefaultSpanIndex];
 }
 
-void CFlowTrendDlg::SetSpanMinutes(int minutes) {
-    auto* span = itemAs<QComboBox>(IDC_TREND_SPAN);
+void FlowTrendDlg::SetSpanMinutes(int minutes) {
+    auto* span = GetDlgItemAs<QComboBox>(IDC_TREND_SPAN);
     const int* found = std::find(std::begin(kSpans), std::end(kSpans), minutes);
     if (span && found != std::end(kSpans)) {
         span->setCurrentIndex(static_cast<int>(found - std::begin(kSpans)));
     }
 }
 
-trend::TrendView CFlowTrendDlg::CurrentView() const {
+trend::TrendView FlowTrendDlg::CurrentView() const {
     const std::int64_t now = Now();
     return trend::BuildView(samples_, now - spanMinutes() * 60000LL, now, trend::kMaxGapMs,
                             unitIndex_);
 }
 
-void CFlowTrendDlg::SetModel(int model) {
+void FlowTrendDlg::SetModel(int model) {
     if (model == model_) {
         return;
     }
@@ -225,7 +225,7 @@ void CFlowTrendDlg::SetModel(int model) {
     }
 }
 
-void CFlowTrendDlg::AddReading(const trend::FlowReading& r) {
+void FlowTrendDlg::AddReading(const trend::FlowReading& r) {
     if (r.sensorCode && unitLabel) {
         if (const auto label = unitLabel(model_, *r.sensorCode)) {
             unit_ = *label;
@@ -259,7 +259,7 @@ void CFlowTrendDlg::AddReading(const trend::FlowReading& r) {
     }
 }
 
-void CFlowTrendDlg::OnSaveCsv() {
+void FlowTrendDlg::OnSaveCsv() {
     const QString path = ui::GetSaveFileName(
         this, QStringLiteral("Save CSV"), QStringLiteral("flow-trend.csv"), ui::SaveKind::kReplace);
     if (path.isEmpty()) {
@@ -275,7 +275,7 @@ void CFlowTrendDlg::OnSaveCsv() {
     }
 }
 
-void CFlowTrendDlg::OnLog() {
+void FlowTrendDlg::OnLog() {
     if (logging()) {
         StopLogging();
         return;
@@ -298,20 +298,20 @@ void CFlowTrendDlg::OnLog() {
     UpdateTitle();
 }
 
-void CFlowTrendDlg::StopLogging() {
+void FlowTrendDlg::StopLogging() {
     log_.Close();
     logName_.clear();
     SetDlgItemText(IDC_TREND_LOG, QStringLiteral("&Log to file..."));
     UpdateTitle();
 }
 
-void CFlowTrendDlg::UpdateTitle() {
+void FlowTrendDlg::UpdateTitle() {
     setWindowTitle(
         logging() ? QStringLiteral("%1 - logging to %2").arg(kTitle, QFileInfo(logName_).fileName())
                   : kTitle);
 }
 
-void CFlowTrendDlg::Paint(QPainter& painter, const QRect& area) const {
+void FlowTrendDlg::Paint(QPainter& painter, const QRect& area) const {
     painter.setRenderHint(QPainter::Antialiasing, true);
     const QColor background = colours ? colours->background : QColor(0, 128, 0);
     const QColor text(Qt::white);

@@ -1,4 +1,4 @@
-#include "windows/Alarm640Dlg.h"
+#include "toolwindows/Alarm640Dlg.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -6,10 +6,10 @@
 
 #include "link/Link.h"
 #include "protocol/Device.h"
-#include "res/Resource.h"
-#include "res/Strings.h"
 #include "rules/AlarmStatus.h"
 #include "rules/SensorRules.h"
+#include "texts/Resource.h"
+#include "texts/Strings.h"
 #include "ui/Bitmaps.h"
 #include "ui/Colours.h"
 #include "ui/LinkBridge.h"
@@ -85,7 +85,7 @@ bool CAlarm640Dlg::OnInitDialog() {
         {IDC_LOW_WAIT_RELEASE_LAMP, "Low alarm waiting to release"},
     };
     for (const auto& [lamp, meaning] : meanings) {
-        if (auto* label = itemAs<QLabel>(lamp)) {
+        if (auto* label = GetDlgItemAs<QLabel>(lamp)) {
             ui::NameLamp(label, QString::fromUtf8(meaning));
         }
     }
@@ -110,7 +110,7 @@ void CAlarm640Dlg::done(int result) {
 }
 
 void CAlarm640Dlg::SetLamp(int control, int bitmap) {
-    if (auto* lamp = itemAs<QLabel>(control)) {
+    if (auto* lamp = GetDlgItemAs<QLabel>(control)) {
         ui::SetBitmap(lamp, bitmap);
     }
 }
@@ -245,7 +245,7 @@ void CAlarm640Dlg::OnCtlColor() {
     // White text on the main window's green for the window and every control, the value boxes
     // included; only the flow rate box is black on the main window's white.
     ui::SetWindowColours(this, colours->background, QColor(Qt::white));
-    if (QWidget* flow = item(IDC_STATUS_FLOW_RATE)) {
+    if (QWidget* flow = GetDlgItem(IDC_STATUS_FLOW_RATE)) {
         ui::SetDisplayColours(flow, colours->display, QColor(Qt::black));
     }
 }

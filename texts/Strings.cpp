@@ -1,6 +1,6 @@
-#include "res/Strings.h"
+#include "texts/Strings.h"
 
-#include "res/Resource.h"
+#include "texts/Resource.h"
 
 namespace res {
 

@@ -12,10 +12,10 @@
 #include <QTimer>
 
 #include "app/FernwellDlg.h"
-#include "res/Resource.h"
 #include "tests/app/MainWindowRig.h"
 #include "tests/common/GuiTest.h"
-#include "windows/TerminalDlg.h"
+#include "texts/Resource.h"
+#include "toolwindows/TerminalDlg.h"
 
 namespace {
 
@@ -33,9 +33,9 @@ protected:
         term = main.terminal();
         ASSERT_NE(term, nullptr);
     }
-    QPlainTextEdit* text() { return term->itemAs<QPlainTextEdit>(IDC_TERMINAL_TEXT); }
+    QPlainTextEdit* text() { return term->GetDlgItemAs<QPlainTextEdit>(IDC_TERMINAL_TEXT); }
     void ShowWithText(const QString& t) {
-        ASSERT_TRUE(main.onCommand(ID_SHOW_TERMINAL));
+        ASSERT_TRUE(main.OnCommand(ID_SHOW_TERMINAL));
         ASSERT_TRUE(term->isVisible());
         term->SetDlgItemText(IDC_TERMINAL_TEXT, t);
     }
@@ -48,7 +48,7 @@ TEST_F(TerminalTest, CreatedHiddenAsAWindowOfTheMainWindow) {
     EXPECT_EQ(term->parentWidget(), &main);
     EXPECT_TRUE(term->isWindow());
     EXPECT_FALSE(term->isModal());
-    EXPECT_EQ(term->mainWindow, &main);
+    EXPECT_EQ(term->colours, &main.colours());
     EXPECT_EQ(term->windowTitle(), "Terminal");
     // Caption without a system menu: no close box.
     EXPECT_FALSE(term->windowFlags() & Qt::WindowCloseButtonHint);
@@ -61,13 +61,13 @@ TEST_F(TerminalTest, CreatedHiddenAsAWindowOfTheMainWindow) {
 }
 
 TEST_F(TerminalTest, ShownByItsCommandAndLaidOutTidily) {
-    EXPECT_TRUE(main.onCommand(ID_SHOW_TERMINAL));
+    EXPECT_TRUE(main.OnCommand(ID_SHOW_TERMINAL));
     EXPECT_TRUE(term->isVisible());
-    EXPECT_TRUE(main.onCommand(ID_SHOW_TERMINAL));
+    EXPECT_TRUE(main.OnCommand(ID_SHOW_TERMINAL));
     EXPECT_TRUE(term->isVisible()) << "showing it again leaves it shown";
     guitest::ExpectTidyLayout(term);
     guitest::ExpectKeyboardAndNames(term);
-    EXPECT_TRUE(term->itemAs<QPushButton>(IDOK)->isDefault());
+    EXPECT_TRUE(term->GetDlgItemAs<QPushButton>(IDOK)->isDefault());
     EXPECT_EQ(term->GetDlgItemText(IDOK), "C&lose");
     EXPECT_EQ(term->GetDlgItemText(IDC_CLEAR_WINDOW), "&Clear Window");
 }
@@ -76,7 +76,7 @@ TEST_F(TerminalTest, ClearWindowEmptiesTheTextAndKeepsTheWindow) {
     for (const char* initial : {"", "COM1 1200\r\nline 2"}) {
         SCOPED_TRACE(initial);
         ShowWithText(initial);
-        term->itemAs<QPushButton>(IDC_CLEAR_WINDOW)->click();
+        term->GetDlgItemAs<QPushButton>(IDC_CLEAR_WINDOW)->click();
         EXPECT_TRUE(text()->toPlainText().isEmpty());
         EXPECT_TRUE(term->isVisible());
     }
@@ -91,7 +91,7 @@ TEST_F(TerminalTest, CloseEnterAndEscape) {
         bool textKept;
     };
     const Row rows[] = {
-        {"Close", [this] { term->itemAs<QPushButton>(IDOK)->click(); }, false},
+        {"Close", [this] { term->GetDlgItemAs<QPushButton>(IDOK)->click(); }, false},
         {"Enter in the text area",
          [this] {
              text()->setFocus();
@@ -114,7 +114,7 @@ TEST_F(TerminalTest, CloseEnterAndEscape) {
         EXPECT_EQ(main.terminal(), term);
         EXPECT_EQ(text()->toPlainText(), r.textKept ? "some text" : "");
         // Shown again: as it was left.
-        ASSERT_TRUE(main.onCommand(ID_SHOW_TERMINAL));
+        ASSERT_TRUE(main.OnCommand(ID_SHOW_TERMINAL));
         EXPECT_TRUE(term->isVisible());
         EXPECT_EQ(text()->toPlainText(), r.textKept ? "some text" : "");
         term->hide();
@@ -157,14 +157,14 @@ TEST(Terminal, CreationFailureIsReportedOnceAndTheProgramGoesOn) {
     EXPECT_EQ(boxes.boxes[0].owner, &main);
 
     EXPECT_EQ(main.terminal(), nullptr);
-    EXPECT_TRUE(main.onCommand(ID_SHOW_TERMINAL));
+    EXPECT_TRUE(main.OnCommand(ID_SHOW_TERMINAL));
     EXPECT_EQ(main.findChild<CTerminalDlg*>(), nullptr);
     // The rest of start-up ran.
     EXPECT_TRUE(main.isVisible());
     EXPECT_EQ(main.statusText(0), "Idle");
     EXPECT_TRUE(main.IsDlgButtonChecked(IDC_AUTO_UPDATE));
-    ASSERT_NE(main.timer(ID_TIMER_POLL), nullptr);
-    EXPECT_TRUE(main.timer(ID_TIMER_POLL)->isActive());
+    ASSERT_NE(main.Timer(ID_TIMER_POLL), nullptr);
+    EXPECT_TRUE(main.Timer(ID_TIMER_POLL)->isActive());
     EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 

@@ -18,7 +18,7 @@
 #include "protocol/Decode.h"
 #include "protocol/Device.h"
 #include "tests/common/PtyPair.h"
-#include "tests/windows/AlarmWindowRig.h"
+#include "tests/toolwindows/AlarmWindowRig.h"
 
 namespace {
 

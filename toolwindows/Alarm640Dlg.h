@@ -17,12 +17,12 @@
 #include <cstdint>
 #include <functional>
 
+#include "link/TrendSamples.h"
 #include "protocol/ModuleData.h"
 #include "ui/Colours.h"
 #include "ui/Dialog.h"
-#include "link/TrendSamples.h"
 
-class CLink;
+class Link;
 
 class CAlarm640Dlg : public CDialog {
     Q_OBJECT
@@ -35,7 +35,7 @@ public:
     // The link to the module and the main window's colours, not owned; set by the main
     // window before the run. Without a link every query counts as failed; without a palette
     // the window keeps the system's colours.
-    CLink* link = nullptr;
+    Link* link = nullptr;
     const ui::Palette* colours = nullptr;
     // Told of every flow read (the settings' dump and each status refresh) and every read
     // that failed, for the flow trend; set by the main window, may be empty.

@@ -9,13 +9,11 @@
 #include <QStyleOptionComboBox>
 #include <QTest>
 
-#include "app/FernwellDlg.h"
-#include "res/Resource.h"
 #include "serial/SerialPort.h"
-#include "tests/app/MainWindowRig.h"
 #include "tests/common/GuiTest.h"
 #include "tests/common/PtyPair.h"
-#include "windows/CommDialog.h"
+#include "texts/Resource.h"
+#include "toolwindows/CommDialog.h"
 
 namespace {
 
@@ -34,7 +32,7 @@ void ExpectEntriesFit(QComboBox* list) {
 }
 
 // Ports 1 to 255 that exist, as links to ordinary files (which open like devices); the main
-// window is never created, the dialog only reads and writes its portNumber.
+// window is never created: the dialog only reads and writes its portNumber.
 class CommDialogTest : public ::testing::Test {
 protected:
     void AddPorts(std::initializer_list<int> numbers) {
@@ -42,7 +40,7 @@ protected:
             ASSERT_TRUE(ports.Link(n, ports.MakeFakeDevice("dev" + std::to_string(n))));
         }
     }
-    QComboBox* List(CCommDialog* dlg) { return dlg->itemAs<QComboBox>(IDC_COMM_PORT_LIST); }
+    QComboBox* List(CCommDialog* dlg) { return dlg->GetDlgItemAs<QComboBox>(IDC_COMM_PORT_LIST); }
     QStringList Entries(CCommDialog* dlg) {
         QStringList entries;
         for (int i = 0; i < List(dlg)->count(); ++i) {
@@ -53,7 +51,7 @@ protected:
     // Runs the dialog modally, acts on it with `act` and returns DoModal's result.
     int Run(const std::function<void(CCommDialog*)>& act) {
         CCommDialog dlg;
-        dlg.mainWindow = &main;
+        dlg.portNumber = port;
         guitest::NextModal next([&](QWidget* modal) {
             ASSERT_EQ(modal, &dlg);
             act(&dlg);
@@ -61,11 +59,13 @@ protected:
                 dlg.EndDialog(IDCANCEL);  // a failed expectation left it open
             }
         });
-        return dlg.DoModal();
+        const int result = dlg.DoModal();
+        port = dlg.portNumber;
+        return result;
     }
 
     fwtest::ScopedPortsDir ports;
-    CFernwellDlg main;  // not created: its portNumber is all the dialog touches
+    int port = 0;  // the port in use before the run, the dialog's portNumber after it
 };
 
 TEST_F(CommDialogTest, ListsThePortsInAscendingOrderAndPreselectsTheCurrentOne) {
@@ -89,13 +89,13 @@ TEST_F(CommDialogTest, ListsThePortsInAscendingOrderAndPreselectsTheCurrentOne) 
         for (int n : r.ports) {
             ASSERT_TRUE(scratch.Link(n, scratch.MakeFakeDevice("dev" + std::to_string(n))));
         }
-        main.portNumber = r.current;
+        port = r.current;
         Run([&](CCommDialog* dlg) {
             EXPECT_EQ(Entries(dlg), r.entries);
             EXPECT_EQ(List(dlg)->currentIndex(), r.selected);
             EXPECT_EQ(dlg->portNumbers, std::vector<unsigned>(r.ports.begin(), r.ports.end()));
         });
-        EXPECT_EQ(main.portNumber, r.current);
+        EXPECT_EQ(port, r.current);
     }
 }
 
@@ -109,16 +109,16 @@ TEST_F(CommDialogTest, OkWritesTheChosenPortIntoTheMainWindow) {
     const Row rows[] = {{3, -1, 3}, {3, 0, 1}, {7, 1, 3}, {1, -1, 1}};
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.current << " choose " << r.choose);
-        main.portNumber = r.current;
+        port = r.current;
         const int result = Run([&](CCommDialog* dlg) {
             if (r.choose >= 0) {
                 List(dlg)->setCurrentIndex(r.choose);
             }
-            dlg->itemAs<QPushButton>(IDOK)->click();
+            dlg->GetDlgItemAs<QPushButton>(IDOK)->click();
             EXPECT_FALSE(dlg->isVisible());
         });
         EXPECT_EQ(result, IDOK);
-        EXPECT_EQ(main.portNumber, r.written);
+        EXPECT_EQ(port, r.written);
     }
 }
 
@@ -136,14 +136,14 @@ TEST_F(CommDialogTest, OkWithoutSelectionReportsAnInvalidArgumentAndStaysOpen) {
         for (int n : r.ports) {
             ASSERT_TRUE(scratch.Link(n, scratch.MakeFakeDevice("dev" + std::to_string(n))));
         }
-        main.portNumber = 5;
+        port = 5;
         guitest::MessageBoxRecorder boxes;
         const int result = Run([&](CCommDialog* dlg) {
-            dlg->itemAs<QPushButton>(IDOK)->click();
+            dlg->GetDlgItemAs<QPushButton>(IDOK)->click();
             EXPECT_TRUE(dlg->isVisible());
             QTest::keyClick(dlg, Qt::Key_Return);  // Enter presses OK, the default button
             EXPECT_TRUE(dlg->isVisible());
-            dlg->itemAs<QPushButton>(IDCANCEL)->click();
+            dlg->GetDlgItemAs<QPushButton>(IDCANCEL)->click();
         });
         EXPECT_EQ(result, IDCANCEL);
         ASSERT_EQ(boxes.boxes.size(), 2u);
@@ -151,19 +151,19 @@ TEST_F(CommDialogTest, OkWithoutSelectionReportsAnInvalidArgumentAndStaysOpen) {
             EXPECT_EQ(box.text, "An invalid argument was encountered.");
             EXPECT_EQ(box.type & ui::kMbIconMask, ui::kMbIconStop);
         }
-        EXPECT_EQ(main.portNumber, 5);
+        EXPECT_EQ(port, 5);
     }
 }
 
 TEST_F(CommDialogTest, CancelAfterChangingTheSelectionChangesNothing) {
     AddPorts({1, 3});
-    main.portNumber = 3;
+    port = 3;
     struct Row {
         const char* how;
         std::function<void(CCommDialog*)> cancel;
     };
     const Row rows[] = {
-        {"Cancel", [](CCommDialog* d) { d->itemAs<QPushButton>(IDCANCEL)->click(); }},
+        {"Cancel", [](CCommDialog* d) { d->GetDlgItemAs<QPushButton>(IDCANCEL)->click(); }},
         {"Escape", [](CCommDialog* d) { QTest::keyClick(d, Qt::Key_Escape); }},
         {"close box", [](CCommDialog* d) { d->close(); }},
     };
@@ -174,7 +174,7 @@ TEST_F(CommDialogTest, CancelAfterChangingTheSelectionChangesNothing) {
             r.cancel(dlg);
         });
         EXPECT_EQ(result, IDCANCEL);
-        EXPECT_EQ(main.portNumber, 3);
+        EXPECT_EQ(port, 3);
     }
 }
 
@@ -186,7 +186,7 @@ TEST_F(CommDialogTest, APortHeldOpenElsewhereIsListed) {
     AddPorts({4});
     CSerialPort holder;
     ASSERT_EQ(holder.Open(2, 1200, 'N', 8, 1), 0) << holder.LastErrorText();
-    main.portNumber = 2;
+    port = 2;
     Run([&](CCommDialog* dlg) {
         EXPECT_EQ(Entries(dlg), QStringList({"Comm 2 - pseudo-terminal", "Comm 4"}));
         EXPECT_EQ(List(dlg)->currentIndex(), 0);
@@ -220,11 +220,11 @@ TEST_F(CommDialogTest, LaidOutTidily) {
                                  {"product", "FT232R USB UART"},
                                  {"serial", "A12345"}});
         }
-        main.portNumber = r.usbAdapter ? 33 : 1;
+        port = r.usbAdapter ? 33 : 1;
         Run([&](CCommDialog* dlg) {
             EXPECT_EQ(dlg->windowTitle(), "Comm Settings");
             EXPECT_EQ(List(dlg)->currentText(), r.entry);
-            EXPECT_TRUE(dlg->itemAs<QPushButton>(IDOK)->isDefault());
+            EXPECT_TRUE(dlg->GetDlgItemAs<QPushButton>(IDOK)->isDefault());
             widths.push_back(dlg->width());
             guitest::ExpectTidyLayout(dlg);
             guitest::ExpectKeyboardAndNames(dlg);
