@@ -43,8 +43,10 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# As root (CI), the cases that only an ordinary user can meet run once more as nobody.
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+	scripts/test-unprivileged.sh $(BUILD)
 
 # The Qt-free core and its tests (serial, store, protocol, rules, link: the link's worker
 # thread and what talks to it) under ThreadSanitizer, in build-tsan; .ci/run does the same.
