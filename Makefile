@@ -23,7 +23,7 @@ WIN_CORE_BUILD ?= build-win-core
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps windows-deps configure build test package demo bench windows windows-core clean
+.PHONY: all deps windows-deps configure build test tsan package demo bench windows windows-core clean
 
 all: build
 
@@ -43,8 +43,15 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# As root (CI), the cases that only an ordinary user can meet run once more as nobody.
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+	scripts/test-unprivileged.sh $(BUILD)
+
+# The Qt-free core and its tests (serial, store, protocol, rules, link: the link's worker
+# thread and what talks to it) under ThreadSanitizer, in build-tsan; .ci/run does the same.
+tsan: deps
+	scripts/tsan.sh build-tsan
 
 # The Debian package of what `make build` built: $(BUILD)/fernwell_<version>_<arch>.deb.
 package: build
@@ -82,4 +89,4 @@ windows-core: windows-deps
 	cmake --build $(WIN_CORE_BUILD) -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(WIN_BUILD) $(WIN_CORE_BUILD) build-asan build-fuzz build-mingw
+	rm -rf $(BUILD) $(WIN_BUILD) $(WIN_CORE_BUILD) build-asan build-tsan build-fuzz build-mingw

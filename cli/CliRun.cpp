@@ -25,6 +25,7 @@
 #include "cli/CliPlatform.h"
 #include "cli/Report.h"
 #include "cli/SendSettings.h"
+#include "cli/WatchSleep.h"
 #include "link/Link.h"
 #include "link/Poll.h"
 #include "protocol/Commands.h"
@@ -830,11 +831,9 @@ int RunWatch(const CliOptions& options, const Streams& io) {
         if (allDone || fatal) {
             break;
         }
-        // Sleep until the next slot or a poll's end; a stop wakes the StopRequest, which is
-        // looked at every 50 ms.
-        const auto wake = std::min(next, Clock::now() + std::chrono::milliseconds(50));
-        changed.wait_until(lock, wake);
-        if (stop.Requested()) {
+        // Sleep until the next slot or a poll's end, and stop if Ctrl-C came meanwhile.
+        if (SleepThenLookForStop(Clock::now(), next, *stop.Flag(),
+                                 [&](Clock::time_point end) { changed.wait_until(lock, end); })) {
             break;
         }
     }

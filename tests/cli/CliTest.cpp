@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QStringList>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -25,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/WatchSleep.h"
 #include "serial/SerialPort.h"
 #include "store/RegistryStore.h"
 #include "tests/cli/CliProcess.h"
@@ -936,6 +938,26 @@ TEST_F(Cli, WatchEndsCleanlyOnCtrlC) {
     for (std::size_t i = 1; i < rows.size(); ++i) {
         EXPECT_EQ(Split(rows[i], ',').size(), 3u) << rows[i];
         EXPECT_NE(rows[i].find(",7.25,mph"), std::string::npos) << rows[i];
+    }
+}
+
+// Ctrl-C only raises a flag, which the watch sees when its sleep ends: however far off the
+// next poll is, no sleep may last more than 50 ms, and a flag raised during it is seen at its
+// end. The sleep is faked, so the bound is checked and not timed.
+TEST(WatchSleep, SeesAStopAfterAtMost50Ms) {
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    const Clock::time_point now{std::chrono::hours(1)};
+    for (const Clock::time_point next :
+         {now, now + milliseconds(20), now + std::chrono::hours(1), Clock::time_point::max()}) {
+        SCOPED_TRACE((next - now).count());
+        std::atomic<bool> stop{false};
+        Clock::duration slept{-1};
+        EXPECT_TRUE(SleepThenLookForStop(now, next, stop, [&](Clock::time_point end) {
+            slept = end - now;
+            stop = true;  // Ctrl-C during the sleep
+        }));
+        EXPECT_EQ(slept, std::min<Clock::duration>(next - now, milliseconds(50)));
     }
 }
 

@@ -15,20 +15,28 @@
 #include <functional>
 #include <memory>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "app/FernwellDlg.h"
 #include "config/Config640Dlg.h"
 #include "tests/common/GuiTest.h"
+#include "tests/config/ConfigDlgCases.h"
 #include "tests/config/ConfigDlgRig.h"
 #include "texts/Resource.h"
 
 namespace {
 
+using fwtest::BoxWatch;
 using fwtest::Strings;
 
-constexpr int kButtons[] = {IDOK, IDC_SEND, IDC_REFRESH, IDC_DEFAULTS};
 constexpr int kUnitLabels[] = {IDC_HIGH_SET_UNITS, IDC_HIGH_RELEASE_UNITS, IDC_LOW_SET_UNITS,
                                IDC_LOW_RELEASE_UNITS};
+
+// Keys of the key rows.
+constexpr auto kMinus = Qt::Key_Minus;
+constexpr auto kPoint = Qt::Key_Period;
+constexpr Qt::KeyboardModifiers kKeypad = Qt::KeypadModifier;
 
 const char* const kHighMessage =
     "For High Alarms, Activation Value Should Be Greater Than The Release Value.\n"
@@ -60,33 +68,6 @@ const Alarm kLow{"low",
                  IDC_LOW_RELEASE_DELAY,
                  &ModuleData640::lowAlarmMode};
 
-// Records message boxes like guitest::MessageBoxRecorder, and whether any of the four buttons
-// was disabled while each box was up.
-class BoxWatch {
-public:
-    explicit BoxWatch(const CDialog* dialog) {
-        previous_ = ui::SetMessageBoxHandler([this, dialog](QWidget* owner, const QString& text,
-                                                            const QString& caption, unsigned type) {
-            boxes.push_back({text, caption, type, owner});
-            bool allEnabled = true;
-            for (int id : kButtons) {
-                allEnabled &= dialog->GetDlgItem(id)->isEnabled();
-            }
-            buttonsEnabled.push_back(allEnabled);
-            return ui::FirstButtonResult(type);
-        });
-    }
-    ~BoxWatch() { ui::SetMessageBoxHandler(std::move(previous_)); }
-    BoxWatch(const BoxWatch&) = delete;
-    BoxWatch& operator=(const BoxWatch&) = delete;
-
-    std::vector<guitest::RecordedBox> boxes;
-    std::vector<bool> buttonsEnabled;
-
-private:
-    ui::MessageBoxHandler previous_;
-};
-
 class Config640Test : public fwtest::ConfigDlgRig<CConfig640Dlg, 640, 4800> {
 protected:
     // Stores settings in the module with only the commands given, as another program would.
@@ -114,19 +95,14 @@ protected:
     QStringList AlarmTexts(const Alarm& a) const {
         return {Text(a.setPoint), Text(a.releasePoint), Text(a.setDelay), Text(a.releaseDelay)};
     }
-};
 
-TEST_F(Config640Test, OpeningWithoutAModuleShowsTheDefaultsAndOneCommError) {
-    for (const bool silentModule : {false, true}) {
-        SCOPED_TRACE(silentModule ? "silent module" : "no port");
-        StartMain(silentModule ? std::optional<Strings>({"--silent"}) : std::nullopt);
-        const auto boxes = Open();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, "Error Communicating to Module, Check Serial and Power Cables");
-        EXPECT_EQ(boxes[0].caption, "Comm Error");
-        EXPECT_EQ(boxes[0].type, ui::kMbOk);
-
-        EXPECT_EQ(dlg->windowTitle(), "Fern Well 640 Configuration");
+    // What the shared cases (ConfigDlgCases.h) need of the 640.
+    static constexpr int kWhiteOnGreen[] = {IDC_HIGH_ENABLE, IDC_LOW_LATCHED, IDC_SENSOR_TEE,
+                                            IDC_HIGH_SET_UNITS};
+    static constexpr int kBlackOnWhite[] = {IDC_HIGH_SET_POINT,    IDC_HIGH_SET_DELAY,
+                                            IDC_LOW_RELEASE_DELAY, IDC_K_FACTOR,
+                                            IDC_UNIT_OF_MEASURE,   IDC_TEE_LIST};
+    void ExpectDefaults() const {
         EXPECT_TRUE(Checked(IDC_SENSOR_INSERTION));
         EXPECT_FALSE(Checked(IDC_SENSOR_TEE) || Checked(IDC_SENSOR_WSS));
         EXPECT_TRUE(Shown(IDC_PIPE_LIST) && Shown(IDC_CALCULATE));
@@ -148,44 +124,149 @@ TEST_F(Config640Test, OpeningWithoutAModuleShowsTheDefaultsAndOneCommError) {
             EXPECT_TRUE(Enabled(a.releasePoint) && Enabled(a.releaseDelay));
         }
         EXPECT_EQ(dlg->settings(), Defaults640());
-        guitest::ExpectTidyLayout(dlg.get());
+        // The release edits of a latched alarm are disabled: their text must not stay black.
+        EXPECT_NE(dlg->GetDlgItem(IDC_HIGH_RELEASE_POINT)
+                      ->palette()
+                      .color(QPalette::Disabled, QPalette::Text),
+                  Qt::black);
     }
-    // The main window's colours: white labels and switches on green, input fields black on
-    // white.
-    const QColor green(0, 155, 89);
-    EXPECT_EQ(dlg->palette().color(QPalette::Window), green);
-    for (int id : {IDC_HIGH_ENABLE, IDC_LOW_LATCHED, IDC_SENSOR_TEE, IDC_HIGH_SET_UNITS}) {
-        SCOPED_TRACE(id);
-        EXPECT_EQ(dlg->GetDlgItem(id)->palette().color(QPalette::WindowText), Qt::white);
-    }
-    for (int id : {IDC_HIGH_SET_POINT, IDC_HIGH_SET_DELAY, IDC_LOW_RELEASE_DELAY, IDC_K_FACTOR,
-                   IDC_UNIT_OF_MEASURE, IDC_TEE_LIST}) {
-        SCOPED_TRACE(id);
-        EXPECT_EQ(dlg->GetDlgItem(id)->palette().color(QPalette::Base), Qt::white);
-        EXPECT_EQ(dlg->GetDlgItem(id)->palette().color(QPalette::Text), Qt::black);
-    }
-    // The release edits of a latched alarm are disabled: their text must not stay black.
-    EXPECT_NE(dlg->GetDlgItem(IDC_HIGH_RELEASE_POINT)
-                  ->palette()
-                  .color(QPalette::Disabled, QPalette::Text),
-              Qt::black);
-}
 
-// "OK" ends the modal run and sends nothing.
-TEST_F(Config640Test, OkEndsTheModalRunAndSendsNothing) {
-    StartMain(Strings{});
-    CConfig640Dlg modal;
-    modal.link = &main->link();
-    modal.colours = &main->colours();
-    guitest::NextModal pressOk([&](QWidget*) {
-        EXPECT_EQ(modal.GetDlgItemText(IDC_HIGH_SET_POINT), "120");
-        modal.GetDlgItemAs<QPushButton>(IDOK)->click();
-    });
-    EXPECT_EQ(modal.DoModal(), IDOK);
-    QTest::qWait(100);
-    EXPECT_TRUE(sim->Settings().empty());
-}
+    static constexpr std::pair<int, const char*> kOpensWith{IDC_HIGH_SET_POINT, "120"};
 
+    struct RefreshRow {
+        int line;
+        const char* code;  // as the module holds it
+        int highMode, lowMode;
+        int radio;
+        const char* rowText;  // in the row list shown, "" for none
+        const char* unit;
+        const char* label;
+    };
+    static constexpr RefreshRow kRefreshRows[] = {
+        {__LINE__, "0251", 2, 0, IDC_SENSOR_INSERTION, "6\" Class 160\"", "gph", "gph"},
+        {__LINE__, "1531", 0, 2, IDC_SENSOR_TEE, "KV300-3\"", "l/hr", "l/hr"},
+        {__LINE__, "2001", 2, 2, IDC_SENSOR_WSS, "", "mph", "mph"},
+        // Type digit 3: the sensor controls stay as the defaults left them, the labels empty.
+        {__LINE__, "3120", 1, 1, IDC_SENSOR_INSERTION, "3\" Class 200\"", "gpm", ""},
+    };
+    void StoreInModule(const RefreshRow& row) {
+        Strings stored = {std::string("u=") + row.code, "p=000" + std::to_string(row.highMode),
+                          "q=000" + std::to_string(row.lowMode)};
+        stored.insert(stored.end(), {"k=2.725000", "e=150.4000", "g=140.6000", "j=3.000000",
+                                     "d=8.000000", "$=0007", "#=0012", "%=0003", "&=0020"});
+        for (std::string& c : stored) {
+            c += '\r';
+        }
+        Store(stored);
+    }
+    void ExpectShown(const RefreshRow& row) const {
+        EXPECT_EQ(Labels(), QStringList(4, row.label));
+        EXPECT_EQ(AlarmTexts(kHigh), QStringList({"150", "141", "7", "12"}));
+        EXPECT_EQ(AlarmTexts(kLow), QStringList({"3", "8", "3", "20"}));
+        for (const auto& [a, mode] : {std::pair{kHigh, row.highMode}, {kLow, row.lowMode}}) {
+            SCOPED_TRACE(a.name);
+            EXPECT_EQ(Checked(a.enable), mode > 0);
+            EXPECT_EQ(Checked(a.latched), mode > 1);
+            // A latched alarm's release point and delay are disabled.
+            EXPECT_EQ(Enabled(a.releasePoint), mode < 2);
+            EXPECT_EQ(Enabled(a.releaseDelay), mode < 2);
+            EXPECT_EQ(dlg->settings().*a.mode, mode);
+        }
+    }
+
+    void FillIn() {
+        Click(IDC_SENSOR_TEE);
+        Choose(IDC_TEE_LIST, 3);
+        Choose(IDC_UNIT_OF_MEASURE, 4);  // "l/hr"
+        Type(IDC_K_FACTOR, "8.5");
+        Type(IDC_OFFSET, "-0.25");
+        Click(IDC_HIGH_LATCHED);
+        Click(IDC_LOW_ENABLE);
+        const std::pair<int, const char*> typed[] = {
+            {IDC_HIGH_SET_POINT, "150"}, {IDC_HIGH_RELEASE_POINT, "140.25"},
+            {IDC_LOW_SET_POINT, "3"},    {IDC_LOW_RELEASE_POINT, "8"},
+            {IDC_HIGH_SET_DELAY, "7"},   {IDC_HIGH_RELEASE_DELAY, "12"},
+            {IDC_LOW_SET_DELAY, "3"},    {IDC_LOW_RELEASE_DELAY, "20"},
+        };
+        for (const auto& [id, text] : typed) {
+            Type(id, text);
+        }
+    }
+    // Tee row 3 with "l/hr": 0x1001 + 5 * 256 + 3 * 16.
+    static inline const Strings kRoundTrip = {
+        "o=-0.25000", "k=8.500000", "u=1531",     "s=0002",     "n=1.000000", "m=227.1247",
+        "e=150.0000", "g=140.2500", "j=3.000000", "d=8.000000", "p=0002",     "q=0000",
+        "$=0007",     "#=0012",     "%=0003",     "&=0020"};
+    void ExpectHeldAfterSend() const {
+        EXPECT_EQ(Text(IDC_K_FACTOR), "8.5") << "Send keeps what was typed";
+    }
+    void ExpectReadBack(const ModuleData640& sent) const {
+        EXPECT_TRUE(Checked(IDC_SENSOR_TEE));
+        EXPECT_EQ(Text(IDC_TEE_LIST), "KV300-3\"");
+        EXPECT_EQ(Text(IDC_UNIT_OF_MEASURE), "l/hr");
+        EXPECT_EQ(Labels(), QStringList(4, "l/hr"));
+        EXPECT_EQ(Text(IDC_K_FACTOR), "8.500000");
+        EXPECT_EQ(Text(IDC_OFFSET), "-0.250000");
+        EXPECT_EQ(AlarmTexts(kHigh), QStringList({"150", "140", "7", "12"}));
+        EXPECT_EQ(AlarmTexts(kLow), QStringList({"3", "8", "3", "20"}));
+        EXPECT_TRUE(Checked(IDC_HIGH_ENABLE) && Checked(IDC_HIGH_LATCHED));
+        EXPECT_FALSE(Checked(IDC_LOW_ENABLE) || Checked(IDC_LOW_LATCHED));
+        EXPECT_FALSE(Enabled(IDC_HIGH_RELEASE_POINT) || Enabled(IDC_HIGH_RELEASE_DELAY));
+        EXPECT_TRUE(Enabled(IDC_LOW_RELEASE_POINT) && Enabled(IDC_LOW_RELEASE_DELAY));
+
+        // The module's floats are single precision; the codes and whole numbers come back as
+        // sent.
+        const ModuleData640& read = dlg->settings();
+        EXPECT_EQ(read.SensorCode, sent.SensorCode);
+        EXPECT_NEAR(read.unitFactor, sent.unitFactor, 1e-4);
+        EXPECT_EQ(read.highReleasePoint, 140.25);
+        EXPECT_EQ(std::tie(read.highAlarmMode, read.lowAlarmMode, read.highSetDelay,
+                           read.highReleaseDelay, read.lowSetDelay, read.lowReleaseDelay),
+                  std::tie(sent.highAlarmMode, sent.lowAlarmMode, sent.highSetDelay,
+                           sent.highReleaseDelay, sent.lowSetDelay, sent.lowReleaseDelay));
+    }
+
+    // The set and release points take one decimal point like K and offset, but "-" negates K
+    // and offset only; the delays take digits only.
+    static constexpr fwtest::KeyRow kKeyRows[] = {
+        {__LINE__, IDC_HIGH_SET_POINT, "99.7", 4, 4, kPoint, {}, "99.7", 4, 4},
+        {__LINE__, IDC_HIGH_RELEASE_POINT, "99.7", 4, 4, kPoint, kKeypad, "99.7", 4, 4},
+        {__LINE__, IDC_LOW_SET_POINT, "9.5", 1, 1, kPoint, {}, "9.5", 1, 1},
+        {__LINE__, IDC_LOW_RELEASE_POINT, "1.5", 0, 3, kPoint, {}, ".", 1, 1},
+        {__LINE__, IDC_LOW_RELEASE_POINT, "15", 2, 2, kPoint, {}, "15.", 3, 3},
+        {__LINE__, IDC_HIGH_SET_POINT, "120", 1, 1, kMinus, {}, "120", 1, 1},
+        {__LINE__, IDC_LOW_SET_POINT, "5", 0, 0, kMinus, kKeypad, "5", 0, 0},
+        {__LINE__, IDC_HIGH_SET_POINT, "120", 0, 3, kMinus, {}, "-", 1, 1},
+        {__LINE__, IDC_HIGH_SET_POINT, "", 0, 0, kMinus, {}, "-", 1, 1},
+        {__LINE__, IDC_K_FACTOR, "1.500000", 2, 2, kMinus, {}, "-1.500000", 3, 3},
+        {__LINE__, IDC_OFFSET, "1.5", 3, 3, kPoint, {}, "1.5", 3, 3},
+        {__LINE__, IDC_HIGH_SET_POINT, "12", 2, 2, Qt::Key_5, {}, "125", 3, 3},
+        {__LINE__, IDC_HIGH_SET_POINT, "12", 2, 2, Qt::Key_E, {}, "12", 2, 2},
+        {__LINE__, IDC_HIGH_SET_DELAY, "5", 1, 1, Qt::Key_0, kKeypad, "50", 2, 2},
+        {__LINE__, IDC_HIGH_SET_DELAY, "5", 1, 1, kPoint, {}, "5", 1, 1},
+        {__LINE__, IDC_LOW_RELEASE_DELAY, "10", 2, 2, kMinus, {}, "10", 2, 2},
+        {__LINE__, IDC_LOW_RELEASE_DELAY, "10", 2, 2, Qt::Key_S, {}, "10", 2, 2},
+        {__LINE__, IDC_LOW_SET_DELAY, "10", 0, 2, kMinus, {}, "-", 1, 1},
+    };
+    static constexpr int kKeyFocus[] = {IDC_HIGH_SET_POINT, IDC_LOW_ENABLE, IDOK};
+
+    std::vector<fwtest::Refusal> RefusedEntries() {
+        return {
+            {__LINE__, IDC_K_FACTOR, "123456789", {}, "K cannot be sent"},
+            {__LINE__, IDC_HIGH_SET_POINT, "123456789", {}, "High Set Point cannot be sent"},
+            {__LINE__,
+             IDC_LOW_RELEASE_POINT,
+             "100000000.5",
+             {},
+             "Low Release Point cannot be sent"},
+            // A unit list without a selection would build unit digit 0.
+            {__LINE__, 0, nullptr, [&] { List(IDC_UNIT_OF_MEASURE)->setCurrentIndex(-1); },
+             "Select a unit of measure before sending."},
+        };
+    }
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Config640, ConfigDlg, Config640Test);
 // Send reads every edit, then checks the two alarm pairs, enabled or not: a pair in the
 // wrong order is put back to its defaults with its own message and nothing is sent, without
 // the buttons ever being disabled; everything else typed stays held and shown.
@@ -327,72 +408,6 @@ TEST_F(Config640Test, AlarmSwitchesSetTheModeAndTheLatchLocksTheReleaseEdits) {
     }
 }
 
-// What another program stored in the module is what the dialog shows when it opens, and again
-// on "Refresh" after the controls changed.
-TEST_F(Config640Test, RefreshShowsWhatTheModuleHolds) {
-    struct Row {
-        int line;
-        const char* code;  // as the module holds it
-        int highMode, lowMode;
-        int radio;
-        const char* rowText;  // in the row list shown, "" for none
-        const char* unit;
-        const char* label;
-    } rows[] = {
-        {__LINE__, "0251", 2, 0, IDC_SENSOR_INSERTION, "6\" Class 160\"", "gph", "gph"},
-        {__LINE__, "1531", 0, 2, IDC_SENSOR_TEE, "KV300-3\"", "l/hr", "l/hr"},
-        {__LINE__, "2001", 2, 2, IDC_SENSOR_WSS, "", "mph", "mph"},
-        // Type digit 3: the sensor controls stay as the defaults left them, the labels empty.
-        {__LINE__, "3120", 1, 1, IDC_SENSOR_INSERTION, "3\" Class 200\"", "gpm", ""},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.line);
-        StartMain(Strings{});
-        Strings stored = {std::string("u=") + row.code, "p=000" + std::to_string(row.highMode),
-                          "q=000" + std::to_string(row.lowMode)};
-        stored.insert(stored.end(), {"k=2.725000", "e=150.4000", "g=140.6000", "j=3.000000",
-                                     "d=8.000000", "$=0007", "#=0012", "%=0003", "&=0020"});
-        for (std::string& c : stored) {
-            c += '\r';
-        }
-        Store(stored);
-
-        for (const bool button : {false, true}) {
-            SCOPED_TRACE(button ? "Refresh" : "opening");
-            if (button) {
-                Click(IDC_DEFAULTS);
-                guitest::MessageBoxRecorder none;
-                Click(IDC_REFRESH);
-                EXPECT_TRUE(none.boxes.empty());
-            } else {
-                EXPECT_TRUE(Open().empty());
-            }
-            EXPECT_TRUE(Checked(row.radio));
-            const int rowList = row.radio == IDC_SENSOR_TEE         ? IDC_TEE_LIST
-                                : row.radio == IDC_SENSOR_INSERTION ? IDC_PIPE_LIST
-                                                                    : 0;
-            if (rowList) {
-                EXPECT_TRUE(Shown(rowList));
-                EXPECT_EQ(Text(rowList), row.rowText);
-            }
-            EXPECT_EQ(Text(IDC_UNIT_OF_MEASURE), row.unit);
-            EXPECT_EQ(Labels(), QStringList(4, row.label));
-            EXPECT_EQ(Text(IDC_K_FACTOR), "2.725000");
-            EXPECT_EQ(AlarmTexts(kHigh), QStringList({"150", "141", "7", "12"}));
-            EXPECT_EQ(AlarmTexts(kLow), QStringList({"3", "8", "3", "20"}));
-            for (const auto& [a, mode] : {std::pair{kHigh, row.highMode}, {kLow, row.lowMode}}) {
-                SCOPED_TRACE(a.name);
-                EXPECT_EQ(Checked(a.enable), mode > 0);
-                EXPECT_EQ(Checked(a.latched), mode > 1);
-                // A latched alarm's release point and delay are disabled.
-                EXPECT_EQ(Enabled(a.releasePoint), mode < 2);
-                EXPECT_EQ(Enabled(a.releaseDelay), mode < 2);
-                EXPECT_EQ(dlg->settings().*a.mode, mode);
-            }
-        }
-    }
-}
-
 // List 1037 names the unit in the four labels at once; Send takes its factor from unit table
 // 640. Offline, so the upload sends nothing and only what Send took over is looked at.
 TEST_F(Config640Test, UnitChoiceSetsTheLabelsAndSendTakesItsFactor) {
@@ -480,141 +495,18 @@ TEST_F(Config640Test, VariantPSendsThreeSCommandsBeforeN) {
                        "n=1.000000"}));
 }
 
-TEST_F(Config640Test, SendThenRefreshRoundTrips) {
-    StartMain(Strings{});
-    ASSERT_TRUE(Open().empty());
-    Click(IDC_SENSOR_TEE);
-    Choose(IDC_TEE_LIST, 3);
-    Choose(IDC_UNIT_OF_MEASURE, 4);  // "l/hr"
-    Type(IDC_K_FACTOR, "8.5");
-    Type(IDC_OFFSET, "-0.25");
-    Click(IDC_HIGH_LATCHED);
-    Click(IDC_LOW_ENABLE);
-    const std::pair<int, const char*> typed[] = {
-        {IDC_HIGH_SET_POINT, "150"}, {IDC_HIGH_RELEASE_POINT, "140.25"},
-        {IDC_LOW_SET_POINT, "3"},    {IDC_LOW_RELEASE_POINT, "8"},
-        {IDC_HIGH_SET_DELAY, "7"},   {IDC_HIGH_RELEASE_DELAY, "12"},
-        {IDC_LOW_SET_DELAY, "3"},    {IDC_LOW_RELEASE_DELAY, "20"},
-    };
-    for (const auto& [id, text] : typed) {
-        Type(id, text);
-    }
-
-    // The upload runs with the four buttons disabled and its progress shown.
-    struct Seen {
-        bool fired = false;
-        bool anyButtonEnabled = true;
-        bool progressInside = false;
-    } seen;
-    QTimer during;
-    QObject::connect(&during, &QTimer::timeout, [&] {
-        QProgressBar* bar = dlg->uploadProgress();
-        if (seen.fired || !bar || !bar->isVisible() || bar->value() < 10) {
-            return;
-        }
-        seen.fired = true;
-        seen.anyButtonEnabled = false;
-        for (int id : kButtons) {
-            seen.anyButtonEnabled |= Enabled(id);
-        }
-        seen.progressInside = dlg->rect().contains(bar->geometry());
-        guitest::SaveScreenshot(dlg.get(), "uploading");
-    });
-    during.start(2);
-    Click(IDC_SEND);
-    during.stop();
-    ASSERT_TRUE(seen.fired) << "the upload ended before the test could look";
-    EXPECT_FALSE(seen.anyButtonEnabled);
-    EXPECT_TRUE(seen.progressInside);
-    for (int id : kButtons) {
-        EXPECT_TRUE(Enabled(id)) << id;
-    }
-
-    // Tee row 3 with "l/hr": 0x1001 + 5 * 256 + 3 * 16.
-    EXPECT_EQ(sim->WaitSettings(16),
-              Strings({"o=-0.25000", "k=8.500000", "u=1531", "s=0002", "n=1.000000", "m=227.1247",
-                       "e=150.0000", "g=140.2500", "j=3.000000", "d=8.000000", "p=0002", "q=0000",
-                       "$=0007", "#=0012", "%=0003", "&=0020"}));
-    const ModuleData640 sent = dlg->settings();
-
-    Click(IDC_DEFAULTS);
-    guitest::MessageBoxRecorder none;
-    Click(IDC_REFRESH);
-    EXPECT_TRUE(none.boxes.empty());
-    EXPECT_TRUE(Checked(IDC_SENSOR_TEE));
-    EXPECT_EQ(Text(IDC_TEE_LIST), "KV300-3\"");
-    EXPECT_EQ(Text(IDC_UNIT_OF_MEASURE), "l/hr");
-    EXPECT_EQ(Labels(), QStringList(4, "l/hr"));
-    EXPECT_EQ(Text(IDC_K_FACTOR), "8.500000");
-    EXPECT_EQ(Text(IDC_OFFSET), "-0.250000");
-    EXPECT_EQ(AlarmTexts(kHigh), QStringList({"150", "140", "7", "12"}));
-    EXPECT_EQ(AlarmTexts(kLow), QStringList({"3", "8", "3", "20"}));
-    EXPECT_TRUE(Checked(IDC_HIGH_ENABLE) && Checked(IDC_HIGH_LATCHED));
-    EXPECT_FALSE(Checked(IDC_LOW_ENABLE) || Checked(IDC_LOW_LATCHED));
-    EXPECT_FALSE(Enabled(IDC_HIGH_RELEASE_POINT) || Enabled(IDC_HIGH_RELEASE_DELAY));
-    EXPECT_TRUE(Enabled(IDC_LOW_RELEASE_POINT) && Enabled(IDC_LOW_RELEASE_DELAY));
-
-    // The module's floats are single precision; the codes and whole numbers come back as sent.
-    const ModuleData640& read = dlg->settings();
-    EXPECT_EQ(read.SensorCode, sent.SensorCode);
-    EXPECT_NEAR(read.unitFactor, sent.unitFactor, 1e-4);
-    EXPECT_EQ(read.highReleasePoint, 140.25);
-    EXPECT_EQ(std::tie(read.highAlarmMode, read.lowAlarmMode, read.highSetDelay,
-                       read.highReleaseDelay, read.lowSetDelay, read.lowReleaseDelay),
-              std::tie(sent.highAlarmMode, sent.lowAlarmMode, sent.highSetDelay,
-                       sent.highReleaseDelay, sent.lowSetDelay, sent.lowReleaseDelay));
-}
-
-// The 640's key filter: the set and release points take one decimal point like K and offset,
-// but "-" negates K and offset only; the delays take digits only.
-TEST_F(Config640Test, KeyFilterThroughTheWindowHandle) {
+// Space in an edit is swallowed; on a check box it switches it. Each button has its
+// Alt+letter, wherever the focus is: Alt+O is "OK". Each control has a name of its own ("High
+// Alarm Set Point", "Low Alarm Latched").
+TEST_F(Config640Test, SpaceAndAccessKeys) {
     StartMain(std::nullopt);
     Open();
-    const auto minus = Qt::Key_Minus;
-    const auto point = Qt::Key_Period;
-    const auto keypad = Qt::KeypadModifier;
-    const fwtest::KeyRow rows[] = {
-        {__LINE__, IDC_HIGH_SET_POINT, "99.7", 4, 4, point, {}, "99.7", 4, 4},
-        {__LINE__, IDC_HIGH_RELEASE_POINT, "99.7", 4, 4, point, keypad, "99.7", 4, 4},
-        {__LINE__, IDC_LOW_SET_POINT, "9.5", 1, 1, point, {}, "9.5", 1, 1},
-        {__LINE__, IDC_LOW_RELEASE_POINT, "1.5", 0, 3, point, {}, ".", 1, 1},
-        {__LINE__, IDC_LOW_RELEASE_POINT, "15", 2, 2, point, {}, "15.", 3, 3},
-        {__LINE__, IDC_HIGH_SET_POINT, "120", 1, 1, minus, {}, "120", 1, 1},
-        {__LINE__, IDC_LOW_SET_POINT, "5", 0, 0, minus, keypad, "5", 0, 0},
-        {__LINE__, IDC_HIGH_SET_POINT, "120", 0, 3, minus, {}, "-", 1, 1},
-        {__LINE__, IDC_HIGH_SET_POINT, "", 0, 0, minus, {}, "-", 1, 1},
-        {__LINE__, IDC_K_FACTOR, "1.500000", 2, 2, minus, {}, "-1.500000", 3, 3},
-        {__LINE__, IDC_OFFSET, "1.5", 3, 3, point, {}, "1.5", 3, 3},
-        {__LINE__, IDC_HIGH_SET_POINT, "12", 2, 2, Qt::Key_5, {}, "125", 3, 3},
-        {__LINE__, IDC_HIGH_SET_POINT, "12", 2, 2, Qt::Key_E, {}, "12", 2, 2},
-        {__LINE__, IDC_HIGH_SET_DELAY, "5", 1, 1, Qt::Key_0, keypad, "50", 2, 2},
-        {__LINE__, IDC_HIGH_SET_DELAY, "5", 1, 1, point, {}, "5", 1, 1},
-        {__LINE__, IDC_LOW_RELEASE_DELAY, "10", 2, 2, minus, {}, "10", 2, 2},
-        {__LINE__, IDC_LOW_RELEASE_DELAY, "10", 2, 2, Qt::Key_S, {}, "10", 2, 2},
-        {__LINE__, IDC_LOW_SET_DELAY, "10", 0, 2, minus, {}, "-", 1, 1},
-    };
-    ExpectKeys(rows);
-
-    // Enter and Escape do nothing, whatever has the focus.
-    for (int focus : {IDC_HIGH_SET_POINT, IDC_LOW_ENABLE, IDOK}) {
-        SCOPED_TRACE(focus);
-        dlg->GetDlgItem(focus)->setFocus();
-        for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-            QTest::keyClick(dlg->windowHandle(), key);
-        }
-        EXPECT_TRUE(dlg->isVisible());
-        EXPECT_EQ(dlg->result(), 0);
-        EXPECT_TRUE(Checked(IDC_LOW_ENABLE));
-    }
-    // Space in an edit is swallowed; on a check box it switches it.
     dlg->GetDlgItem(IDC_HIGH_SET_POINT)->setFocus();
     QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
     EXPECT_TRUE(Checked(IDC_LOW_ENABLE));
     dlg->GetDlgItem(IDC_LOW_ENABLE)->setFocus();
     QTest::keyClick(dlg->windowHandle(), Qt::Key_Space);
     EXPECT_FALSE(Checked(IDC_LOW_ENABLE));
-    // Each button has its Alt+letter, wherever the focus is: Alt+O is "OK". Each control has
-    // a name of its own ("High Alarm Set Point", "Low Alarm Latched").
     guitest::ExpectKeyboardAndNames(dlg.get());
     EXPECT_EQ(dlg->GetDlgItem(IDC_LOW_RELEASE_DELAY)->accessibleName(),
               "Low Alarm Release Point Delay");
@@ -623,43 +515,6 @@ TEST_F(Config640Test, KeyFilterThroughTheWindowHandle) {
     ASSERT_TRUE(guitest::ShowActive(dlg.get()));  // an access key works in the active window
     QTest::keyClick(dlg->windowHandle(), Qt::Key_O, Qt::AltModifier);
     EXPECT_TRUE(guitest::WaitUntil([&] { return !dlg->isVisible(); }));
-}
-
-TEST_F(Config640Test, RefusesValuesThatWouldArriveAsAnotherNumber) {
-    StartMain(std::nullopt);
-    Open();
-    struct Row {
-        int id;
-        const char* typed;
-        const char* field;
-    } rows[] = {
-        {IDC_K_FACTOR, "123456789", "K"},
-        {IDC_HIGH_SET_POINT, "123456789", "High Set Point"},
-        {IDC_LOW_RELEASE_POINT, "100000000.5", "Low Release Point"},
-    };
-    Click(IDC_DEFAULTS);
-    const ModuleData640 held = dlg->settings();
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.field);
-        Click(IDC_DEFAULTS);
-        Type(row.id, row.typed);
-        BoxWatch boxes(dlg.get());
-        Click(IDC_SEND);
-        ASSERT_EQ(boxes.boxes.size(), 1u);
-        EXPECT_EQ(boxes.boxes[0].caption, "Invalid Entry");
-        EXPECT_TRUE(boxes.boxes[0].text.startsWith(QString(row.field) + " cannot be sent"));
-        EXPECT_TRUE(boxes.buttonsEnabled[0]);
-        EXPECT_EQ(Text(row.id), row.typed);
-        EXPECT_EQ(dlg->settings(), held);
-    }
-    // A unit list without a selection would build unit digit 0.
-    Click(IDC_DEFAULTS);
-    List(IDC_UNIT_OF_MEASURE)->setCurrentIndex(-1);
-    BoxWatch boxes(dlg.get());
-    Click(IDC_SEND);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, "Select a unit of measure before sending.");
-    EXPECT_EQ(dlg->settings(), held);
 }
 
 // Delays are read as the framework reads a signed integer from an edit.

@@ -44,6 +44,9 @@ struct KeyRow {
 template <class Dialog, int kModel, int kBaud>
 class ConfigDlgRig : public ::testing::Test {
 protected:
+    using DialogType = Dialog;
+    static constexpr int kModelNumber = kModel;
+
     void SetUp() override { ASSERT_TRUE(ports_.Ok()); }
     void TearDown() override { Stop(); }
     void Stop() {

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,9 +20,25 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "store/RegistryStore.h"
+
+namespace {
+// Runs once, at the next fsync of this process (see fsync below).
+std::function<void()> gAtNextSync;
+}  // namespace
+
+// This program's fsync, in place of the C library's: the store syncs its temporary file just
+// before it checks that the file it read is still in place, so a test can put another file
+// there at that very moment, as a program that ignores the lock might, without a race.
+extern "C" int fsync(int fd) {
+    if (gAtNextSync) {
+        std::exchange(gAtNextSync, {})();
+    }
+    return static_cast<int>(syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -454,9 +471,9 @@ TEST_F(RegistryStoreTest, OnlyARegularFileIsReadOrWritten) {
     }
 }
 
-// A write goes to "<file>.tmp", is synced and renamed over the file. When it fails part way the
-// old file is whole, the write answers 0 and the temporary file is gone; when it succeeds the
-// file keeps its mode.
+// A write goes to "<file>.tmp", is synced and renamed over the file. When it fails part way, or
+// the file is no longer the one it read, the file there is left whole, the write answers 0 and
+// the temporary file is gone; when it succeeds the file keeps its mode.
 TEST_F(RegistryStoreTest, AFailedWriteLeavesTheFileAsItWas) {
     const std::string before =
         "[Software]\nFernwell\\CommPort=dword:00000002\n; " + std::string(4000, 'x') + "\n";
@@ -472,6 +489,14 @@ TEST_F(RegistryStoreTest, AFailedWriteLeavesTheFileAsItWas) {
              setrlimit(RLIMIT_FSIZE, &limit);
          }},
         {"the temporary name is taken", [&] { mkdir(temp.c_str(), 0700); }},
+        // Same text, another file: only the file's identity tells that it was replaced.
+        {"another file is put in its place meanwhile",
+         [&] {
+             gAtNextSync = [&] {
+                 WriteFile(path + ".other", before);
+                 rename((path + ".other").c_str(), path.c_str());
+             };
+         }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
