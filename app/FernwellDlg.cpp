@@ -15,7 +15,7 @@
 #include "config/Config640Dlg.h"
 #include "protocol/Device.h"
 #include "rules/SensorRules.h"
-#include "store/RegistryStore.h"
+#include "store/StoredPort.h"
 #include "texts/Resource.h"
 #include "texts/Strings.h"
 #include "toolwindows/Alarm640Dlg.h"
@@ -30,16 +30,8 @@ namespace {
 // Pane 0 leaves this many pixels of the client width to pane 1.
 constexpr int kConnectionPaneWidth = 160;
 
-// The one setting of the program: the COM port, under HKEY_CURRENT_USER.
-constexpr const char* kSettingsKey = "Software\\Fernwell\\";
-constexpr const char* kCommPortValue = "CommPort";
+// The port opened when none is stored.
 constexpr int kDefaultPort = 1;
-
-// The module's line is 8 data bits, no parity, 1 stop bit (the link's); the rate follows the
-// model.
-constexpr int BaudRateOf(int model) {
-    return model == 640 ? 4800 : 1200;
-}
 
 // Bits 15 to 8 of a status word: the alarm is activated. Bits 7 to 0 only say a delay is
 // running, which does not light the main window's lamp.
@@ -131,13 +123,13 @@ bool CFernwellDlg::OnInitDialog() {
         ui::ShowMessageBox(this, QString::fromUtf8(res::kErrorCreatingTerminal));
     }
     trend_.colours = &palette_;
-    trend_.unitLabel = [](int model, int code) -> std::optional<std::string> {
+    trend_.unitLabel = [](Model model, int code) -> std::optional<std::string> {
         // As the main window's label: the 640's is emptied for a code without an entry, the
         // 612's keeps what it shows.
-        if (model == 640) {
-            return RateUnitLabel(Family::k640, code).value_or("");
+        if (model == Model::k640) {
+            return RateUnitLabel(Model::k640, code).value_or("");
         }
-        return RateUnitLabel(Family::k612, code);
+        return RateUnitLabel(Model::k612, code);
     };
     trendCreated_ = trend_.Create(this);
 
@@ -229,13 +221,7 @@ void CFernwellDlg::OpenPort() {
     setStatusText(1, QString::fromUtf8(res::kStatusOffline));
 
     // The stored port; 1 when the key cannot be made or the value is missing.
-    CRegistryStore store;
-    store.SetRootKey(HKEY_CURRENT_USER);
-    store.SetKey(kSettingsKey, 1);
-    portNumber = kDefaultPort;
-    if (store.ValueExists(kCommPortValue)) {
-        portNumber = store.ReadInt(kCommPortValue, portNumber);
-    }
+    portNumber = ReadStoredPort(kDefaultPort);
 
     std::vector<unsigned> ports;
     EnumerateComPorts(ports);
@@ -290,10 +276,7 @@ void CFernwellDlg::OnSetCommPort() {
         return;
     }
     portNumber = dlg.portNumber;
-    CRegistryStore store;
-    store.SetRootKey(HKEY_CURRENT_USER);
-    store.SetKey(kSettingsKey, 1);
-    if (!store.WriteInt(kCommPortValue, portNumber)) {
+    if (!WriteStoredPort(portNumber)) {
         ui::ShowMessageBox(this, QString::fromUtf8(kPortNotSaved).arg(portNumber), QString(),
                            ui::kMbOk | ui::kMbIconExclamation);
     }
@@ -309,7 +292,7 @@ void CFernwellDlg::SelectModel612() {
          {IDC_HIGH_ALARM_LABEL, IDC_HIGH_ALARM_LAMP, IDC_LOW_ALARM_LABEL, IDC_LOW_ALARM_LAMP}) {
         ShowItem(id, false);
     }
-    model = 612;
+    model = Model::k612;
     trend_.SetModel(model);
     // Always reopened, also for the model already selected: the rate follows the model.
     OpenPort();
@@ -325,7 +308,7 @@ void CFernwellDlg::SelectModel642() {
     }
     ui::SetBitmap(GetDlgItemAs<QLabel>(IDC_HIGH_ALARM_LAMP), IDB_LAMP_GREY);
     ui::SetBitmap(GetDlgItemAs<QLabel>(IDC_LOW_ALARM_LAMP), IDB_LAMP_GREY);
-    model = 640;
+    model = Model::k640;
     trend_.SetModel(model);
     OpenPort();
 }
@@ -368,12 +351,12 @@ void CFernwellDlg::Poll() {
     if (QWidget* pane = statusBar_.pane(0)) {
         pane->repaint();
     }
-    if (model != 612 && model != 640) {
+    if (model != Model::k612 && model != Model::k640) {
         SetActivity(res::kStatusIdle);
         return;
     }
     pollRunning_ = true;
-    const int polled = model;
+    const Model polled = model;
     link_.Run([this, polled](CSerialPort& port, const int& isOnline) {
         const PollReading reading = PollModule(polled, port, isOnline);
         ui::OnWindowThread(this, [this, reading] { ShowPoll(reading); });
@@ -390,14 +373,14 @@ void CFernwellDlg::ShowPoll(const PollReading& r) {
     if (r.completed >= 1) {
         ShowRate(r.flowRate);
     }
-    if (r.model == 612 && r.Complete()) {
+    if (r.model == Model::k612 && r.Complete()) {
         // No entry for the code (a type digit beyond 2, a unit the table lacks): the label
         // keeps what it shows.
-        if (const auto label = RateUnitLabel(Family::k612, r.sensorCode)) {
+        if (const auto label = RateUnitLabel(Model::k612, r.sensorCode)) {
             SetDlgItemText(IDC_FLOW_UNITS, QString::fromStdString(*label));
         }
     }
-    if (r.model == 640) {
+    if (r.model == Model::k640) {
         if (r.completed >= 2) {
             SetAlarmLamp(IDC_HIGH_ALARM_LAMP, r.highStatus);
         }
@@ -406,7 +389,7 @@ void CFernwellDlg::ShowPoll(const PollReading& r) {
             // The 640's label is emptied for a code it has no entry for.
             SetDlgItemText(
                 IDC_FLOW_UNITS,
-                QString::fromStdString(RateUnitLabel(Family::k640, r.sensorCode).value_or("")));
+                QString::fromStdString(RateUnitLabel(Model::k640, r.sensorCode).value_or("")));
         }
     }
     SetActivity(r.Complete() ? res::kStatusIdle : res::kStatusCommError);
@@ -437,7 +420,7 @@ void CFernwellDlg::SetAlarmLamp(int id, std::uint32_t status) {
 
 void CFernwellDlg::OnParameters() {
     busy = 1;
-    if (model == 640) {
+    if (model == Model::k640) {
         CConfig640Dlg dlg;
         dlg.link = &link_;
         dlg.colours = &palette_;
@@ -454,7 +437,7 @@ void CFernwellDlg::OnParameters() {
 void CFernwellDlg::OnAlarmStatus() {
     busy = 1;
     // The menu item is grayed for the 612; the command itself checks again.
-    if (model == 640) {
+    if (model == Model::k640) {
         CAlarm640Dlg dlg;
         dlg.link = &link_;
         dlg.colours = &palette_;

@@ -43,9 +43,9 @@ private:
     ui::StatusBar statusBar_;
 
 public:
-    int online = 0;  // 1 while the port is open and configured (as the link last said)
-    int model = 0;   // 612 or 640; 0 until start-up selects one
-    int busy = 0;    // 1 while a configuration dialog or the alarm status window runs
+    int online = 0;              // 1 while the port is open and configured (as the link last said)
+    Model model = Model::kNone;  // 612 or 640; none until start-up selects one
+    int busy = 0;                // 1 while a configuration dialog or the alarm status window runs
 
     // Opens an address with the system's handler (browser, mail program); false when none
     // took it. Tests replace it.

@@ -92,10 +92,6 @@ CliFailure Usage(const std::string& message) {
 
 }  // namespace
 
-int BaudRateOf(Family model) {
-    return model == Family::k640 ? 4800 : 1200;
-}
-
 CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     CLI::App app;
     app.set_help_flag();
@@ -146,15 +142,15 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     if (IsGiven(line, model)) {
         const std::string value = LastValue(line, model);
         if (value == "612") {
-            options.model = Family::k612;
+            options.model = Model::k612;
         } else if (value == "640") {
-            options.model = Family::k640;
+            options.model = Model::k640;
         } else {
             return Usage("--model wants 612 or 640, not \"" + value + "\"");
         }
     }
     // --port and --device in the order given, each with the --model given before it.
-    std::optional<Family> modelSoFar;
+    std::optional<Model> modelSoFar;
     for (const GivenOption& given : line.options) {
         const std::string& value = given.value;
         if (given.option == port) {
@@ -171,7 +167,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             }
             options.targets.push_back({std::nullopt, value, modelSoFar});
         } else if (given.option == model) {
-            modelSoFar = value == "640" ? Family::k640 : Family::k612;  // checked above
+            modelSoFar = value == "640" ? Model::k640 : Model::k612;  // checked above
         }
     }
     options.json = IsGiven(line, json);

@@ -36,11 +36,11 @@ struct CliTarget {
     std::optional<std::string> device;
     // The --model given before this target on the command line; unset: CliOptions::model.
     // So one watch can take 612s and 640s: --model 612 --port 1 --model 640 --port 2.
-    std::optional<Family> model;
+    std::optional<Model> model;
 };
 
 struct CliOptions {
-    Family model = Family::k612;
+    Model model = Model::k612;
     // --port and --device in the order given; empty: the port the program stored, else COM1.
     // More than one: poll, watch, status and read talk to every module, each on its own port.
     std::vector<CliTarget> targets;
@@ -58,9 +58,6 @@ struct CliOptions {
     // calc
     bool millimeters = false;
 };
-
-// The baud rate the program uses for a model: 4800 for the 640, 1200 for the 612 (8N1).
-int BaudRateOf(Family model);
 
 // Either what to do, the help text (--help: print it and exit 0), or a usage error.
 struct CliHelp {

@@ -6,13 +6,6 @@
 #include <ctime>
 #include <string>
 
-// The local time of `t` (thread-safe).
-std::tm LocalTime(std::time_t t);
-
-// How a line of a log file ends: "\n", and CR LF on Windows, as the platform's text files do.
-// (Standard output on Windows is in text mode and turns "\n" into CR LF by itself.)
-extern const char* const kLogLineEnd;
-
 // Whether `stream` writes to a terminal (upload progress is shown only there).
 bool IsTerminal(std::FILE* stream);
 

@@ -20,14 +20,6 @@ struct sigaction gOldTerm;
 
 }  // namespace
 
-const char* const kLogLineEnd = "\n";
-
-std::tm LocalTime(std::time_t t) {
-    std::tm local{};
-    localtime_r(&t, &local);
-    return local;
-}
-
 bool IsTerminal(std::FILE* stream) {
     return isatty(fileno(stream)) == 1;
 }

@@ -26,14 +26,6 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 
 }  // namespace
 
-const char* const kLogLineEnd = "\r\n";
-
-std::tm LocalTime(std::time_t t) {
-    std::tm local{};
-    localtime_s(&local, &t);
-    return local;
-}
-
 bool IsTerminal(std::FILE* stream) {
     return _isatty(_fileno(stream)) != 0;
 }

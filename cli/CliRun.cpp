@@ -26,8 +26,10 @@
 #include "cli/Report.h"
 #include "cli/SendSettings.h"
 #include "cli/WatchSleep.h"
+#include "link/FlowCsv.h"
 #include "link/Link.h"
 #include "link/Poll.h"
+#include "link/TimeStamp.h"
 #include "protocol/Commands.h"
 #include "protocol/Device.h"
 #include "rules/CalculateFormulas.h"
@@ -35,7 +37,7 @@
 #include "serial/LogFile.h"
 #include "serial/PortMap.h"
 #include "serial/SerialPort.h"
-#include "store/RegistryStore.h"
+#include "store/StoredPort.h"
 #include "texts/Strings.h"
 
 namespace {
@@ -100,45 +102,6 @@ void PrintJson(const Streams& io, const Json& value, bool compact = false) {
     Print(io, JsonText(value, compact));
 }
 
-// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-// ISO 8601 local time with its offset from UTC: 2024-05-02T14:03:07.250+02:00, or with a Z
-// where local time is UTC.
-std::string Timestamp() {
-    const auto now = std::chrono::system_clock::now();
-    const long long ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-    const long long seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
-    const std::tm local = LocalTime(static_cast<std::time_t>(seconds));
-    // The offset: the local clock's reading taken as UTC, less the moment itself.
-    const long long localSeconds =
-        DaysFromCivil(local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1),
-                      static_cast<unsigned>(local.tm_mday)) *
-            86400 +
-        local.tm_hour * 3600LL + local.tm_min * 60LL + local.tm_sec;
-    const long long offsetMinutes = (localSeconds - seconds) / 60;
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(ms - seconds * 1000));
-    std::string stamp = text;
-    if (offsetMinutes == 0) {
-        return stamp + "Z";
-    }
-    const long long magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    std::snprintf(text, sizeof text, "%c%02lld:%02lld", offsetMinutes < 0 ? '-' : '+',
-                  magnitude / 60, magnitude % 60);
-    return stamp + text;
-}
-
 // ---- The module's port --------------------------------------------------------------------------
 
 // What a failed query means, after the program's own wording of a failed read.
@@ -172,7 +135,7 @@ CliFailure CommFailure(const std::string& portName, LinkResult result) {
 // thread waits, and abandons the exchange at once when Ctrl-C or SIGTERM comes.
 class ModuleLink {
 public:
-    ModuleLink(const CliTarget& target, Family model, const StopRequest& stop)
+    ModuleLink(const CliTarget& target, Model model, const StopRequest& stop)
         : target_(target),
           model_(target.model.value_or(model)),
           baud_(BaudRateOf(model_)),
@@ -180,7 +143,7 @@ public:
         if (target_.device) {
             name_ = *target_.device;
         } else {
-            number_ = target_.port ? *target_.port : StoredPortNumber();
+            number_ = target_.port ? *target_.port : ReadStoredPort();
             name_ = "COM" + std::to_string(number_);
         }
     }
@@ -228,24 +191,12 @@ public:
 
     Link& Worker() { return link_; }
     const std::string& Name() const { return name_; }
-    Family Model() const { return model_; }
-    int ModelNumber() const { return model_ == Family::k640 ? 640 : 612; }
+    Model ModuleModel() const { return model_; }
 
 private:
-    static int StoredPortNumber() {
-        CRegistryStore store;
-        store.SetRootKey(HKEY_CURRENT_USER);
-        store.SetKey("Software\\Fernwell\\", 1);
-        int number = 1;
-        if (store.ValueExists("CommPort")) {
-            number = store.ReadInt("CommPort", number);
-        }
-        return number;
-    }
-
     CliTarget target_;
     int number_ = 0;
-    Family model_;
+    Model model_;
     int baud_;
     const StopRequest& stop_;
     std::string name_;
@@ -358,8 +309,8 @@ struct Reading {
 Reading ReadingOf(const PollReading& p) {
     Reading r;
     r.flowRate = p.flowRate;
-    r.unit = RateUnitLabel(p.model == 640 ? Family::k640 : Family::k612, p.sensorCode).value_or("");
-    if (p.model == 640) {
+    r.unit = RateUnitLabel(p.model, p.sensorCode).value_or("");
+    if (p.model == Model::k640) {
         r.alarms = true;
         r.highActivated = DecodeAlarmStatus(p.highStatus).activated;
         r.lowActivated = DecodeAlarmStatus(p.lowStatus).activated;
@@ -472,7 +423,7 @@ ModuleResult Failed(const CliFailure& failure) {
 
 int RunPoll(const CliOptions& options, const Streams& io) {
     return RunEach(options, io, [](ModuleLink& link) {
-        const int model = link.ModelNumber();
+        const Model model = link.ModuleModel();
         PollReading p;
         const LinkResult result = link.Exchange([&p, model](CSerialPort& port, const int& on) {
             p = PollModule(model, port, on);
@@ -491,21 +442,13 @@ int RunPoll(const CliOptions& options, const Streams& io) {
     });
 }
 
-std::string CsvHeader(Family model, bool withPort) {
-    return std::string("time,") + (withPort ? "port," : "") +
-           (model == Family::k640 ? "flowRate,unit,highActivated,lowActivated" : "flowRate,unit");
-}
-
-std::string CsvRow(const std::string& time, const std::string* port, const Reading& r,
-                   Family table) {
-    std::string row = time + "," + (port ? *port + "," : "") + FloatText(r.flowRate) + "," + r.unit;
+std::string CsvRow(std::int64_t timeMs, const std::string* port, const Reading& r, Model table) {
+    flowcsv::Reading row{timeMs, r.flowRate, r.unit};
     if (r.alarms) {
-        row +=
-            std::string(",") + (r.highActivated ? "1" : "0") + "," + (r.lowActivated ? "1" : "0");
-    } else if (table == Family::k640) {
-        row += ",,";  // a 612 in a table with 640s: it has no alarms
+        row.highActivated = r.highActivated ? 1 : 0;
+        row.lowActivated = r.lowActivated ? 1 : 0;
     }
-    return row;
+    return flowcsv::Row(row, table, port);
 }
 
 std::string TextLine(const std::string& time, const std::string* port, const Reading& r) {
@@ -618,11 +561,11 @@ public:
             return std::nullopt;
         }
         if (CsvToStandardOutput()) {
-            log_.Adopt(outFd_, header, "\n");
+            log_.Adopt(outFd_, header, "\n");  // text mode on Windows makes it CR LF
             return std::nullopt;
         }
         std::string found;
-        const int error = log_.Open(csvName_, header, kLogLineEnd, &found);
+        const int error = log_.Open(csvName_, header, flowcsv::kLineEnd, &found);
         if (error == LogFile::kOtherHeader) {
             return CliFailure{kExitComm, "cannot append to " + csvName_ + ": it begins with \"" +
                                              found + "\", not this watch's header \"" + header +
@@ -711,11 +654,11 @@ int RunWatch(const CliOptions& options, const Streams& io) {
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(options.intervalSeconds));
     // Mixed models share one table: the alarm columns stay empty in a 612's rows.
-    Family tableModel = Family::k612;
+    Model tableModel = Model::k612;
     for (const auto& m : modules) {
-        tableModel = m->Model() == Family::k640 ? Family::k640 : tableModel;
+        tableModel = m->ModuleModel() == Model::k640 ? Model::k640 : tableModel;
     }
-    const std::string header = CsvHeader(tableModel, several);
+    const std::string header = flowcsv::Header(tableModel, several);
 
     std::mutex mutex;  // guards everything below and the order of what is queued for output
     std::condition_variable changed;
@@ -731,7 +674,7 @@ int RunWatch(const CliOptions& options, const Streams& io) {
     // Said on the module's own thread as its link sees the port go and come back.
     auto sayGone = [&](Watched& w) {
         if (!w.goneSaid || Clock::now() - *w.goneSaid >= kGoneReminder) {
-            output.Err(Timestamp() + " " + w.module->Name() + ": the port is gone (" +
+            output.Err(IsoLocalTime(NowMs()) + " " + w.module->Name() + ": the port is gone (" +
                        std::strerror(EIO) + "); trying again every second");
             w.goneSaid = Clock::now();
         }
@@ -746,14 +689,15 @@ int RunWatch(const CliOptions& options, const Streams& io) {
             } else if (status.online && wp->gone) {
                 wp->gone = false;
                 wp->goneSaid.reset();
-                output.Err(Timestamp() + " " + wp->module->Name() + ": the port is back");
+                output.Err(IsoLocalTime(NowMs()) + " " + wp->module->Name() + ": the port is back");
             }
         });
     }
 
     // A reading or a failure, queued for output under the lock, stamped as it comes in.
     auto report = [&](Watched& w, const PollReading& p, bool gone) {
-        const std::string time = Timestamp();
+        const std::int64_t timeMs = NowMs();
+        const std::string time = IsoLocalTime(timeMs);
         if (!p.Complete()) {
             anyFailed = true;
             if (!gone) {
@@ -768,7 +712,7 @@ int RunWatch(const CliOptions& options, const Streams& io) {
                 fatal = failure;
                 return;
             }
-            output.Row(CsvRow(time, port, r, tableModel));
+            output.Row(CsvRow(timeMs, port, r, tableModel));
         }
         if (io.json) {
             Json object = ToJson(r);
@@ -809,7 +753,7 @@ int RunWatch(const CliOptions& options, const Streams& io) {
             w.inFlight = true;
             ++w.polls;
             w.module->Worker().Run([&, wp = &w](CSerialPort& port, const int& online) {
-                const PollReading p = PollModule(wp->module->ModelNumber(), port, online);
+                const PollReading p = PollModule(wp->module->ModuleModel(), port, online);
                 const bool gone = port.Gone() || (p.result == kLinkOffline);
                 std::lock_guard inner(mutex);
                 wp->inFlight = false;
@@ -859,7 +803,7 @@ int RunStatus(const CliOptions& options, const Streams& io) {
     // A 612 has no alarms and answers no "h" or "l": it is turned away by name; the 640s
     // given with it carry on.
     const auto refuse = [&options](const ModuleLink& link) -> std::optional<CliFailure> {
-        if (link.Model() == Family::k640) {
+        if (link.ModuleModel() == Model::k640) {
             return std::nullopt;
         }
         if (options.targets.size() <= 1) {
@@ -920,8 +864,8 @@ ModuleResult ReadRecord(ModuleLink& link) {
 
 int RunRead(const CliOptions& options, const Streams& io) {
     return RunEach(options, io, [](ModuleLink& link) {
-        return link.Model() == Family::k640 ? ReadRecord<ModuleData640, CDevice640>(link)
-                                            : ReadRecord<ModuleData612, CDevice612>(link);
+        return link.ModuleModel() == Model::k640 ? ReadRecord<ModuleData640, CDevice640>(link)
+                                                 : ReadRecord<ModuleData612, CDevice612>(link);
     });
 }
 
@@ -1081,13 +1025,13 @@ int RunSend(const CliOptions& options, const Streams& io) {
     ModuleLink link(options.targets.empty() ? CliTarget{} : options.targets.front(), options.model,
                     stop);
     SendSettings settings;
-    if (auto failure = ParseSendSettings(link.Model(), options.args, settings)) {
+    if (auto failure = ParseSendSettings(link.ModuleModel(), options.args, settings)) {
         return Fail(io, *failure);
     }
     if (auto failure = link.Open()) {
         return Fail(io, *failure);
     }
-    if (link.Model() == Family::k640) {
+    if (link.ModuleModel() == Model::k640) {
         return SendRecord<ModuleData640, CDevice640>(link, settings, options, io);
     }
     return SendRecord<ModuleData612, CDevice612>(link, settings, options, io);

@@ -39,7 +39,7 @@ ReportField Char(const char* name, char c) {
 }
 
 // sensorType, row, rowText, unitName: the dialog's reading of SensorCode.
-void AddSensorFields(Family family, int code, ReportFields& fields) {
+void AddSensorFields(Model family, int code, ReportFields& fields) {
     const std::optional<SensorChoice> choice = DecodeSensorCode(family, code);
     std::string type;
     int row = -1;
@@ -97,10 +97,10 @@ ReportFields RecordFields(const ModuleData612& d) {
         Hex("SensorCode", static_cast<std::uint32_t>(d.SensorCode), 4),
         Integer("PulseUnitCode", d.PulseUnitCode),
     };
-    AddSensorFields(Family::k612, d.SensorCode, f);
+    AddSensorFields(Model::k612, d.SensorCode, f);
     // The dialog's reading of the held pulse unit code under the decoded sensor type.
     std::string pulseUnit;
-    if (const auto choice = DecodeSensorCode(Family::k612, d.SensorCode)) {
+    if (const auto choice = DecodeSensorCode(Model::k612, d.SensorCode)) {
         const bool wind = choice->type == SensorType::Wind;
         const int position = PulseUnitPosition(d.PulseUnitCode, wind);
         if (position >= 0) {
@@ -136,7 +136,7 @@ ReportFields RecordFields(const ModuleData640& d) {
         Integer("lowSetDelay", d.lowSetDelay),
         Integer("lowReleaseDelay", d.lowReleaseDelay),
     };
-    AddSensorFields(Family::k640, d.SensorCode, f);
+    AddSensorFields(Model::k640, d.SensorCode, f);
     return f;
 }
 

@@ -63,15 +63,15 @@ constexpr KeyInfo kKeys640[] = {
 // The delay edits take whole seconds; "%0.4d" keeps four digits.
 constexpr int kLargestDelay = kLargestDelay640;
 
-std::span<const KeyInfo> KeysOf(Family model) {
-    if (model == Family::k640) {
+std::span<const KeyInfo> KeysOf(Model model) {
+    if (model == Model::k640) {
         return kKeys640;
     }
     return kKeys612;
 }
 
-const char* ModelName(Family model) {
-    return model == Family::k640 ? "640" : "612";
+const char* ModelName(Model model) {
+    return model == Model::k640 ? "640" : "612";
 }
 
 std::string Join(const std::vector<std::string>& words, const char* separator = ", ") {
@@ -104,7 +104,7 @@ std::vector<std::string> Names(std::span<const char* const> list) {
 }
 
 // Every rate-unit name of the family: the speed list, then the flow list.
-std::vector<std::string> AllUnitNames(Family model) {
+std::vector<std::string> AllUnitNames(Model model) {
     std::vector<std::string> names = UnitListNames(model, SensorType::Wind);
     const std::vector<std::string> flow = UnitListNames(model, SensorType::Insertion);
     names.insert(names.end(), flow.begin(), flow.end());
@@ -167,7 +167,7 @@ CliFailure BadValue(const std::string& key, const std::string& wants, const std:
     return {kExitUsage, key + " wants " + wants + ", not \"" + value + "\""};
 }
 
-std::optional<CliFailure> CheckValue(Family model, const KeyInfo& key, const std::string& value) {
+std::optional<CliFailure> CheckValue(Model model, const KeyInfo& key, const std::string& value) {
     switch (key.kind) {
         case KeyKind::Number:
             if (!ParseCliNumber(value)) {
@@ -229,7 +229,7 @@ std::string Hex4(int code) {
 // The sensor keys, in the order the dialog's controls would be used: the type radio, then the
 // row list, then the rate-unit list; Send then builds SensorCode from what the controls show.
 // `typeBefore` / `typeAfter`: the type the module's code named, and the one sent.
-std::optional<CliFailure> ApplySensorKeys(Family model, const SendSettings& settings,
+std::optional<CliFailure> ApplySensorKeys(Model model, const SendSettings& settings,
                                           double& kFactor, double& offset, int& sensorCode,
                                           std::optional<SensorType>& typeBefore,
                                           std::optional<SensorType>& typeAfter) {
@@ -337,7 +337,7 @@ const char* SensorTypeWord(SensorType type) {
     return "";
 }
 
-std::optional<CliFailure> ParseSendSettings(Family model, const std::vector<std::string>& args,
+std::optional<CliFailure> ParseSendSettings(Model model, const std::vector<std::string>& args,
                                             SendSettings& settings) {
     settings.clear();
     for (const std::string& arg : args) {
@@ -372,7 +372,7 @@ std::optional<CliFailure> ParseSendSettings(Family model, const std::vector<std:
 std::optional<CliFailure> ApplySendSettings(const SendSettings& settings, ModuleData612& data) {
     std::optional<SensorType> before;
     std::optional<SensorType> after;
-    if (auto failure = ApplySensorKeys(Family::k612, settings, data.kFactor, data.offset,
+    if (auto failure = ApplySensorKeys(Model::k612, settings, data.kFactor, data.offset,
                                        data.SensorCode, before, after)) {
         return failure;
     }
@@ -420,7 +420,7 @@ std::optional<CliFailure> ApplySendSettings(const SendSettings& settings, Module
 std::optional<CliFailure> ApplySendSettings(const SendSettings& settings, ModuleData640& data) {
     std::optional<SensorType> before;
     std::optional<SensorType> after;
-    if (auto failure = ApplySensorKeys(Family::k640, settings, data.kFactor, data.offset,
+    if (auto failure = ApplySensorKeys(Model::k640, settings, data.kFactor, data.offset,
                                        data.SensorCode, before, after)) {
         return failure;
     }
@@ -442,4 +442,3 @@ std::optional<CliFailure> ApplySendSettings(const SendSettings& settings, Module
     }
     return Rejected(CheckSendable(data));
 }
-

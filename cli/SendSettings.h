@@ -20,7 +20,7 @@
 using SendSettings = std::map<std::string, std::string>;
 
 // Splits and checks the arguments of `send` for `model`.
-std::optional<CliFailure> ParseSendSettings(Family model, const std::vector<std::string>& args,
+std::optional<CliFailure> ParseSendSettings(Model model, const std::vector<std::string>& args,
                                             SendSettings& settings);
 
 // Applies the settings to `data` (as ReadAll filled it) and checks the result. On success

@@ -13,7 +13,7 @@ constexpr std::size_t kNumberTextChars = 127;
 
 ConfigDlgBase::Traits Traits612() {
     return {
-        .family = Family::k612,
+        .family = Model::k612,
         .keys = {.onePointEdits = {IDC_K_FACTOR, IDC_OFFSET},
                  .signToggleEdits = {IDC_K_FACTOR, IDC_OFFSET}},
         .displayControls = {IDC_PULSE_UNITS, IDC_PULSE_WIDTH, IDC_K_FACTOR, IDC_OFFSET,

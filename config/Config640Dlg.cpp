@@ -12,7 +12,7 @@ constexpr std::size_t kNumberTextChars = 127;
 
 ConfigDlgBase::Traits Traits640() {
     return {
-        .family = Family::k640,
+        .family = Model::k640,
         // The set and release points take one decimal point, as K and offset do; "-" negates
         // K and offset only, and elsewhere does no more than replace a wholly selected text.
         .keys = {.onePointEdits = {IDC_K_FACTOR, IDC_OFFSET, IDC_HIGH_SET_POINT,

@@ -130,7 +130,7 @@ public:
     const ui::Palette* colours = nullptr;
 
     struct Traits {
-        Family family;
+        Model family;
         NumericKeyRules keys;
         // Controls painted as input fields (black on the display white); everything else gets
         // white text on the window green.
@@ -148,7 +148,7 @@ public:
 protected:
     ConfigDlgBase(int templateId, Traits traits, QWidget* parent);
 
-    Family family() const { return traits_.family; }
+    Model family() const { return traits_.family; }
 
     // K, offset and SensorCode of the dialog's record.
     virtual SensorSettings HeldSensor() const = 0;

@@ -7,10 +7,10 @@ AlarmPoints AlarmPointsOf(const ModuleData640& data) {
             data.highReleasePoint, data.lowSetPoint,  data.lowReleasePoint};
 }
 
-PollReading PollModule(int model, CSerialPort& port, const int& online) {
+PollReading PollModule(Model model, CSerialPort& port, const int& online) {
     PollReading r;
     r.model = model;
-    if (model == 612) {
+    if (model == Model::k612) {
         CDevice612 device(port, online);
         ModuleData612 data;
         r.result = device.ReadAll(data);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "protocol/Decode.h"
+#include "protocol/Model.h"
 #include "protocol/ModuleData.h"
 
 class CSerialPort;
@@ -30,7 +31,7 @@ AlarmPoints AlarmPointsOf(const ModuleData640& data);
 constexpr int kPollIntervalMs = 3000;
 
 struct PollReading {
-    int model = 0;                // 612 or 640
+    Model model = Model::kNone;
     int completed = 0;            // queries that succeeded, in order: dump, high status, low status
     LinkResult result = kLinkOk;  // of the query that failed (kLinkOk when none did)
     double flowRate = 0;          // from the dump
@@ -42,4 +43,4 @@ struct PollReading {
     bool Complete() const { return result == kLinkOk; }
 };
 
-PollReading PollModule(int model, CSerialPort& port, const int& online);
+PollReading PollModule(Model model, CSerialPort& port, const int& online);

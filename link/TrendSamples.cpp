@@ -9,67 +9,8 @@
 #include <ctime>
 #include <system_error>
 
-#include "protocol/Commands.h"
-
 namespace trend {
 namespace {
-
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
-}
-
-// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian; H. Hinnant's
-// algorithms), so local time is written without the C library's time zone state.
-std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = FloorDiv(y, 400);
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-struct Civil {
-    std::int64_t y;
-    int m;
-    int d;
-};
-
-Civil CivilFromDays(std::int64_t z) {
-    z += 719468;
-    const std::int64_t era = FloorDiv(z, 146097);
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    return {era * 400 + yoe + (m <= 2 ? 1 : 0), m, d};
-}
-
-std::int64_t SecondsOf(const std::tm& tm) {
-    return DaysFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) * 86400 + tm.tm_hour * 3600 +
-           tm.tm_min * 60 + tm.tm_sec;
-}
-
-// A CSV field, quoted when it holds a comma, a quote or a line break.
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
-}
-
-std::string FlagText(std::int8_t flag) {
-    return flag == kUnknown ? std::string() : std::string(flag ? "1" : "0");
-}
 
 std::string SystemErrorText(int error) {
     return error != 0 ? std::generic_category().message(error) : std::string("write failed");
@@ -188,7 +129,7 @@ FlowReading FlowReadingOf(const PollReading& poll) {
     r.ok = true;
     r.flow = poll.flowRate;
     r.sensorCode = poll.sensorCode;
-    if (poll.model == 640) {
+    if (poll.model == Model::k640) {
         r.points = poll.alarmPoints;
         if (poll.completed >= 2) {
             r.highActivated = ActivatedFlag(poll.highStatus);
@@ -200,53 +141,20 @@ FlowReading FlowReadingOf(const PollReading& poll) {
     return r;
 }
 
-int LocalUtcOffsetSeconds(std::int64_t timeMs) {
-    const std::time_t t = static_cast<std::time_t>(FloorDiv(timeMs, 1000));
-    // std::localtime and std::gmtime share one buffer: copy each before the next call.
-    const std::tm* local = std::localtime(&t);
-    if (local == nullptr) {
-        return 0;
-    }
-    const std::tm localCopy = *local;
-    const std::tm* utc = std::gmtime(&t);
-    if (utc == nullptr) {
-        return 0;
-    }
-    return static_cast<int>(SecondsOf(localCopy) - SecondsOf(*utc));
+std::string CsvHeader(Model model) {
+    return flowcsv::Header(model) + flowcsv::kLineEnd;
 }
 
-std::string IsoLocalTime(std::int64_t timeMs, int utcOffsetSeconds) {
-    const std::int64_t local = FloorDiv(timeMs, 1000) + utcOffsetSeconds;
-    const std::int64_t days = FloorDiv(local, 86400);
-    const std::int64_t secs = local - days * 86400;
-    const Civil date = CivilFromDays(days);
-    const int offset = utcOffsetSeconds < 0 ? -utcOffsetSeconds : utcOffsetSeconds;
-    char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d%c%02d:%02d",
-                  static_cast<long long>(date.y), date.m, date.d, static_cast<int>(secs / 3600),
-                  static_cast<int>(secs / 60 % 60), static_cast<int>(secs % 60),
-                  utcOffsetSeconds < 0 ? '-' : '+', offset / 3600, offset / 60 % 60);
-    return text;
-}
-
-std::string CsvHeader(int model) {
-    return model == 640 ? "time,flow,unit,highActivated,lowActivated\r\n" : "time,flow,unit\r\n";
-}
-
-std::string CsvRow(const TrendSample& s, const std::string& unit, int model,
+std::string CsvRow(const TrendSample& s, const std::string& unit, Model model,
                    UtcOffsetFunction offset) {
     if (s.gap) {
         return {};
     }
-    std::string row =
-        IsoLocalTime(s.timeMs, offset(s.timeMs)) + "," + FloatText(s.flow) + "," + CsvField(unit);
-    if (model == 640) {
-        row += "," + FlagText(s.highActivated) + "," + FlagText(s.lowActivated);
-    }
-    return row + "\r\n";
+    const flowcsv::Reading reading{s.timeMs, s.flow, unit, s.highActivated, s.lowActivated};
+    return flowcsv::Row(reading, model, nullptr, offset) + flowcsv::kLineEnd;
 }
 
-std::string CsvText(const TrendSamples& samples, std::size_t first, int model,
+std::string CsvText(const TrendSamples& samples, std::size_t first, Model model,
                     UtcOffsetFunction offset) {
     std::string text = CsvHeader(model);
     for (std::size_t i = first; i < samples.size(); ++i) {
@@ -300,18 +208,16 @@ bool WriteTextFile(const std::filesystem::path& path, const std::string& text, s
 namespace {
 
 // The header line without its line end.
-std::string HeaderLine(int model) {
-    std::string header = CsvHeader(model);
-    header.resize(header.size() - 2);  // CR LF
-    return header;
+std::string HeaderLine(Model model) {
+    return flowcsv::Header(model);
 }
 
 }  // namespace
 
-bool CsvLog::Open(const std::filesystem::path& path, int model, std::string* error) {
+bool CsvLog::Open(const std::filesystem::path& path, Model model, std::string* error) {
     Close();
     std::string found;
-    const int result = file_.Open(path, HeaderLine(model), "\r\n", &found);
+    const int result = file_.Open(path, HeaderLine(model), flowcsv::kLineEnd, &found);
     if (result == LogFile::kOtherHeader) {
         *error = "it begins with \"" + found + "\", not this window's header \"" +
                  HeaderLine(model) + "\"";

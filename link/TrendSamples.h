@@ -4,8 +4,8 @@
 // what a plot of a span of them shows (the runs of connected readings and the times an alarm
 // was activated), and the CSV text of the samples, for "Save CSV..." and "Log to file...".
 //
-// Times are milliseconds since the epoch (UTC); the CSV writes them as ISO 8601 local time
-// with the offset from UTC: "2026-12-08T10:22:36+01:00".
+// Times are milliseconds since the epoch (UTC). The CSV is the program's one log format
+// (FlowCsv.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "link/FlowCsv.h"
 #include "link/Poll.h"  // kPollIntervalMs
 #include "serial/LogFile.h"
 
@@ -28,7 +29,7 @@ constexpr std::size_t kRingCapacity = 24 * 3600 * 1000 / kPollIntervalMs;
 constexpr std::int64_t kMaxGapMs = 2 * kPollIntervalMs + 1000;
 
 // A 640's alarm as a sample knows it: -1 when the status word was not read.
-constexpr std::int8_t kUnknown = -1;
+constexpr std::int8_t kUnknown = flowcsv::kUnknown;
 
 struct TrendSample {
     std::int64_t timeMs = 0;
@@ -116,21 +117,13 @@ FlowReading FlowReadingOf(const PollReading& poll);
 
 // --- CSV -----------------------------------------------------------------------------------
 
-// The offset of local time from UTC at `timeMs`, in seconds (east positive).
-int LocalUtcOffsetSeconds(std::int64_t timeMs);
-using UtcOffsetFunction = int (*)(std::int64_t timeMs);
-
-// "2026-12-08T10:22:36+01:00": `timeMs` in the local time `utcOffsetSeconds` east of UTC,
-// whole seconds.
-std::string IsoLocalTime(std::int64_t timeMs, int utcOffsetSeconds);
-
-// "time,flow,unit" and, for the 640, ",highActivated,lowActivated"; ends with CR LF.
-std::string CsvHeader(int model);
+// The log's header (FlowCsv.h) and its line end.
+std::string CsvHeader(Model model);
 // One reading; an alarm state not read is an empty field. A gap sample has no row (empty).
-std::string CsvRow(const TrendSample& sample, const std::string& unit, int model,
+std::string CsvRow(const TrendSample& sample, const std::string& unit, Model model,
                    UtcOffsetFunction offset = LocalUtcOffsetSeconds);
 // The header and a row for each reading from sample `first` on.
-std::string CsvText(const TrendSamples& samples, std::size_t first, int model,
+std::string CsvText(const TrendSamples& samples, std::size_t first, Model model,
                     UtcOffsetFunction offset = LocalUtcOffsetSeconds);
 
 // Writes `text` to `path`, replacing the file. False with `error` set when it cannot.
@@ -143,18 +136,18 @@ class CsvLog {
 public:
     // Opens `path` for appending. False with `error` set when it cannot, or when the file
     // begins with another header than this model's.
-    bool Open(const std::filesystem::path& path, int model, std::string* error);
+    bool Open(const std::filesystem::path& path, Model model, std::string* error);
     // Appends one row (a CsvRow; its line end may be given or not).
     bool Append(const std::string& row, std::string* error);
     void Close();
     bool IsOpen() const { return file_.IsOpen(); }
-    int model() const { return model_; }
+    Model model() const { return model_; }
     const std::filesystem::path& path() const { return path_; }
 
 private:
     LogFile file_;
     std::filesystem::path path_;
-    int model_ = 0;
+    Model model_ = Model::kNone;
 };
 
 }  // namespace trend

@@ -125,7 +125,7 @@ std::optional<long> SensorCode640ReadAs(int code) {
 }
 
 std::optional<RuleMessage> CheckSensorChoice640(const SensorChoice& choice) {
-    const int code = BuildSensorCode(Family::k640, choice);
+    const int code = BuildSensorCode(Model::k640, choice);
     const std::optional<long> held = SensorCode640ReadAs(code);
     if (!held) {
         return std::nullopt;
@@ -135,7 +135,7 @@ std::optional<RuleMessage> CheckSensorChoice640(const SensorChoice& choice) {
     std::string what;
     std::string other;
     if (unitDigit || choice.type == SensorType::Wind) {
-        what = std::string("the unit ") + UnitListName(Family::k640, choice.type, choice.unit);
+        what = std::string("the unit ") + UnitListName(Model::k640, choice.type, choice.unit);
         other = "unit";
     } else {
         const std::span<const SensorRow> rows = RowTable(choice.type);

@@ -36,13 +36,13 @@ std::optional<SensorType> TypeOfDigit(int digit) {
     }
 }
 
-int TypeDigitOf(Family family, int code) {
-    return HexDigit(code, family == Family::k612 ? 2 : 0);
+int TypeDigitOf(Model family, int code) {
+    return HexDigit(code, family == Model::k612 ? 2 : 0);
 }
 
 // Unit digit as the family reads it: decimal on the 612, hex on the 640.
-int UnitDigitOf(Family family, int code) {
-    return family == Family::k612 ? DecimalDigit(code, 3) : HexDigit(code, 1);
+int UnitDigitOf(Model family, int code) {
+    return family == Model::k612 ? DecimalDigit(code, 3) : HexDigit(code, 1);
 }
 
 const char* TypeName(SensorType type) {
@@ -77,8 +77,8 @@ SensorType TypeFromRadios(bool windChecked, bool teeChecked) {
     return teeChecked ? SensorType::Tee : SensorType::Insertion;
 }
 
-int BuildSensorCode(Family family, const SensorChoice& c) {
-    if (family == Family::k612) {
+int BuildSensorCode(Model family, const SensorChoice& c) {
+    if (family == Model::k612) {
         switch (c.type) {
             case SensorType::Wind:
                 return c.unit == 0 ? 0x20 : 0x29;
@@ -100,7 +100,7 @@ int BuildSensorCode(Family family, const SensorChoice& c) {
     return 0;
 }
 
-std::optional<SensorChoice> DecodeSensorCode(Family family, int code) {
+std::optional<SensorChoice> DecodeSensorCode(Model family, int code) {
     const std::optional<SensorType> type = TypeOfDigit(TypeDigitOf(family, code));
     if (!type) {
         return std::nullopt;
@@ -111,21 +111,21 @@ std::optional<SensorChoice> DecodeSensorCode(Family family, int code) {
     if (*type == SensorType::Wind) {
         // On the 612 a hex letter in d3 is not 0 either, so it still means "km/h".
         choice.row = -1;
-        choice.unit = HexDigit(code, family == Family::k612 ? 3 : 1) != 0 ? 1 : 0;
+        choice.unit = HexDigit(code, family == Model::k612 ? 3 : 1) != 0 ? 1 : 0;
         return choice;
     }
     const std::size_t units = UnitListIndices(family, *type).size();
     choice.unit = unitDigit < 0 ? -1 : InListOrNone(unitDigit - 1, units);
-    const int rowDigitIndex = family == Family::k612 ? 1 : 2;
+    const int rowDigitIndex = family == Model::k612 ? 1 : 2;
     // The 612 dialog reads a pipe row as a hex digit but a tee row as a decimal digit.
-    const int row = (family == Family::k612 && *type == SensorType::Tee)
+    const int row = (family == Model::k612 && *type == SensorType::Tee)
                         ? DecimalDigit(code, rowDigitIndex)
                         : HexDigit(code, rowDigitIndex);
     choice.row = InListOrNone(row, RowTable(*type).size());
     return choice;
 }
 
-SensorSettings ChooseRow(Family family, SensorType list, int row, const SensorSettings& held) {
+SensorSettings ChooseRow(Model family, SensorType list, int row, const SensorSettings& held) {
     const std::span<const SensorRow> table = RowTable(list);
     if (row < 0 || row >= static_cast<int>(table.size())) {
         return held;
@@ -134,7 +134,7 @@ SensorSettings ChooseRow(Family family, SensorType list, int row, const SensorSe
     next.kFactor = table[row].k;
     next.offset = table[row].offset;
     const bool tee = list == SensorType::Tee;
-    if (family == Family::k612) {
+    if (family == Model::k612) {
         next.sensorCode = (row << 8) | (held.sensorCode & 0xF000) | (tee ? 0x11 : 0x01);
     } else {
         next.sensorCode = (tee ? 0x1100 : 0x0100) | (row << 4) | (held.sensorCode & 0x000F);
@@ -142,21 +142,21 @@ SensorSettings ChooseRow(Family family, SensorType list, int row, const SensorSe
     return next;
 }
 
-SensorSettings ClickSensorType(Family family, SensorType type, const SensorSettings& held) {
+SensorSettings ClickSensorType(Model family, SensorType type, const SensorSettings& held) {
     if (type != SensorType::Wind) {
         return ChooseRow(family, type, 0, held);
     }
     SensorSettings next;
     next.kFactor = kWindK;
     next.offset = kWindOffset;
-    next.sensorCode = family == Family::k612 ? (held.sensorCode & 0xFF00) | 0x20
-                                             : (held.sensorCode & 0x000F) | 0x2000;
+    next.sensorCode = family == Model::k612 ? (held.sensorCode & 0xFF00) | 0x20
+                                            : (held.sensorCode & 0x000F) | 0x2000;
     return next;
 }
 
-std::optional<std::string> RateUnitLabel(Family family, int code) {
+std::optional<std::string> RateUnitLabel(Model family, int code) {
     const std::optional<SensorType> type = TypeOfDigit(TypeDigitOf(family, code));
-    const bool is612 = family == Family::k612;
+    const bool is612 = family == Model::k612;
     if (!type) {
         if (is612) {
             return std::nullopt;
@@ -176,11 +176,11 @@ std::optional<std::string> RateUnitLabel(Family family, int code) {
 }
 
 std::string AlarmUnitLabel640(int code) {
-    const std::optional<SensorChoice> choice = DecodeSensorCode(Family::k640, code);
+    const std::optional<SensorChoice> choice = DecodeSensorCode(Model::k640, code);
     if (!choice) {
         return "";
     }
-    return UnitListName(Family::k640, choice->type, choice->unit);
+    return UnitListName(Model::k640, choice->type, choice->unit);
 }
 
 double UnitFactor640(int code) {

@@ -37,7 +37,7 @@ SensorType TypeFromRadios(bool windChecked, bool teeChecked);
 //   612: Wind 0x20 / 0x29; Tee 0x11 + unit + 256 * row; Insertion 0x01 + unit + 256 * row
 //   640: Wind 0x2001 / 0x2D01; Tee 0x1001 + (unit + 1) * 256 + row * 16; Insertion 0x0001 + ...
 // The arithmetic is taken as it stands for -1 selections too (it is what the module gets).
-int BuildSensorCode(Family family, const SensorChoice& choice);
+int BuildSensorCode(Model family, const SensorChoice& choice);
 
 // What ShowSettings puts into the controls for a held SensorCode. Type digit 0, 1 or 2 gives
 // the radio to check, the row to select in that type's row list (-1 under Wind, where both
@@ -48,7 +48,7 @@ int BuildSensorCode(Family family, const SensorChoice& choice);
 // they are.
 // The 612 reads its unit digit and its tee row as decimal digits (a hex letter selects
 // nothing) and its pipe row as a hex digit; the 640 reads all of them as hex digits.
-std::optional<SensorChoice> DecodeSensorCode(Family family, int code);
+std::optional<SensorChoice> DecodeSensorCode(Model family, int code);
 
 // Which controls a sensor type shows once ShowSettings has run.
 constexpr bool PipeListShown(SensorType type) {
@@ -80,14 +80,14 @@ void PrintTo(const SensorSettings& settings, std::ostream* os);
 //   640: 0x0100 (pipe) or 0x1100 (tee) | (row << 4) | (code & 0x000F): d3 is kept
 // The dialog runs ShowSettings afterwards, which discards whatever was typed and not sent.
 // A row outside the table (or the Wind type) changes nothing.
-SensorSettings ChooseRow(Family family, SensorType list, int row, const SensorSettings& held);
+SensorSettings ChooseRow(Model family, SensorType list, int row, const SensorSettings& held);
 
 // A click on a sensor type radio. Insertion: pipe row 0 ("Other (Unlisted)", K 1, offset 0);
 // Tee: tee row 0; Wind: the wind-speed constants and
 //   612: (code & 0xFF00) | 0x20 (d0 and d1 kept, "mph")
 //   640: (code & 0x000F) | 0x2000 ("mph", row 0, d3 kept).
 // What the dialog then shows (row list, Calculate, unit list) follows from DecodeSensorCode.
-SensorSettings ClickSensorType(Family family, SensorType type, const SensorSettings& held);
+SensorSettings ClickSensorType(Model family, SensorType type, const SensorSettings& held);
 
 // Rate-unit name that the main window's poll shows beside the reading: table entry
 // (unit digit + 1) under a flow type; under Wind entry 0 for digit 0, entry 1 otherwise.
@@ -95,7 +95,7 @@ SensorSettings ClickSensorType(Family family, SensorType type, const SensorSetti
 //      digit that names no entry of its 10-entry table ("9" under a flow type, "a"-"f").
 // 640: "" for a type digit other than 0-2 and for a unit digit beyond the table (c-f).
 // A flow type with unit digit 0 names entry 1, "km/h": the poll reads the table, not the list.
-std::optional<std::string> RateUnitLabel(Family family, int code);
+std::optional<std::string> RateUnitLabel(Model family, int code);
 
 // The 640 dialog's four alarm unit labels in ShowSettings: under Wind "mph" for unit digit 0,
 // else "km/h"; under a flow type the flow-list name at (unit digit - 1), "" where the list

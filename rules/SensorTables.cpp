@@ -22,24 +22,24 @@ std::span<const SensorRow> RowTable(SensorType type) {
     return {};
 }
 
-std::span<const int> UnitListIndices(Family family, SensorType type) {
+std::span<const int> UnitListIndices(Model family, SensorType type) {
     if (type == SensorType::Wind) {
         return kSpeedList;
     }
-    if (family == Family::k612) {
+    if (family == Model::k612) {
         return kFlowList612;
     }
     return kFlowList640;
 }
 
-const char* UnitTableName(Family family, int index) {
-    if (family == Family::k612) {
+const char* UnitTableName(Model family, int index) {
+    if (family == Model::k612) {
         return index >= 0 && index < kUnitCount612 ? kUnitNames612[index] : "";
     }
     return index >= 0 && index < kUnitCount640 ? kUnitNames640[index] : "";
 }
 
-const char* UnitListName(Family family, SensorType type, int position) {
+const char* UnitListName(Model family, SensorType type, int position) {
     const std::span<const int> list = UnitListIndices(family, type);
     if (position < 0 || position >= static_cast<int>(list.size())) {
         return "";
@@ -47,7 +47,7 @@ const char* UnitListName(Family family, SensorType type, int position) {
     return UnitTableName(family, list[position]);
 }
 
-std::vector<std::string> UnitListNames(Family family, SensorType type) {
+std::vector<std::string> UnitListNames(Model family, SensorType type) {
     std::vector<std::string> names;
     for (int index : UnitListIndices(family, type)) {
         names.emplace_back(UnitTableName(family, index));

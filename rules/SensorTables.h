@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-// The module family a rule is applied for; the values are the main window's model numbers.
-enum class Family : int { k612 = 612, k640 = 640 };
+#include "protocol/Model.h"
 
 // Sensor type, as the module stores it in the type digit of SensorCode.
 enum class SensorType : int { Insertion = 0, Tee = 1, Wind = 2 };
@@ -60,12 +59,12 @@ std::span<const SensorRow> RowTable(SensorType type);
 // Rate-unit list 1037: the unit-table indices (protocol/ModuleData.h) it shows, in list
 // order. Speed list under Wind ("mph", "km/h"); otherwise the family's flow list, which is
 // the unit table from index 2 on (8 units on the 612, 11 with the per-hour ones on the 640).
-std::span<const int> UnitListIndices(Family family, SensorType type);
+std::span<const int> UnitListIndices(Model family, SensorType type);
 // Name at `position` of that list; "" for a position the list does not hold.
-const char* UnitListName(Family family, SensorType type, int position);
-std::vector<std::string> UnitListNames(Family family, SensorType type);
+const char* UnitListName(Model family, SensorType type, int position);
+std::vector<std::string> UnitListNames(Model family, SensorType type);
 // Name at `index` of the family's unit table; "" outside it.
-const char* UnitTableName(Family family, int index);
+const char* UnitTableName(Model family, int index);
 
 // 612 pulse-unit list 1014. Under Wind it starts with "km/h" while list 1037 starts with
 // "mph": the module's pulse unit numbering differs from its rate unit numbering.

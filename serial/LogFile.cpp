@@ -51,6 +51,12 @@ int LogFile::Open(const std::filesystem::path& path, const std::string& header,
                 logio::Close(fd);
                 return kOtherHeader;
             }
+            // Rows take the line end the file already has (an older log of LF lines stays
+            // one), so a file never mixes two.
+            const std::size_t end = first.size();
+            if (end < head.size()) {
+                lineEnd_ = head.compare(end, 2, "\r\n") == 0 ? "\r\n" : "\n";
+            }
             char last = '\n';
             logio::ReadAt(fd, *size - 1, &last, 1);
             needHeader_ = false;

@@ -32,7 +32,8 @@ public:
     LogFile& operator=(const LogFile&) = delete;
 
     // Opens `path` to append rows, creating it when missing. `header` is the first line
-    // without its line end; `lineEnd` ends every line ("\n", or "\r\n"). Returns 0, or the
+    // without its line end; `lineEnd` ends every line ("\n", or "\r\n") of a new or empty
+    // file, a file that has lines keeps the line end of its header. Returns 0, or the
     // system's error number; kOtherHeader when the file begins with another line, which
     // `found` (when given) then holds.
     static constexpr int kOtherHeader = -1;

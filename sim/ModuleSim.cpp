@@ -107,7 +107,7 @@ ModuleSim::ModuleSim(const SimOptions& options, Time start)
     : opt_(options),
       start_(start),
       ticked_(start),
-      active_(options.model == SimModel::kAuto ? SimModel::k640 : options.model),
+      active_(options.model.value_or(Model::k640)),
       lastActivity_(start),
       rng_(options.seed) {
     d612_ = Defaults612();
@@ -133,8 +133,8 @@ ModuleSim::ModuleSim(const SimOptions& options, Time start)
 
 void ModuleSim::SetBaud(int baud) {
     baud_ = baud;
-    if (opt_.model == SimModel::kAuto) {
-        active_ = baud == 1200 ? SimModel::k612 : SimModel::k640;
+    if (!opt_.model) {
+        active_ = baud == 1200 ? Model::k612 : Model::k640;
     }
 }
 
@@ -210,7 +210,7 @@ void ModuleSim::Advance(Time now) {
 }
 
 void ModuleSim::RunTick(Time tickTime) {
-    const double flow = Flow(SimModel::k640, tickTime);
+    const double flow = Flow(Model::k640, tickTime);
     const ModuleData640& d = d640_;
     StepAlarm(high_, flow >= d.highSetPoint, flow <= d.highReleasePoint, d.highAlarmMode,
               d.highSetDelay, d.highReleaseDelay);
@@ -253,12 +253,12 @@ std::uint32_t ModuleSim::StatusWord(const Alarm& a) const {
     return (counter << 24) | (a.active ? 0x0100u : 0u) | (a.delaying ? 0x0001u : 0u);
 }
 
-double ModuleSim::Flow(SimModel model, Time now) const {
+double ModuleSim::Flow(Model model, Time now) const {
     if (opt_.fixedFlow) {
         return *opt_.fixedFlow;
     }
     const double t = Seconds(now - start_);
-    return model == SimModel::k612 ? Flow612(t) : Flow640(t);
+    return model == Model::k612 ? Flow612(t) : Flow640(t);
 }
 
 double ModuleSim::FlowAt(Time now) const {
@@ -280,19 +280,14 @@ void ModuleSim::SetLine(int baud, bool eightN1) {
     hears_ = HearsLine(opt_.model, baud, eightN1);
 }
 
-bool ModuleSim::HearsLine(SimModel model, int baud, bool eightN1) {
+bool ModuleSim::HearsLine(std::optional<Model> model, int baud, bool eightN1) {
     if (!eightN1) {
         return false;
     }
-    switch (model) {
-        case SimModel::k612:
-            return baud == 1200;
-        case SimModel::k640:
-            return baud == 4800;
-        case SimModel::kAuto:
-            return baud == 1200 || baud == 4800;
+    if (!model) {
+        return baud == 1200 || baud == 4800;
     }
-    return false;
+    return baud == BaudRateOf(*model);
 }
 
 void ModuleSim::Feed(std::string_view bytes, Time now) {
@@ -368,7 +363,7 @@ std::optional<ModuleSim::Time> ModuleSim::NextEvent() const {
 }
 
 void ModuleSim::Execute(const std::string& line, Time now) {
-    const bool is640 = active_ == SimModel::k640;
+    const bool is640 = active_ == Model::k640;
     const char* fate = "ignored";
     if (line == "v") {
         std::string dump = BuildDump(now, opt_.dropSeparatorAfter);
@@ -536,7 +531,7 @@ std::string ModuleSim::Dump(Time now) {
 std::string ModuleSim::BuildDump(Time now, int dropSeparatorAfter) {
     Advance(now);
     std::vector<std::string> lines;
-    if (active_ == SimModel::k612) {
+    if (active_ == Model::k612) {
         ModuleData612& d = d612_;
         d.flowRate = FlowAt(now);
         lines = {

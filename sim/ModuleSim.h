@@ -26,15 +26,15 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/Model.h"
 #include "protocol/ModuleData.h"
 
-enum class SimModel { k612, k640, kAuto };
-
 struct SimOptions {
-    SimModel model = SimModel::kAuto;  // kAuto: 612 at 1200 baud, 640 at any other rate
-    bool paced = true;                 // false: every byte is due at once (fernwell-sim --fast)
-    char variantChar = '4';            // dump line 4
-    std::optional<double> fixedFlow;   // the flow, instead of the slow drift
+    // None: the model that answers is chosen by the line, 612 at 1200 baud, 640 at any other.
+    std::optional<Model> model;
+    bool paced = true;                // false: every byte is due at once (fernwell-sim --fast)
+    char variantChar = '4';           // dump line 4
+    std::optional<double> fixedFlow;  // the flow, instead of the slow drift
     std::optional<std::uint32_t> highStatus;  // forced "h" answer
     std::optional<std::uint32_t> lowStatus;   // forced "l" answer
     // Faults.
@@ -75,7 +75,7 @@ public:
     ModuleSim(const SimOptions& options, Time start);
 
     // The line's baud rate, as the program set it. Paces the output (10 bits a character) and,
-    // with SimModel::kAuto, chooses the model that answers.
+    // with no model given, chooses the model that answers.
     void SetBaud(int baud);
     int Baud() const { return baud_; }
     // The line as the program set it: its baud rate and whether it is 8 data bits, no parity,
@@ -84,7 +84,7 @@ public:
     // echoes nor answers nor stores it. Calls SetBaud. Until the first call the module hears
     // everything (the pure state machine's tests set no line).
     void SetLine(int baud, bool eightN1);
-    static bool HearsLine(SimModel model, int baud, bool eightN1);
+    static bool HearsLine(std::optional<Model> model, int baud, bool eightN1);
 
     // Bytes received at `now`.
     void Feed(std::string_view bytes, Time now);
@@ -143,14 +143,14 @@ private:
     Duration CharTime() const;
     std::uint32_t StatusWord(const Alarm& a) const;
     std::string BuildDump(Time now, int dropSeparatorAfter);
-    double Flow(SimModel model, Time now) const;
+    double Flow(Model model, Time now) const;
 
     SimOptions opt_;
     Time start_;
     Time ticked_;  // time of the next alarm tick to run
     int baud_ = 0;
     bool hears_ = true;
-    SimModel active_;
+    Model active_;
     ModuleData612 d612_;
     ModuleData640 d640_;
     Alarm high_, low_;

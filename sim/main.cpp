@@ -246,11 +246,11 @@ Settings ParseArguments(const std::vector<std::string>& arguments) {
     Settings s;
     const std::string model = o.Value("model");
     if (model == "612") {
-        s.sim.model = SimModel::k612;
+        s.sim.model = Model::k612;
     } else if (model == "640") {
-        s.sim.model = SimModel::k640;
+        s.sim.model = Model::k640;
     } else if (model == "auto") {
-        s.sim.model = SimModel::kAuto;
+        s.sim.model = std::nullopt;
     } else {
         Fail("--model wants 612, 640 or auto, not \"" + model + "\"");
     }

@@ -152,7 +152,7 @@ void CAlarm640Dlg::ShowReference(bool ok, const ModuleData640& data) {
     // The unit the module reports, as the main window shows it (the template's "gal/min." is
     // only what shows before the first read).
     SetDlgItemText(IDC_STATUS_FLOW_UNITS,
-                   Text(RateUnitLabel(Family::k640, data.SensorCode).value_or("")));
+                   Text(RateUnitLabel(Model::k640, data.SensorCode).value_or("")));
     const struct {
         const AlarmControls& controls;
         AlarmReferenceView view;

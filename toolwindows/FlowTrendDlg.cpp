@@ -204,7 +204,7 @@ trend::TrendView FlowTrendDlg::CurrentView() const {
                             unitIndex_);
 }
 
-void FlowTrendDlg::SetModel(int model) {
+void FlowTrendDlg::SetModel(Model model) {
     if (model == model_) {
         return;
     }
@@ -337,7 +337,7 @@ void FlowTrendDlg::Paint(QPainter& painter, const QRect& area) const {
         bool set;
     };
     std::vector<Line> lines;
-    if (model_ == 640 && points_) {
+    if (model_ == Model::k640 && points_) {
         if (points_->highMode != 0) {
             lines.push_back({points_->highSet, QStringLiteral("High set"), true});
             lines.push_back({points_->highRelease, QStringLiteral("High release"), false});
@@ -402,7 +402,7 @@ void FlowTrendDlg::Paint(QPainter& painter, const QRect& area) const {
     // Time labels at round local times: every 10 s, 2 min or 10 min.
     const std::int64_t tick = spanMs == 60000 ? 10000 : spanMs == 600000 ? 120000 : 600000;
     const QString format = spanMs == 60000 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
-    const std::int64_t offsetMs = trend::LocalUtcOffsetSeconds(now) * 1000LL;
+    const std::int64_t offsetMs = LocalUtcOffsetSeconds(now) * 1000LL;
     for (std::int64_t t = ((from + offsetMs) / tick + 1) * tick - offsetMs; t <= now; t += tick) {
         painter.setPen(QPen(grid, 1));
         painter.drawLine(QPointF(x(t), plot.top()), QPointF(x(t), plot.bottom()));
@@ -424,7 +424,7 @@ void FlowTrendDlg::Paint(QPainter& painter, const QRect& area) const {
                       : QStringLiteral("Flow (%1)").arg(QString::fromStdString(unit_)));
 
     // The 640's legend of the shadings, above the plot's right end.
-    if (model_ == 640) {
+    if (model_ == Model::k640) {
         const QString names[] = {QStringLiteral("High alarm"), QStringLiteral("Low alarm")};
         const QSizeF swatch(2 * (fm.height() - 4), fm.height() - 4);
         const double spacing = fm.horizontalAdvance(QStringLiteral("MM"));

@@ -56,16 +56,16 @@ public:
     const ui::Palette* colours = nullptr;
     // The unit name of a SensorCode of `model`; no value when the code has none, and the unit
     // shown stays. Set by the main window (the sensor tables are its).
-    std::function<std::optional<std::string>(int model, int sensorCode)> unitLabel;
+    std::function<std::optional<std::string>(Model model, int sensorCode)> unitLabel;
     // Milliseconds since the epoch; tests replace it to draw a trend of their own making.
     std::function<std::int64_t()> clock;
 
     // The model the readings come from. Another model starts an empty trend, and ends the
     // logging (its file has the other model's columns).
-    void SetModel(int model);
+    void SetModel(Model model);
     void AddReading(const trend::FlowReading& reading);
 
-    int model() const { return model_; }
+    Model model() const { return model_; }
     const trend::TrendSamples& samples() const { return samples_; }
     const std::string& unit() const { return unit_; }
     const std::optional<AlarmPoints>& alarmPoints() const { return points_; }
@@ -94,7 +94,7 @@ private:
     void UpdateTitle();
 
     trend::TrendSamples samples_;
-    int model_ = 0;
+    Model model_ = Model::kNone;
     std::string unit_;
     std::uint16_t unitIndex_ = 0;
     std::optional<AlarmPoints> points_;

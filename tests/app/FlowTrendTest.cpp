@@ -106,8 +106,8 @@ TEST(FlowTrend, SavesAndLogsCsvAndStopsLoggingWhenTheModelChanges) {
     MainWindowRig rig;
     FlowTrendDlg& trend = apptest::ShowTrendOfAnAlarming640(rig);
     const QRegularExpression row(
-        QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d,150,gpm,1,0$)"));
-    const QString header = QStringLiteral("time,flow,unit,highActivated,lowActivated");
+        QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d),150,gpm,1,0$)"));
+    const QString header = QStringLiteral("time,flowRate,unit,highActivated,lowActivated");
     const QString log = dir.filePath(QStringLiteral("log.csv"));
     {
         FileAnswer answer(log);

@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, PollTimerRunsEveryThreeSecondsWithThePortOpen) {
     EXPECT_EQ(dlg.link().CurrentStatus(), (Link::Status{true, false, 1, 1200, {}}));
     EXPECT_EQ(dlg.portNumber, 1);
     EXPECT_EQ(dlg.online, 1);
-    EXPECT_EQ(dlg.model, 612);
+    EXPECT_EQ(dlg.model, Model::k612);
     EXPECT_EQ(dlg.busy, 0);
 }
 

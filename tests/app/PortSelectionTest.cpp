@@ -34,7 +34,7 @@ constexpr int kAlarmControls[] = {IDC_HIGH_ALARM_LABEL, IDC_HIGH_ALARM_LAMP, IDC
 
 void ExpectModel(CFernwellDlg& dlg, int model) {
     const bool is640 = model == 640;
-    EXPECT_EQ(dlg.model, model);
+    EXPECT_EQ(ModelNumber(dlg.model), model);
     EXPECT_EQ(dlg.IsMenuItemChecked(ID_DEVICE_612), !is640);
     EXPECT_EQ(dlg.IsMenuItemChecked(ID_DEVICE_642), is640);
     EXPECT_EQ(dlg.IsMenuItemEnabled(ID_ALARM_STATUS), is640);

@@ -728,23 +728,27 @@ TEST_F(Cli, WatchAppendsToItsLog) {
         int exitCode;
         std::vector<std::string> kept;  // the lines of `before` still there, in order
         std::string error;
+        std::string lineEnd;  // of every line: a log keeps its own, a new one has CR LF
     } rows[] = {
         {"time,flowRate,unit\nearlier,1,mph\n",
          RLIM_INFINITY,
          0,
          {"time,flowRate,unit", "earlier,1,mph"},
-         ""},
-        {"time,flowRate,unit\n2026-12-09",
+         "",
+         "\n"},
+        {"time,flowRate,unit\r\n2026-12-09",
          RLIM_INFINITY,
          0,
          {"time,flowRate,unit", "2026-12-09"},
-         ""},
+         "",
+         "\r\n"},
         {"time,flowRate,unit,highActivated,lowActivated\n",
          RLIM_INFINITY,
          3,
          {"time,flowRate,unit,highActivated,lowActivated"},
-         "not this watch's header"},
-        {"", 200, 3, {"time,flowRate,unit"}, "cannot write " + file + ": File too large"},
+         "not this watch's header",
+         "\n"},
+        {"", 200, 3, {"time,flowRate,unit"}, "cannot write " + file + ": File too large", "\r\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.before);
@@ -756,9 +760,12 @@ TEST_F(Cli, WatchAppendsToItsLog) {
         const CliOutcome r = watch.Finish();
         EXPECT_EQ(r.exitCode, row.exitCode) << Show(r);
         EXPECT_NE(r.err.find(row.error), std::string::npos) << r.err;
-        std::ifstream in(file);
-        const std::string text{std::istreambuf_iterator<char>(in),
-                               std::istreambuf_iterator<char>()};
+        std::ifstream in(file, std::ios::binary);
+        std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\r'),
+                  row.lineEnd == "\r\n" ? std::count(text.begin(), text.end(), '\n') : 0)
+            << text;
+        std::erase(text, '\r');
         std::vector<std::string> lines = Lines(text);
         ASSERT_GE(lines.size(), row.kept.size()) << text;
         EXPECT_EQ(std::vector(lines.begin(), lines.begin() + row.kept.size()), row.kept);
@@ -932,7 +939,7 @@ TEST_F(Cli, WatchEndsCleanlyOnCtrlC) {
     ASSERT_FALSE(csv.empty());
     EXPECT_EQ(csv.back(), '\n');
     const std::vector<std::string> rows = Lines(csv);
-    EXPECT_EQ(rows.front(), "time,flowRate,unit");
+    EXPECT_EQ(rows.front(), "time,flowRate,unit\r") << "a new log's lines end in CR LF";
     EXPECT_GE(rows.size(), 4u);
     EXPECT_EQ(rows.size(), Lines(r.out).size() + 1) << "a row for every reading shown";
     for (std::size_t i = 1; i < rows.size(); ++i) {

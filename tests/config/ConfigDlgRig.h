@@ -71,7 +71,7 @@ protected:
         }
         main->KillTimer(ID_TIMER_POLL);
         main->busy = 1;
-        main->model = kModel;
+        main->model = static_cast<Model>(kModel);
         main->link().Close();
         if (sim) {
             std::string error;

@@ -149,27 +149,27 @@ int Vancouver(std::int64_t) {
 TEST(TrendCsv, HeaderRowsAndLocalTimeOfBothModels) {
     struct Row {
         const char* line;
-        int model;
+        Model model;
         std::string pattern;
-        trend::UtcOffsetFunction offset;
+        UtcOffsetFunction offset;
         std::string unit;
         std::string expected;
     };
     const Row rows[] = {
-        {"612, a gap has no row", 612, "rgr", Utc, "mph",
-         "time,flow,unit\r\n"
-         "2026-12-08T09:02:36+00:00,0,mph\r\n"
-         "2026-12-08T09:02:42+00:00,2,mph\r\n"},
-        {"640, flags not read are empty", 640, "rHBL-", Kolkata, "gpm",
-         "time,flow,unit,highActivated,lowActivated\r\n"
-         "2026-12-08T14:32:36+05:30,0,gpm,,\r\n"
-         "2026-12-08T14:32:39+05:30,1,gpm,1,0\r\n"
-         "2026-12-08T14:32:42+05:30,2,gpm,1,1\r\n"
-         "2026-12-08T14:32:45+05:30,3,gpm,0,1\r\n"
-         "2026-12-08T14:32:48+05:30,4,gpm,0,0\r\n"},
-        {"the day before, a unit with a comma", 612, "r", Vancouver, "m3/h, \"net\"",
-         "time,flow,unit\r\n"
-         "2026-12-08T01:02:36-08:00,0,\"m3/h, \"\"net\"\"\"\r\n"},
+        {"612, a gap has no row", Model::k612, "rgr", Utc, "mph",
+         "time,flowRate,unit\r\n"
+         "2026-12-08T09:02:36.000Z,0,mph\r\n"
+         "2026-12-08T09:02:42.000Z,2,mph\r\n"},
+        {"640, flags not read are empty", Model::k640, "rHBL-", Kolkata, "gpm",
+         "time,flowRate,unit,highActivated,lowActivated\r\n"
+         "2026-12-08T14:32:36.000+05:30,0,gpm,,\r\n"
+         "2026-12-08T14:32:39.000+05:30,1,gpm,1,0\r\n"
+         "2026-12-08T14:32:42.000+05:30,2,gpm,1,1\r\n"
+         "2026-12-08T14:32:45.000+05:30,3,gpm,0,1\r\n"
+         "2026-12-08T14:32:48.000+05:30,4,gpm,0,0\r\n"},
+        {"the day before, a unit with a comma", Model::k612, "r", Vancouver, "m3/h, \"net\"",
+         "time,flowRate,unit\r\n"
+         "2026-12-08T01:02:36.000-08:00,0,\"m3/h, \"\"net\"\"\"\r\n"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
@@ -178,16 +178,18 @@ TEST(TrendCsv, HeaderRowsAndLocalTimeOfBothModels) {
         ASSERT_EQ(unit, 0);
         EXPECT_EQ(trend::CsvText(samples, 0, r.model, r.offset), r.expected);
     }
-    // Whole seconds; the date follows the offset, also across the year and before 1970.
-    EXPECT_EQ(trend::IsoLocalTime(1'798'761'599'999, 0), "2026-12-31T23:59:59+00:00");
-    EXPECT_EQ(trend::IsoLocalTime(1'798'761'599'999, 3600), "2027-01-01T00:59:59+01:00");
-    EXPECT_EQ(trend::IsoLocalTime(-3'600'000, -1800), "1969-12-31T22:30:00-00:30");
+    // Milliseconds; the date follows the offset, also across the year and before 1970.
+    EXPECT_EQ(IsoLocalTime(1'798'761'599'999, 0), "2026-12-31T23:59:59.999Z");
+    EXPECT_EQ(IsoLocalTime(1'798'761'599'999, 3600), "2027-01-01T00:59:59.999+01:00");
+    EXPECT_EQ(IsoLocalTime(-3'600'001, -1800), "1969-12-31T22:29:59.999-00:30");
     TrendSample odd{.timeMs = kT0, .flow = 1234.5678};
-    EXPECT_EQ(trend::CsvRow(odd, "gpm", 612, Utc), "2026-12-08T09:02:36+00:00,1234.5678,gpm\r\n");
+    EXPECT_EQ(trend::CsvRow(odd, "gpm", Model::k612, Utc),
+              "2026-12-08T09:02:36.000Z,1234.5678,gpm\r\n");
     odd.flow = -0.1;
-    EXPECT_EQ(trend::CsvRow(odd, "gpm", 612, Utc), "2026-12-08T09:02:36+00:00,-0.1,gpm\r\n");
+    EXPECT_EQ(trend::CsvRow(odd, "gpm", Model::k612, Utc), "2026-12-08T09:02:36.000Z,-0.1,gpm\r\n");
     odd.flow = 108.61243f;  // as the module sends it: a float, in its shortest text
-    EXPECT_EQ(trend::CsvRow(odd, "gpm", 612, Utc), "2026-12-08T09:02:36+00:00,108.61243,gpm\r\n");
+    EXPECT_EQ(trend::CsvRow(odd, "gpm", Model::k612, Utc),
+              "2026-12-08T09:02:36.000Z,108.61243,gpm\r\n");
 }
 
 std::string FileText(const std::filesystem::path& path) {
@@ -207,16 +209,20 @@ TEST(TrendCsv, LogWritesTheHeaderOnlyIntoAnEmptyFile) {
         std::string expected;
         const char* refused = nullptr;  // Open fails, saying this; the file stays as it was
     };
-    const std::string header = trend::CsvHeader(612);
+    const std::string header = trend::CsvHeader(Model::k612);
     const Row rows[] = {
         {"new file", nullptr, header + "row\r\n"},
         {"empty file", "", header + "row\r\n"},
-        {"a log already", "time,flow,unit\r\nold\r\n", "time,flow,unit\r\nold\r\nrow\r\n"},
-        {"a cut last row", "time,flow,unit\r\n2026-12", "time,flow,unit\r\n2026-12\r\nrow\r\n"},
-        {"a 640's log", "time,flow,unit,highActivated,lowActivated\r\n",
-         "time,flow,unit,highActivated,lowActivated\r\n",
-         "it begins with \"time,flow,unit,highActivated,lowActivated\", not this window's header "
-         "\"time,flow,unit\""},
+        {"a log already", "time,flowRate,unit\r\nold\r\n", "time,flowRate,unit\r\nold\r\nrow\r\n"},
+        {"a cut last row", "time,flowRate,unit\r\n2026-12",
+         "time,flowRate,unit\r\n2026-12\r\nrow\r\n"},
+        {"an older log of LF lines keeps them", "time,flowRate,unit\nold\n",
+         "time,flowRate,unit\nold\nrow\n"},
+        {"a 640's log", "time,flowRate,unit,highActivated,lowActivated\r\n",
+         "time,flowRate,unit,highActivated,lowActivated\r\n",
+         "it begins with \"time,flowRate,unit,highActivated,lowActivated\", not this window's "
+         "header "
+         "\"time,flowRate,unit\""},
     };
     int n = 0;
     for (const Row& r : rows) {
@@ -228,12 +234,12 @@ TEST(TrendCsv, LogWritesTheHeaderOnlyIntoAnEmptyFile) {
         trend::CsvLog log;
         std::string error;
         if (r.refused) {
-            EXPECT_FALSE(log.Open(path, 612, &error));
+            EXPECT_FALSE(log.Open(path, Model::k612, &error));
             EXPECT_EQ(error, r.refused);
             EXPECT_EQ(FileText(path), r.expected);
             continue;
         }
-        ASSERT_TRUE(log.Open(path, 612, &error)) << error;
+        ASSERT_TRUE(log.Open(path, Model::k612, &error)) << error;
         EXPECT_TRUE(log.Append("row\r\n", &error)) << error;
         log.Close();
         EXPECT_EQ(FileText(path), r.expected);
@@ -245,7 +251,7 @@ TEST(TrendCsv, LogWritesTheHeaderOnlyIntoAnEmptyFile) {
 
     if (std::filesystem::exists("/dev/full")) {
         trend::CsvLog full;
-        EXPECT_FALSE(full.Open("/dev/full", 640, &error)) << "the header cannot be written";
+        EXPECT_FALSE(full.Open("/dev/full", Model::k640, &error)) << "the header cannot be written";
         EXPECT_EQ(error, "No space left on device");
         EXPECT_FALSE(full.IsOpen());
         EXPECT_FALSE(trend::WriteTextFile("/dev/full", "x", &error));

@@ -153,11 +153,11 @@ TEST(Sendable, EveryChoiceWhose640CodeTheModuleMisreadsIsRefused) {
     int refused = 0;
     for (const SensorType type : {SensorType::Insertion, SensorType::Tee, SensorType::Wind}) {
         const int rows = type == SensorType::Wind ? 1 : static_cast<int>(RowTable(type).size());
-        const int units = static_cast<int>(UnitListIndices(Family::k640, type).size());
+        const int units = static_cast<int>(UnitListIndices(Model::k640, type).size());
         for (int row = 0; row < rows; ++row) {
             for (int unit = 0; unit < units; ++unit) {
                 const SensorChoice choice{type, type == SensorType::Wind ? -1 : row, unit};
-                const int code = BuildSensorCode(Family::k640, choice);
+                const int code = BuildSensorCode(Model::k640, choice);
                 char sent[8];
                 std::snprintf(sent, sizeof sent, "%04x", static_cast<unsigned>(code));
                 char* end = nullptr;

@@ -14,13 +14,13 @@ namespace {
 constexpr SensorType kIns = SensorType::Insertion;
 constexpr SensorType kTee = SensorType::Tee;
 constexpr SensorType kWind = SensorType::Wind;
-constexpr Family k612 = Family::k612;
-constexpr Family k640 = Family::k640;
+constexpr Model k612 = Model::k612;
+constexpr Model k640 = Model::k640;
 
 TEST(SensorTables, UnitListsShowTheFamilysUnitsInTableOrder) {
     struct Row {
         int line;
-        Family family;
+        Model family;
         SensorType type;
         std::vector<std::string> names;
     } rows[] = {
@@ -85,7 +85,7 @@ TEST(SensorTables, EveryRowAsPublished) {
 TEST(SensorCode, BuiltFromTheControls) {
     struct Row {
         int line;
-        Family family;
+        Model family;
         SensorChoice choice;
         int code;
     } rows[] = {
@@ -110,7 +110,7 @@ TEST(SensorCode, DecodedIntoTheControls) {
     const std::optional<SensorChoice> unchanged;
     struct Row {
         int line;
-        Family family;
+        Model family;
         int code;
         std::optional<SensorChoice> shown;
     } rows[] = {
@@ -150,7 +150,7 @@ TEST(SensorCode, DecodedIntoTheControls) {
 
 // Whatever the user can select must come back as selected after a Send and a Refresh.
 TEST(SensorCode, EverySelectableChoiceSurvivesBuildAndDecode) {
-    for (Family family : {k612, k640}) {
+    for (Model family : {k612, k640}) {
         for (SensorType type : {kIns, kTee, kWind}) {
             const int rows = type == kWind ? 1 : static_cast<int>(RowTable(type).size());
             const int units = static_cast<int>(UnitListIndices(family, type).size());
@@ -169,7 +169,7 @@ TEST(SensorCode, EverySelectableChoiceSurvivesBuildAndDecode) {
 TEST(SensorCode, RowChoiceSetsKOffsetAndReturnsTheUnitToGpm) {
     struct Row {
         int line;
-        Family family;
+        Model family;
         SensorType list;
         int row;
         int heldCode;
@@ -204,7 +204,7 @@ TEST(SensorCode, RowOutsideTheTableChangesNothing) {
 TEST(SensorCode, RadioClicks) {
     struct Row {
         int line;
-        Family family;
+        Model family;
         SensorType clicked;
         int heldCode;
         SensorSettings expected;
@@ -238,7 +238,7 @@ TEST(UnitLabels, PollAndAlarmLabels) {
     const std::optional<std::string> keep;
     struct Row {
         int line;
-        Family family;
+        Model family;
         int code;
         std::optional<std::string> poll;
         std::string alarm;  // 640 only

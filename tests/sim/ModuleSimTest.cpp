@@ -31,7 +31,7 @@ Time At(double seconds) {
            std::chrono::duration_cast<ModuleSim::Duration>(std::chrono::duration<double>(seconds));
 }
 
-SimOptions Fixed(SimModel model, double flow = 42.5) {
+SimOptions Fixed(std::optional<Model> model, double flow = 42.5) {
     SimOptions o;
     o.model = model;
     o.paced = false;
@@ -75,7 +75,7 @@ TEST(ModuleSim, Upload612IsReadBackAsSent) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ModuleSim sim(Fixed(SimModel::k612), kStart);
+        ModuleSim sim(Fixed(Model::k612), kStart);
         Exchange(sim, c.commands);
         ModuleData612 got;
         ASSERT_EQ(DecodeDump612(Exchange(sim, "v\r"), got), kLinkOk);
@@ -127,7 +127,7 @@ TEST(ModuleSim, Upload640IsReadBackAsSent) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ModuleSim sim(Fixed(SimModel::k640), kStart);
+        ModuleSim sim(Fixed(Model::k640), kStart);
         // One byte at a time, as SendCommand writes them.
         for (char ch : c.commands) {
             Exchange(sim, std::string(1, ch));
@@ -142,25 +142,25 @@ TEST(ModuleSim, Upload640IsReadBackAsSent) {
 
 TEST(ModuleSim, EchoesEveryByteAndAnswersOnlyQueries) {
     struct Case {
-        SimModel model;
+        Model model;
         std::string input;
         std::string output;  // exact
     };
     const std::string flow = "f=" + EncodeModuleFloat(42.5) + "\r\n";
     const std::vector<Case> cases = {
-        {SimModel::k640, "f\r", "f\r" + flow},
-        {SimModel::k640, "h\r", "h\rh=00000000\r\n"},
-        {SimModel::k640, "l\r", "l\rl=00000000\r\n"},
-        {SimModel::k640, "k=1.000000\r", "k=1.000000\r"},
-        {SimModel::k640, "F\r", "F\r"},
-        {SimModel::k640, "fh\r", "fh\r"},
-        {SimModel::k640, " f\r", " f\r"},
-        {SimModel::k640, "\r\r", "\r\r"},
-        {SimModel::k640, std::string("\0\x80\xff\r", 4), std::string("\0\x80\xff\r", 4)},
-        {SimModel::k640, "f", "f"},  // no CR, no command yet
-        {SimModel::k612, "f\r", "f\r"},
-        {SimModel::k612, "h\r", "h\r"},
-        {SimModel::k612, "l\r", "l\r"},
+        {Model::k640, "f\r", "f\r" + flow},
+        {Model::k640, "h\r", "h\rh=00000000\r\n"},
+        {Model::k640, "l\r", "l\rl=00000000\r\n"},
+        {Model::k640, "k=1.000000\r", "k=1.000000\r"},
+        {Model::k640, "F\r", "F\r"},
+        {Model::k640, "fh\r", "fh\r"},
+        {Model::k640, " f\r", " f\r"},
+        {Model::k640, "\r\r", "\r\r"},
+        {Model::k640, std::string("\0\x80\xff\r", 4), std::string("\0\x80\xff\r", 4)},
+        {Model::k640, "f", "f"},  // no CR, no command yet
+        {Model::k612, "f\r", "f\r"},
+        {Model::k612, "h\r", "h\r"},
+        {Model::k612, "l\r", "l\r"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
@@ -173,17 +173,17 @@ TEST(ModuleSim, EchoesEveryByteAndAnswersOnlyQueries) {
 // nor answers, and what arrived then is not kept for later.
 TEST(ModuleSim, HearsOnlyItsOwnLineSettings) {
     struct Row {
-        SimModel model;
+        std::optional<Model> model;
         int baud;
         bool eightN1;
         bool hears;
     } rows[] = {
-        {SimModel::k612, 1200, true, true},   {SimModel::k612, 4800, true, false},
-        {SimModel::k612, 1200, false, false}, {SimModel::k640, 4800, true, true},
-        {SimModel::k640, 1200, true, false},  {SimModel::k640, 9600, true, false},
-        {SimModel::k640, 4800, false, false}, {SimModel::kAuto, 1200, true, true},
-        {SimModel::kAuto, 4800, true, true},  {SimModel::kAuto, 2400, true, false},
-        {SimModel::kAuto, 0, true, false},
+        {Model::k612, 1200, true, true},   {Model::k612, 4800, true, false},
+        {Model::k612, 1200, false, false}, {Model::k640, 4800, true, true},
+        {Model::k640, 1200, true, false},  {Model::k640, 9600, true, false},
+        {Model::k640, 4800, false, false}, {std::nullopt, 1200, true, true},
+        {std::nullopt, 4800, true, true},  {std::nullopt, 2400, true, false},
+        {std::nullopt, 0, true, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.baud) + (row.eightN1 ? " 8N1" : " other framing"));
@@ -193,7 +193,7 @@ TEST(ModuleSim, HearsOnlyItsOwnLineSettings) {
         EXPECT_EQ(out.size() > 160, row.hears) << out;
         EXPECT_EQ(out.empty(), !row.hears) << "no echo either";
         // Back on the module's own settings it answers the next query only.
-        sim.SetLine(row.model == SimModel::k640 ? 4800 : 1200, true);
+        sim.SetLine(row.model == Model::k640 ? 4800 : 1200, true);
         EXPECT_GT(Exchange(sim, "v\r").size(), 160u);  // the echo and the whole dump
     }
 }
@@ -201,20 +201,20 @@ TEST(ModuleSim, HearsOnlyItsOwnLineSettings) {
 TEST(ModuleSim, DumpFaults) {
     struct Case {
         const char* name;
-        SimModel model;
+        Model model;
         std::function<void(SimOptions&)> fault;
         LinkResult result;
     };
     const std::vector<Case> cases = {
-        {"none", SimModel::k640, [](SimOptions&) {}, kLinkOk},
-        {"truncated to 100", SimModel::k612, [](SimOptions& o) { o.truncateDump = 100; },
+        {"none", Model::k640, [](SimOptions&) {}, kLinkOk},
+        {"truncated to 100", Model::k612, [](SimOptions& o) { o.truncateDump = 100; },
          kLinkShortReply},
-        {"truncated inside line 15", SimModel::k612, [](SimOptions& o) { o.truncateDump = 170; },
+        {"truncated inside line 15", Model::k612, [](SimOptions& o) { o.truncateDump = 170; },
          kLinkMissingSeparator},
-        {"separator after line 7 dropped", SimModel::k640,
+        {"separator after line 7 dropped", Model::k640,
          [](SimOptions& o) { o.dropSeparatorAfter = 7; }, kLinkMissingSeparator},
-        {"leading separator dropped", SimModel::k612,
-         [](SimOptions& o) { o.dropSeparatorAfter = 0; }, kLinkMissingSeparator},
+        {"leading separator dropped", Model::k612, [](SimOptions& o) { o.dropSeparatorAfter = 0; },
+         kLinkMissingSeparator},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -224,7 +224,7 @@ TEST(ModuleSim, DumpFaults) {
         const std::string out = Exchange(sim, "v\r");
         ModuleData612 d612;
         ModuleData640 d640;
-        EXPECT_EQ(c.model == SimModel::k612 ? DecodeDump612(out, d612) : DecodeDump640(out, d640),
+        EXPECT_EQ(c.model == Model::k612 ? DecodeDump612(out, d612) : DecodeDump640(out, d640),
                   c.result);
     }
 }
@@ -244,7 +244,7 @@ TEST(ModuleSim, PacingAndPause) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.baud) + " baud, pause " + std::to_string(c.pauseMs) +
                      ", query " + c.query.substr(0, 1));
-        SimOptions o = Fixed(SimModel::k640);
+        SimOptions o = Fixed(Model::k640);
         o.paced = c.paced;
         o.pauseMs = c.pauseMs;
         ModuleSim sim(o, kStart);
@@ -338,7 +338,7 @@ TEST(ModuleSim, Alarms) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ModuleSim sim(Fixed(SimModel::k640, 50), kStart);
+        ModuleSim sim(Fixed(Model::k640, 50), kStart);
         for (const AlarmStep& s : c.steps) {
             SCOPED_TRACE("at " + std::to_string(s.at) + " s");
             const std::string reply = Exchange(sim, s.feed + "h\rl\r", At(s.at));
@@ -359,7 +359,7 @@ TEST(ModuleSim, Alarms) {
 // and releases once.
 TEST(ModuleSim, DriftingFlowWorksBothAlarmsEveryCycle) {
     SimOptions o;
-    o.model = SimModel::k640;
+    o.model = Model::k640;
     o.paced = false;
     ModuleSim sim(o, kStart);
     double lowest = 1e9, highest = -1e9;
@@ -397,7 +397,7 @@ TEST(ModuleSim, HangsUpAfterTheLastExchange) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SimOptions o = Fixed(SimModel::k640);
+        SimOptions o = Fixed(Model::k640);
         o.hangupAfter = 2;
         ModuleSim sim(o, kStart);
         EXPECT_NE(Exchange(sim, "k=2.000000\rv\r"), "");  // a setting is no exchange
@@ -412,7 +412,7 @@ TEST(ModuleSim, HangsUpAfterTheLastExchange) {
 // Noise comes only on a line quiet for longer than the program's read, so it never mixes into
 // an answer; input drops a burst still going out.
 TEST(ModuleSim, NoiseOnlyOnAQuietLine) {
-    SimOptions o = Fixed(SimModel::k640);
+    SimOptions o = Fixed(Model::k640);
     o.noise = true;
     ModuleSim sim(o, kStart);
     int bursts = 0;
@@ -452,7 +452,7 @@ TEST(ModuleSim, SurvivesArbitraryInput) {
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
         SimOptions o;
-        o.model = round % 2 ? SimModel::k612 : SimModel::k640;
+        o.model = round % 2 ? Model::k612 : Model::k640;
         o.paced = round % 3 == 0;
         o.noise = round % 4 == 0;
         o.pauseMs = round % 5 == 0 ? 30 : 0;
@@ -483,7 +483,7 @@ TEST(ModuleSim, SurvivesArbitraryInput) {
         ASSERT_EQ(out.substr(0, 2), "v\r");
         ModuleData612 d612;
         ModuleData640 d640;
-        EXPECT_EQ(o.model == SimModel::k612 ? DecodeDump612(out, d612) : DecodeDump640(out, d640),
+        EXPECT_EQ(o.model == Model::k612 ? DecodeDump612(out, d612) : DecodeDump640(out, d640),
                   kLinkOk);
     }
 }

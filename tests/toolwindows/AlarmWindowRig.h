@@ -74,7 +74,7 @@ protected:
             ASSERT_TRUE(main.Create());
         }
         main.KillTimer(ID_TIMER_POLL);
-        main.model = 640;
+        main.model = Model::k640;
         main.busy = 1;  // as the Alarm Status command has it
     }
     void TearDown() override { main.link().Close(); }

@@ -32,9 +32,9 @@ TEST(FlowTrendWindow, DrawsReadingsAndLeavesGapsWhereNoneCame) {
     FlowTrendDlg w;
     w.colours = &palette;
     w.clock = [&now] { return now; };
-    w.unitLabel = [](int, int) { return std::optional<std::string>("gpm"); };
+    w.unitLabel = [](Model, int) { return std::optional<std::string>("gpm"); };
     ASSERT_TRUE(w.Create());
-    w.SetModel(640);
+    w.SetModel(Model::k640);
     // A flow that swings through both alarms, polled every 3 s for 10 minutes; Auto Update is
     // off from 4 to 6.5 minutes and one poll fails at 8 minutes.
     bool high = false, low = false;
