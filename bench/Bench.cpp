@@ -44,7 +44,7 @@
 
 #include "app/FernwellDlg.h"
 #include "bench/QuickLine.h"
-#include "config/ConfigDlgCommon.h"
+#include "config/ConfigDlgBase.h"
 #include "protocol/Commands.h"
 #include "protocol/Device.h"
 #include "serial/SerialPort.h"

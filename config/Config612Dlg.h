@@ -8,7 +8,7 @@
 //     busy = 1; CConfig612Dlg dlg; dlg.link = &link(); dlg.colours = &colours(); dlg.DoModal();
 //     busy = 0;
 
-#include "config/ConfigDlgCommon.h"
+#include "config/ConfigDlgBase.h"
 #include "protocol/ModuleData.h"
 
 class CConfig612Dlg : public ConfigDlgBase {

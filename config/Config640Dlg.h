@@ -9,7 +9,7 @@
 //     busy = 1; CConfig640Dlg dlg; dlg.link = &link(); dlg.colours = &colours(); dlg.DoModal();
 //     busy = 0;
 
-#include "config/ConfigDlgCommon.h"
+#include "config/ConfigDlgBase.h"
 #include "protocol/ModuleData.h"
 
 class CConfig640Dlg : public ConfigDlgBase {
