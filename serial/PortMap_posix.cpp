@@ -20,6 +20,7 @@
 
 #include "serial/PortHolder.h"
 #include "serial/PortMap.h"
+#include "store/ConfigFolder.h"
 
 namespace portmap {
 namespace {
@@ -203,20 +204,7 @@ bool IsPseudoTerminal(const struct stat& st) {
 }  // namespace
 
 std::string PortsDirectory() {
-    // A relative XDG_CONFIG_HOME is invalid by the XDG rules and ignored like an unset one.
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (xdg != nullptr && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] == '\0') {
-            const passwd* pw = getpwuid(getuid());
-            home = pw != nullptr ? pw->pw_dir : "";
-        }
-        base = std::string(home) + "/.config";
-    }
-    return base + "/fernwell/ports";
+    return ConfigFolder() + "/ports";
 }
 
 std::string DevicePath(int portNumber) {

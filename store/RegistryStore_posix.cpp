@@ -60,6 +60,7 @@
 #include <thread>
 #include <vector>
 
+#include "store/ConfigFolder.h"
 #include "store/IniDocument.h"
 #include "store/RegistryStore.h"
 
@@ -86,26 +87,8 @@ const char* RootFileName(HKEY root) {
     return "HKEY_CURRENT_USER.ini";  // not reached: SetRootKey admits only the four
 }
 
-// $XDG_CONFIG_HOME/fernwell; a relative XDG_CONFIG_HOME is invalid by the XDG rules and counts
-// as unset, which means ~/.config.
-std::string SettingsDirectory() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (xdg != nullptr && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] == '\0') {
-            const passwd* pw = getpwuid(getuid());
-            home = pw != nullptr ? pw->pw_dir : "";
-        }
-        base = std::string(home) + "/.config";
-    }
-    return base + "/fernwell";
-}
-
 std::string SettingsFilePath(HKEY root) {
-    return SettingsDirectory() + '/' + RootFileName(root);
+    return ConfigFolder() + '/' + RootFileName(root);
 }
 
 class Descriptor {
