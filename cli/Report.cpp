@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/SendSettings.h"
+#include "protocol/Fields.h"
 #include "rules/AlarmStatus.h"
 #include "rules/SensorRules.h"
 
@@ -59,6 +60,36 @@ void AddSensorFields(Model family, int code, ReportFields& fields) {
     fields.push_back(Text("unitName", unit));
 }
 
+// The record's fields in dump order, named and shown as the field table says.
+template <class Record>
+ReportFields TableFields(const Record& d) {
+    ReportFields fields;
+    for (const RecordField<Record>& field : FieldTable<Record>()) {
+        switch (field.kind) {
+            case FieldKind::Text:
+                fields.push_back(Text(field.key, field.template Of<std::string>(d)));
+                break;
+            case FieldKind::Char:
+                fields.push_back(Char(field.key, field.template Of<char>(d)));
+                break;
+            case FieldKind::Word:
+                fields.push_back(Hex(field.key, field.template Of<std::uint32_t>(d), 8));
+                break;
+            case FieldKind::Number:
+                fields.push_back(Number(field.key, field.template Of<double>(d)));
+                break;
+            case FieldKind::Code:
+                fields.push_back(
+                    Hex(field.key, static_cast<std::uint32_t>(field.template Of<int>(d)), 4));
+                break;
+            case FieldKind::Integer:
+                fields.push_back(Integer(field.key, field.template Of<int>(d)));
+                break;
+        }
+    }
+    return fields;
+}
+
 }  // namespace
 
 double ModuleNumber(double value) {
@@ -80,23 +111,7 @@ std::string NumberText(double value) {
 }
 
 ReportFields RecordFields(const ModuleData612& d) {
-    ReportFields f{
-        Text("text1", d.text1),
-        Text("text2", d.text2),
-        Hex("word3", d.word3, 8),
-        Char("variantChar", d.variantChar),
-        Number("kFactor", d.kFactor),
-        Number("offset", d.offset),
-        Number("pulseValue", d.pulseValue),
-        Number("pulseWidth", d.pulseWidth),
-        Number("value9", d.value9),
-        Number("flowRate", d.flowRate),
-        Number("value11", d.value11),
-        Hex("word12", d.word12, 8),
-        Number("value13", d.value13),
-        Hex("SensorCode", static_cast<std::uint32_t>(d.SensorCode), 4),
-        Integer("PulseUnitCode", d.PulseUnitCode),
-    };
+    ReportFields f = TableFields(d);
     AddSensorFields(Model::k612, d.SensorCode, f);
     // The dialog's reading of the held pulse unit code under the decoded sensor type.
     std::string pulseUnit;
@@ -112,30 +127,7 @@ ReportFields RecordFields(const ModuleData612& d) {
 }
 
 ReportFields RecordFields(const ModuleData640& d) {
-    ReportFields f{
-        Text("text1", d.text1),
-        Text("text2", d.text2),
-        Hex("word3", d.word3, 8),
-        Char("variantChar", d.variantChar),
-        Number("kFactor", d.kFactor),
-        Number("offset", d.offset),
-        Number("nValue", d.nValue),
-        Number("flowRate", d.flowRate),
-        Number("value9", d.value9),
-        Hex("word10", d.word10, 8),
-        Hex("SensorCode", static_cast<std::uint32_t>(d.SensorCode), 4),
-        Number("unitFactor", d.unitFactor),
-        Number("highSetPoint", d.highSetPoint),
-        Number("highReleasePoint", d.highReleasePoint),
-        Number("lowSetPoint", d.lowSetPoint),
-        Number("lowReleasePoint", d.lowReleasePoint),
-        Integer("highAlarmMode", d.highAlarmMode),
-        Integer("lowAlarmMode", d.lowAlarmMode),
-        Integer("highSetDelay", d.highSetDelay),
-        Integer("highReleaseDelay", d.highReleaseDelay),
-        Integer("lowSetDelay", d.lowSetDelay),
-        Integer("lowReleaseDelay", d.lowReleaseDelay),
-    };
+    ReportFields f = TableFields(d);
     AddSensorFields(Model::k640, d.SensorCode, f);
     return f;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <span>
 
+#include "protocol/Fields.h"
 #include "rules/ConfigChecks.h"
 #include "rules/SensorRules.h"
 
@@ -31,43 +32,75 @@ namespace {
 enum class KeyKind { Number, Sensor, Row, Unit, PulseUnit, PulseWidth, Delay, Alarm };
 
 struct KeyInfo {
-    const char* name;
+    std::string name;
     KeyKind kind;
 };
 
-// In the order the dialog applies them and --help lists them.
-constexpr KeyInfo kKeys612[] = {
-    {"kFactor", KeyKind::Number},      {"offset", KeyKind::Number},
-    {"sensor", KeyKind::Sensor},       {"row", KeyKind::Row},
-    {"unit", KeyKind::Unit},           {"pulseValue", KeyKind::Number},
-    {"pulseUnit", KeyKind::PulseUnit}, {"pulseWidth", KeyKind::PulseWidth},
+// A place in the list of keys: a record field's key, named by the letter of the command that
+// uploads the field (its key and how send takes it are the field table's), or a key of no
+// single field.
+struct KeySlot {
+    char field;
+    const char* name;
+    KeyKind kind;
 };
-constexpr KeyInfo kKeys640[] = {
-    {"kFactor", KeyKind::Number},
-    {"offset", KeyKind::Number},
-    {"sensor", KeyKind::Sensor},
-    {"row", KeyKind::Row},
-    {"unit", KeyKind::Unit},
-    {"highSetPoint", KeyKind::Number},
-    {"highReleasePoint", KeyKind::Number},
-    {"lowSetPoint", KeyKind::Number},
-    {"lowReleasePoint", KeyKind::Number},
-    {"highSetDelay", KeyKind::Delay},
-    {"highReleaseDelay", KeyKind::Delay},
-    {"lowSetDelay", KeyKind::Delay},
-    {"lowReleaseDelay", KeyKind::Delay},
-    {"highAlarm", KeyKind::Alarm},
-    {"lowAlarm", KeyKind::Alarm},
+constexpr KeySlot FieldKey(char letter) {
+    return {letter, nullptr, KeyKind::Number};
+}
+// sensor=, row= and unit= make SensorCode together (ApplySensorKeys).
+constexpr KeySlot kSensor = {0, "sensor", KeyKind::Sensor};
+constexpr KeySlot kRow = {0, "row", KeyKind::Row};
+constexpr KeySlot kUnit = {0, "unit", KeyKind::Unit};
+
+// In the order the dialog applies them and --help lists them.
+constexpr KeySlot kKeys612[] = {
+    FieldKey('k'), FieldKey('o'), kSensor, kRow, kUnit, FieldKey('x'), FieldKey('d'), FieldKey('w'),
+};
+constexpr KeySlot kKeys640[] = {
+    FieldKey('k'), FieldKey('o'), kSensor,       kRow,          kUnit,
+    FieldKey('e'), FieldKey('g'), FieldKey('j'), FieldKey('d'), FieldKey('$'),
+    FieldKey('#'), FieldKey('%'), FieldKey('&'), FieldKey('p'), FieldKey('q'),
 };
 
 // The delay edits take whole seconds; "%0.4d" keeps four digits.
 constexpr int kLargestDelay = kLargestDelay640;
 
-std::span<const KeyInfo> KeysOf(Model model) {
-    if (model == Model::k640) {
-        return kKeys640;
+KeyKind KindOf(SendForm form) {
+    switch (form) {
+        case SendForm::PulseWidth:
+            return KeyKind::PulseWidth;
+        case SendForm::PulseUnit:
+            return KeyKind::PulseUnit;
+        case SendForm::Delay:
+            return KeyKind::Delay;
+        case SendForm::AlarmMode:
+            return KeyKind::Alarm;
+        case SendForm::Number:
+        case SendForm::None:
+            break;
     }
-    return kKeys612;
+    return KeyKind::Number;
+}
+
+template <class Record>
+std::vector<KeyInfo> Keys(std::span<const KeySlot> slots) {
+    std::vector<KeyInfo> keys;
+    for (const KeySlot& slot : slots) {
+        if (slot.name != nullptr) {
+            keys.push_back({slot.name, slot.kind});
+        } else {
+            const RecordField<Record>& field = *FieldByCommand<Record>(slot.field);
+            keys.push_back({std::string(field.SendKey()), KindOf(field.send)});
+        }
+    }
+    return keys;
+}
+
+std::vector<KeyInfo> KeysOf(Model model) {
+    if (model == Model::k640) {
+        return Keys<ModuleData640>(kKeys640);
+    }
+    return Keys<ModuleData612>(kKeys612);
 }
 
 const char* ModelName(Model model) {
@@ -215,8 +248,8 @@ std::optional<CliFailure> CheckValue(Model model, const KeyInfo& key, const std:
     return std::nullopt;
 }
 
-const std::string* Given(const SendSettings& settings, const char* key) {
-    const auto it = settings.find(key);
+const std::string* Given(const SendSettings& settings, std::string_view key) {
+    const auto it = settings.find(std::string(key));
     return it == settings.end() ? nullptr : &it->second;
 }
 
@@ -298,21 +331,34 @@ std::optional<CliFailure> ApplySensorKeys(Model model, const SendSettings& setti
     return std::nullopt;
 }
 
-void ApplyNumber(const SendSettings& settings, const char* key, double& field) {
-    if (const std::string* value = Given(settings, key)) {
-        field = *ParseCliNumber(*value);
-    }
-}
-
-void ApplyDelay(const SendSettings& settings, const char* key, int& field) {
-    if (const std::string* value = Given(settings, key)) {
-        field = *ParseInteger(*value);
-    }
-}
-
-void ApplyAlarm(const SendSettings& settings, const char* key, int& mode) {
-    if (const std::string* value = Given(settings, key)) {
-        mode = *ParseAlarm(*value);
+// The keys of the fields send sets from their value alone. The 612's pulse unit is not one:
+// its code depends on the sensor type (ApplySendSettings).
+template <class Record>
+void ApplyFieldKeys(const SendSettings& settings, Record& data) {
+    for (const RecordField<Record>& field : FieldTable<Record>()) {
+        const std::string* value =
+            field.send == SendForm::None ? nullptr : Given(settings, field.SendKey());
+        if (value == nullptr) {
+            continue;
+        }
+        switch (field.send) {
+            case SendForm::Number:
+                field.template Of<double>(data) = *ParseCliNumber(*value);
+                break;
+            case SendForm::PulseWidth:
+                field.template Of<double>(data) =
+                    PulseWidthFromPosition(*ParseInteger(*value) / 50 - 1);
+                break;
+            case SendForm::Delay:
+                field.template Of<int>(data) = *ParseInteger(*value);
+                break;
+            case SendForm::AlarmMode:
+                field.template Of<int>(data) = *ParseAlarm(*value);
+                break;
+            case SendForm::PulseUnit:
+            case SendForm::None:
+                break;
+        }
     }
 }
 
@@ -340,6 +386,7 @@ const char* SensorTypeWord(SensorType type) {
 std::optional<CliFailure> ParseSendSettings(Model model, const std::vector<std::string>& args,
                                             SendSettings& settings) {
     settings.clear();
+    const std::vector<KeyInfo> keys = KeysOf(model);
     for (const std::string& arg : args) {
         const std::size_t eq = arg.find('=');
         if (eq == std::string::npos || eq == 0) {
@@ -347,13 +394,12 @@ std::optional<CliFailure> ParseSendSettings(Model model, const std::vector<std::
         }
         const std::string key = arg.substr(0, eq);
         const std::string value = arg.substr(eq + 1);
-        const std::span<const KeyInfo> keys = KeysOf(model);
         const auto known =
             std::find_if(keys.begin(), keys.end(), [&](const KeyInfo& k) { return key == k.name; });
         if (known == keys.end()) {
             std::vector<std::string> names;
             for (const KeyInfo& k : keys) {
-                names.emplace_back(k.name);
+                names.push_back(k.name);
             }
             return CliFailure{kExitUsage, "unknown key \"" + key + "\" for the " +
                                               ModelName(model) + ": " + Join(names)};
@@ -376,9 +422,7 @@ std::optional<CliFailure> ApplySendSettings(const SendSettings& settings, Module
                                        data.SensorCode, before, after)) {
         return failure;
     }
-    ApplyNumber(settings, "kFactor", data.kFactor);
-    ApplyNumber(settings, "offset", data.offset);
-    ApplyNumber(settings, "pulseValue", data.pulseValue);
+    ApplyFieldKeys(settings, data);
 
     // The pulse-unit list follows the WSS radio.
     const bool wind = after == SensorType::Wind;
@@ -411,9 +455,6 @@ std::optional<CliFailure> ApplySendSettings(const SendSettings& settings, Module
         }
         data.PulseUnitCode = sent;
     }
-    if (const std::string* width = Given(settings, "pulseWidth")) {
-        data.pulseWidth = PulseWidthFromPosition(*ParseInteger(*width) / 50 - 1);
-    }
     return Rejected(CheckSendable(data));
 }
 
@@ -424,19 +465,8 @@ std::optional<CliFailure> ApplySendSettings(const SendSettings& settings, Module
                                        data.SensorCode, before, after)) {
         return failure;
     }
-    ApplyNumber(settings, "kFactor", data.kFactor);
-    ApplyNumber(settings, "offset", data.offset);
     data.unitFactor = UnitFactor640(data.SensorCode);
-    ApplyNumber(settings, "highSetPoint", data.highSetPoint);
-    ApplyNumber(settings, "highReleasePoint", data.highReleasePoint);
-    ApplyNumber(settings, "lowSetPoint", data.lowSetPoint);
-    ApplyNumber(settings, "lowReleasePoint", data.lowReleasePoint);
-    ApplyDelay(settings, "highSetDelay", data.highSetDelay);
-    ApplyDelay(settings, "highReleaseDelay", data.highReleaseDelay);
-    ApplyDelay(settings, "lowSetDelay", data.lowSetDelay);
-    ApplyDelay(settings, "lowReleaseDelay", data.lowReleaseDelay);
-    ApplyAlarm(settings, "highAlarm", data.highAlarmMode);
-    ApplyAlarm(settings, "lowAlarm", data.lowAlarmMode);
+    ApplyFieldKeys(settings, data);
     if (auto failure = Rejected(CheckAlarmPairs(data))) {
         return failure;
     }

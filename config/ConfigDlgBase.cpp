@@ -14,6 +14,7 @@
 #include <tuple>
 
 #include "link/Link.h"
+#include "protocol/Fields.h"
 #include "rules/CalculateFormulas.h"
 #include "texts/Resource.h"
 #include "texts/Strings.h"
@@ -25,34 +26,15 @@
 
 namespace {
 
-// A field of the read-back comparison as the dialogs name it.
-std::string FieldCaption(const std::string& field) {
-    static const std::pair<const char*, const char*> kCaptions[] = {
-        {"kFactor", "K"},
-        {"offset", "Offset"},
-        {"pulseValue", "Pulse Value"},
-        {"pulseWidth", "Pulse Width"},
-        {"PulseUnitCode", "Pulse Units (code)"},
-        {"SensorCode", "Sensor and Units (code)"},
-        {"nValue", "N"},
-        {"unitFactor", "Unit Factor"},
-        {"highSetPoint", "High Set Point"},
-        {"highReleasePoint", "High Release Point"},
-        {"lowSetPoint", "Low Set Point"},
-        {"lowReleasePoint", "Low Release Point"},
-        {"highAlarmMode", "High Alarm (mode)"},
-        {"lowAlarmMode", "Low Alarm (mode)"},
-        {"highSetDelay", "High Set Point Delay"},
-        {"highReleaseDelay", "High Release Point Delay"},
-        {"lowSetDelay", "Low Set Point Delay"},
-        {"lowReleaseDelay", "Low Release Point Delay"},
-    };
-    for (const auto& [name, caption] : kCaptions) {
-        if (field == name) {
-            return caption;
-        }
-    }
-    return field;
+// A field of the read-back comparison as the dialogs name it: its caption in the table.
+template <class Record>
+std::string CaptionOf(const std::string& key) {
+    const RecordField<Record>* field = FieldByKey<Record>(key);
+    return field != nullptr && field->caption != nullptr ? field->caption : key;
+}
+
+std::string FieldCaption(Family family, const std::string& key) {
+    return family == Family::k640 ? CaptionOf<ModuleData640>(key) : CaptionOf<ModuleData612>(key);
 }
 
 }  // namespace
@@ -313,9 +295,9 @@ void ConfigDlgBase::ReportUpload(LinkResult upload, LinkResult verify,
     } else if (upload == kLinkOk && !mismatches.empty()) {
         text = QString::fromUtf8(res::kVerifyMismatch);
         for (const ReadBackMismatch& m : mismatches) {
-            text +=
-                "\n" + QString::asprintf(res::kVerifyMismatchLine, FieldCaption(m.field).c_str(),
-                                         m.sent.c_str(), m.held.c_str());
+            text += "\n" + QString::asprintf(res::kVerifyMismatchLine,
+                                             FieldCaption(family(), m.field).c_str(),
+                                             m.sent.c_str(), m.held.c_str());
         }
     }
     if (!text.isEmpty()) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "protocol/Fields.h"
+
 namespace {
 
 constexpr std::size_t kNumberCommandChars = 10;  // letter, "=", 8 characters of the number
@@ -53,12 +55,34 @@ std::string HexCodeCommand(char letter, int value) {
     return text;
 }
 
+namespace {
+
+// The command that uploads the field of command letter `letter`, in the field's form.
+template <class Record>
+std::string FieldCommand(const Record& data, char letter) {
+    const RecordField<Record>* field = FieldByCommand<Record>(letter);
+    switch (field->upload) {
+        case UploadForm::Number:
+            return NumberCommand(letter, field->template Of<double>(data));
+        case UploadForm::DecimalCode:
+            return DecimalCodeCommand(letter, field->template Of<int>(data));
+        case UploadForm::HexCode:
+            return HexCodeCommand(letter, field->template Of<int>(data));
+        case UploadForm::None:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+// The wire order, by command letter: the module takes its settings in this order, which is not
+// the record's.
 std::vector<std::string> ConfigCommands612(const ModuleData612& data) {
     return {
-        HexCodeCommand('d', data.PulseUnitCode),  NumberCommand('o', data.offset),
-        NumberCommand('k', data.kFactor),         NumberCommand('x', data.pulseValue),
-        NumberCommand('w', data.pulseWidth),      "s=0000\r",
-        DecimalCodeCommand('u', data.SensorCode),
+        FieldCommand(data, 'd'), FieldCommand(data, 'o'), FieldCommand(data, 'k'),
+        FieldCommand(data, 'x'), FieldCommand(data, 'w'), "s=0000\r",
+        FieldCommand(data, 'u'),
     };
 }
 
@@ -77,28 +101,16 @@ std::vector<std::string> VariantCommands640(char variantChar) {
 
 std::vector<std::string> ConfigCommands640(const ModuleData640& data) {
     std::vector<std::string> commands = {
-        NumberCommand('o', data.offset),
-        NumberCommand('k', data.kFactor),
-        HexCodeCommand('u', data.SensorCode),
+        FieldCommand(data, 'o'),
+        FieldCommand(data, 'k'),
+        FieldCommand(data, 'u'),
     };
     for (std::string& command : VariantCommands640(data.variantChar)) {
         commands.push_back(std::move(command));
     }
-    const std::vector<std::string> rest = {
-        NumberCommand('n', data.nValue),
-        NumberCommand('m', data.unitFactor),
-        NumberCommand('e', data.highSetPoint),
-        NumberCommand('g', data.highReleasePoint),
-        NumberCommand('j', data.lowSetPoint),
-        NumberCommand('d', data.lowReleasePoint),
-        DecimalCodeCommand('p', data.highAlarmMode),
-        DecimalCodeCommand('q', data.lowAlarmMode),
-        DecimalCodeCommand('$', data.highSetDelay),
-        DecimalCodeCommand('#', data.highReleaseDelay),
-        DecimalCodeCommand('%', data.lowSetDelay),
-        DecimalCodeCommand('&', data.lowReleaseDelay),
-    };
-    commands.insert(commands.end(), rest.begin(), rest.end());
+    for (const char letter : {'n', 'm', 'e', 'g', 'j', 'd', 'p', 'q', '$', '#', '%', '&'}) {
+        commands.push_back(FieldCommand(data, letter));
+    }
     return commands;
 }
 

@@ -4,8 +4,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
-#include <initializer_list>
 #include <limits>
+
+#include "protocol/Fields.h"
 
 namespace {
 
@@ -74,12 +75,43 @@ double LineFloat(std::string_view line) {
     return DecodeModuleFloat(ValueChars(line));
 }
 
-// Walks the dump's lines 1..N, decoding each with its entry of `lines` once the CR LF after
-// it has been found. Line 0 is whatever precedes the first CR LF (usually the echo of "v\r")
-// and is dropped.
-template <typename Record, std::size_t N>
-LinkResult WalkDump(std::string_view reply, int minChars,
-                    void (*const (&lines)[N])(Record&, std::string_view), Record& data) {
+// One dump line into its field.
+template <typename Record>
+void DecodeLine(const RecordField<Record>& field, std::string_view line, Record& data) {
+    switch (field.dump) {
+        case DumpForm::Title:
+            field.template Of<std::string>(data) = LineText(line);
+            break;
+        case DumpForm::Text:
+            field.template Of<std::string>(data) = std::string(line);
+            break;
+        case DumpForm::Char:
+            field.template Of<char>(data) = LineFirstChar(line);
+            break;
+        case DumpForm::Word:
+            field.template Of<std::uint32_t>(data) = LineHex8(line);
+            break;
+        case DumpForm::Float:
+            field.template Of<double>(data) = LineFloat(line);
+            break;
+        case DumpForm::Low16:
+            field.template Of<int>(data) = Decode16Bit(ValueChars(line));
+            break;
+        case DumpForm::Low16Reread:
+            field.template Of<int>(data) = DecimalReread(Decode16Bit(ValueChars(line)));
+            break;
+        case DumpForm::TopByte:
+            field.template Of<int>(data) = DecodeTopByte(ValueChars(line));
+            break;
+    }
+}
+
+// Walks the dump's lines 1..N, decoding each into its field of the record's table once the
+// CR LF after it has been found. Line 0 is whatever precedes the first CR LF (usually the echo
+// of "v\r") and is dropped. A float field that is no number makes the dump garbled, once
+// every field is stored.
+template <typename Record>
+LinkResult WalkDump(std::string_view reply, int minChars, Record& data) {
     if (reply.size() < static_cast<std::size_t>(minChars)) {
         return kLinkShortReply;
     }
@@ -89,13 +121,18 @@ LinkResult WalkDump(std::string_view reply, int minChars,
         return kLinkMissingSeparator;
     }
     std::size_t begin = end + kSeparator.size();
-    for (const auto decode : lines) {
+    for (const RecordField<Record>& field : FieldTable<Record>()) {
         end = reply.find(kSeparator, begin);
         if (end == std::string_view::npos) {
             return kLinkMissingSeparator;
         }
-        decode(data, reply.substr(begin, end - begin));
+        DecodeLine(field, reply.substr(begin, end - begin), data);
         begin = end + kSeparator.size();
+    }
+    for (const RecordField<Record>& field : FieldTable<Record>()) {
+        if (field.dump == DumpForm::Float && !std::isfinite(field.template Of<double>(data))) {
+            return kLinkGarbledReply;
+        }
     }
     return kLinkOk;
 }
@@ -186,82 +223,12 @@ LinkResult DecodeStatusReply(std::string_view reply, char letter, std::uint32_t&
     return result;
 }
 
-namespace {
-
-// The line tables: entry i decodes dump line i + 1.
-using LineDecoder612 = void (*)(ModuleData612&, std::string_view line);
-using LineDecoder640 = void (*)(ModuleData640&, std::string_view line);
-
-constexpr LineDecoder612 kLines612[kDumpLines612] = {
-    [](ModuleData612& d, std::string_view l) { d.text1 = LineText(l); },
-    [](ModuleData612& d, std::string_view l) { d.text2 = std::string(l); },
-    [](ModuleData612& d, std::string_view l) { d.word3 = LineHex8(l); },
-    [](ModuleData612& d, std::string_view l) { d.variantChar = LineFirstChar(l); },
-    [](ModuleData612& d, std::string_view l) { d.kFactor = LineFloat(l); },
-    [](ModuleData612& d, std::string_view l) { d.offset = LineFloat(l); },
-    [](ModuleData612& d, std::string_view l) { d.pulseValue = LineFloat(l); },
-    [](ModuleData612& d, std::string_view l) { d.pulseWidth = LineFloat(l); },
-    [](ModuleData612& d, std::string_view l) { d.value9 = LineFloat(l); },
-    [](ModuleData612& d, std::string_view l) { d.flowRate = LineFloat(l); },
-    [](ModuleData612& d, std::string_view l) { d.value11 = LineFloat(l); },
-    [](ModuleData612& d, std::string_view l) { d.word12 = LineHex8(l); },
-    [](ModuleData612& d, std::string_view l) { d.value13 = LineFloat(l); },
-    [](ModuleData612& d, std::string_view l) { d.SensorCode = Decode16Bit(ValueChars(l)); },
-    [](ModuleData612& d, std::string_view l) { d.PulseUnitCode = DecodeTopByte(ValueChars(l)); },
-};
-
-constexpr LineDecoder640 kLines640[kDumpLines640] = {
-    [](ModuleData640& d, std::string_view l) { d.text1 = LineText(l); },
-    [](ModuleData640& d, std::string_view l) { d.text2 = std::string(l); },
-    [](ModuleData640& d, std::string_view l) { d.word3 = LineHex8(l); },
-    [](ModuleData640& d, std::string_view l) { d.variantChar = LineFirstChar(l); },
-    [](ModuleData640& d, std::string_view l) { d.kFactor = LineFloat(l); },
-    [](ModuleData640& d, std::string_view l) { d.offset = LineFloat(l); },
-    [](ModuleData640& d, std::string_view l) { d.nValue = LineFloat(l); },
-    [](ModuleData640& d, std::string_view l) { d.flowRate = LineFloat(l); },
-    [](ModuleData640& d, std::string_view l) { d.value9 = LineFloat(l); },
-    [](ModuleData640& d, std::string_view l) { d.word10 = LineHex8(l); },
-    [](ModuleData640& d, std::string_view l) {
-        d.SensorCode = DecimalReread(Decode16Bit(ValueChars(l)));
-    },
-    [](ModuleData640& d, std::string_view l) { d.unitFactor = LineFloat(l); },
-    [](ModuleData640& d, std::string_view l) { d.highSetPoint = LineFloat(l); },
-    [](ModuleData640& d, std::string_view l) { d.highReleasePoint = LineFloat(l); },
-    [](ModuleData640& d, std::string_view l) { d.lowSetPoint = LineFloat(l); },
-    [](ModuleData640& d, std::string_view l) { d.lowReleasePoint = LineFloat(l); },
-    [](ModuleData640& d, std::string_view l) { d.highAlarmMode = DecodeTopByte(ValueChars(l)); },
-    [](ModuleData640& d, std::string_view l) { d.lowAlarmMode = DecodeTopByte(ValueChars(l)); },
-    [](ModuleData640& d, std::string_view l) { d.highSetDelay = Decode16Bit(ValueChars(l)); },
-    [](ModuleData640& d, std::string_view l) { d.highReleaseDelay = Decode16Bit(ValueChars(l)); },
-    [](ModuleData640& d, std::string_view l) { d.lowSetDelay = Decode16Bit(ValueChars(l)); },
-    [](ModuleData640& d, std::string_view l) { d.lowReleaseDelay = Decode16Bit(ValueChars(l)); },
-};
-
-bool AllFinite(std::initializer_list<double> values) {
-    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
-}
-
-}  // namespace
-
 LinkResult DecodeDump612(std::string_view reply, ModuleData612& data) {
-    const LinkResult result = WalkDump(reply, kDumpMinChars612, kLines612, data);
-    if (result == kLinkOk &&
-        !AllFinite({data.kFactor, data.offset, data.pulseValue, data.pulseWidth, data.value9,
-                    data.flowRate, data.value11, data.value13})) {
-        return kLinkGarbledReply;
-    }
-    return result;
+    return WalkDump(reply, kDumpMinChars612, data);
 }
 
 LinkResult DecodeDump640(std::string_view reply, ModuleData640& data) {
-    const LinkResult result = WalkDump(reply, kDumpMinChars640, kLines640, data);
-    if (result == kLinkOk &&
-        !AllFinite({data.kFactor, data.offset, data.nValue, data.flowRate, data.value9,
-                    data.unitFactor, data.highSetPoint, data.highReleasePoint, data.lowSetPoint,
-                    data.lowReleasePoint})) {
-        return kLinkGarbledReply;
-    }
-    return result;
+    return WalkDump(reply, kDumpMinChars640, data);
 }
 
 bool DumpShapeOk(std::string_view reply, int lastLine) {

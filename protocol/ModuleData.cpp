@@ -3,6 +3,8 @@
 #include <iomanip>
 #include <limits>
 
+#include "protocol/Fields.h"
+
 void ApplyDefaults612(ModuleData612& data) {
     data.kFactor = 1.6965;
     data.offset = 0.059;
@@ -109,78 +111,45 @@ void PrintDouble(std::ostream& os, double value) {
     os << std::setprecision(std::numeric_limits<double>::max_digits10) << value;
 }
 
+// "Name{key=value, ...}" over the record's field table.
+template <class Record>
+void PrintRecord(std::ostream& o, const char* name, const Record& d) {
+    const StreamStateGuard guard(o);
+    o << name << '{';
+    const char* separator = "";
+    for (const RecordField<Record>& field : FieldTable<Record>()) {
+        o << separator << field.key << '=';
+        separator = ", ";
+        switch (field.kind) {
+            case FieldKind::Text:
+                PrintText(o, field.template Of<std::string>(d));
+                break;
+            case FieldKind::Char:
+                PrintChar(o, field.template Of<char>(d));
+                break;
+            case FieldKind::Word:
+                PrintHex(o, field.template Of<std::uint32_t>(d));
+                break;
+            case FieldKind::Number:
+                PrintDouble(o, field.template Of<double>(d));
+                break;
+            case FieldKind::Code:
+                PrintHex(o, static_cast<unsigned>(field.template Of<int>(d)));
+                break;
+            case FieldKind::Integer:
+                o << field.template Of<int>(d);
+                break;
+        }
+    }
+    o << '}';
+}
+
 }  // namespace
 
 void PrintTo(const ModuleData612& d, std::ostream* os) {
-    std::ostream& o = *os;
-    const StreamStateGuard guard(o);
-    o << "ModuleData612{text1=";
-    PrintText(o, d.text1);
-    o << ", text2=";
-    PrintText(o, d.text2);
-    o << ", word3=";
-    PrintHex(o, d.word3);
-    o << ", variantChar=";
-    PrintChar(o, d.variantChar);
-    o << ", kFactor=";
-    PrintDouble(o, d.kFactor);
-    o << ", offset=";
-    PrintDouble(o, d.offset);
-    o << ", pulseValue=";
-    PrintDouble(o, d.pulseValue);
-    o << ", pulseWidth=";
-    PrintDouble(o, d.pulseWidth);
-    o << ", value9=";
-    PrintDouble(o, d.value9);
-    o << ", flowRate=";
-    PrintDouble(o, d.flowRate);
-    o << ", value11=";
-    PrintDouble(o, d.value11);
-    o << ", word12=";
-    PrintHex(o, d.word12);
-    o << ", value13=";
-    PrintDouble(o, d.value13);
-    o << ", SensorCode=";
-    PrintHex(o, static_cast<unsigned>(d.SensorCode));
-    o << ", PulseUnitCode=" << d.PulseUnitCode << "}";
+    PrintRecord(*os, "ModuleData612", d);
 }
 
 void PrintTo(const ModuleData640& d, std::ostream* os) {
-    std::ostream& o = *os;
-    const StreamStateGuard guard(o);
-    o << "ModuleData640{text1=";
-    PrintText(o, d.text1);
-    o << ", text2=";
-    PrintText(o, d.text2);
-    o << ", word3=";
-    PrintHex(o, d.word3);
-    o << ", variantChar=";
-    PrintChar(o, d.variantChar);
-    o << ", kFactor=";
-    PrintDouble(o, d.kFactor);
-    o << ", offset=";
-    PrintDouble(o, d.offset);
-    o << ", nValue=";
-    PrintDouble(o, d.nValue);
-    o << ", flowRate=";
-    PrintDouble(o, d.flowRate);
-    o << ", value9=";
-    PrintDouble(o, d.value9);
-    o << ", word10=";
-    PrintHex(o, d.word10);
-    o << ", SensorCode=";
-    PrintHex(o, static_cast<unsigned>(d.SensorCode));
-    o << ", unitFactor=";
-    PrintDouble(o, d.unitFactor);
-    o << ", highSetPoint=";
-    PrintDouble(o, d.highSetPoint);
-    o << ", highReleasePoint=";
-    PrintDouble(o, d.highReleasePoint);
-    o << ", lowSetPoint=";
-    PrintDouble(o, d.lowSetPoint);
-    o << ", lowReleasePoint=";
-    PrintDouble(o, d.lowReleasePoint);
-    o << ", highAlarmMode=" << d.highAlarmMode << ", lowAlarmMode=" << d.lowAlarmMode
-      << ", highSetDelay=" << d.highSetDelay << ", highReleaseDelay=" << d.highReleaseDelay
-      << ", lowSetDelay=" << d.lowSetDelay << ", lowReleaseDelay=" << d.lowReleaseDelay << "}";
+    PrintRecord(*os, "ModuleData640", d);
 }

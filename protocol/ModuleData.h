@@ -1,6 +1,7 @@
 #pragma once
 // Everything the program knows about a module's settings and live reading, one plain record
 // per family, in the order of the module's parameter dump ("v" reply), and the unit tables.
+// How each field travels (dump line, upload command, read-back, names): protocol/Fields.h.
 
 #include <array>
 #include <cstdint>
@@ -13,17 +14,17 @@ struct ModuleData612 {
     std::string text2;         // 2: stored only
     std::uint32_t word3 = 0;   // 3: stored only
     char variantChar = 0;      // 4: stored only on this model
-    double kFactor = 0;        // 5: "k=%0.6f"
-    double offset = 0;         // 6: "o=%0.6f"
-    double pulseValue = 0;     // 7: quantity per output pulse, "x=%0.6f"
-    double pulseWidth = 0;     // 8: output pulse width in ms, "w=%0.6f"
+    double kFactor = 0;        // 5
+    double offset = 0;         // 6
+    double pulseValue = 0;     // 7: quantity per output pulse
+    double pulseWidth = 0;     // 8: output pulse width in ms
     double value9 = 0;         // 9: stored only
     double flowRate = 0;       // 10: live reading in the unit named by SensorCode
     double value11 = 0;        // 11: stored only
     std::uint32_t word12 = 0;  // 12: stored only
     double value13 = 0;        // 13: stored only
-    int SensorCode = 0;        // 14: digits row-high, row, type, unit; "u=%0.4d\r"
-    int PulseUnitCode = 0;     // 15: read-back form, e.g. 51; "d=%0.4x\r"
+    int SensorCode = 0;        // 14: digits row-high, row, type, unit
+    int PulseUnitCode = 0;     // 15: read-back form, e.g. 51
 
     bool operator==(const ModuleData612&) const = default;
 };
@@ -34,24 +35,24 @@ struct ModuleData640 {
     std::string text2;            // 2
     std::uint32_t word3 = 0;      // 3
     char variantChar = 0;         // 4: selects the "s=" commands of an upload
-    double kFactor = 0;           // 5: "k=%0.6f"
-    double offset = 0;            // 6: "o=%0.6f"
-    double nValue = 0;            // 7: "n=%0.6f"
+    double kFactor = 0;           // 5
+    double offset = 0;            // 6
+    double nValue = 0;            // 7
     double flowRate = 0;          // 8: live reading
     double value9 = 0;            // 9
     std::uint32_t word10 = 0;     // 10
-    int SensorCode = 0;           // 11: digits type, unit, row, 1; "u=%0.4x\r"
-    double unitFactor = 0;        // 12: "m=%0.6f"
-    double highSetPoint = 0;      // 13: "e=%0.6f"
-    double highReleasePoint = 0;  // 14: "g=%0.6f"
-    double lowSetPoint = 0;       // 15: "j=%0.6f"
-    double lowReleasePoint = 0;   // 16: "d=%0.6f"
-    int highAlarmMode = 0;        // 17: 0 off, 1 on, 2 latched; "p=%0.4d\r"
-    int lowAlarmMode = 0;         // 18: "q=%0.4d\r"
-    int highSetDelay = 0;         // 19: seconds; "$=%0.4d\r"
-    int highReleaseDelay = 0;     // 20: "#=%0.4d\r"
-    int lowSetDelay = 0;          // 21: "%=%0.4d\r"
-    int lowReleaseDelay = 0;      // 22: "&=%0.4d\r"
+    int SensorCode = 0;           // 11: digits type, unit, row, 1
+    double unitFactor = 0;        // 12
+    double highSetPoint = 0;      // 13
+    double highReleasePoint = 0;  // 14
+    double lowSetPoint = 0;       // 15
+    double lowReleasePoint = 0;   // 16
+    int highAlarmMode = 0;        // 17: 0 off, 1 on, 2 latched
+    int lowAlarmMode = 0;         // 18
+    int highSetDelay = 0;         // 19: seconds
+    int highReleaseDelay = 0;     // 20
+    int lowSetDelay = 0;          // 21
+    int lowReleaseDelay = 0;      // 22
 
     bool operator==(const ModuleData640&) const = default;
 };

@@ -11,6 +11,7 @@
 
 #include "protocol/Commands.h"
 #include "protocol/Device.h"
+#include "protocol/Fields.h"
 
 namespace {
 
@@ -50,16 +51,15 @@ bool SameFloat(float a, double heldValue) {
 
 class Comparison {
 public:
-    void Number(const char* field, char letter, double sent, double held) {
-        const std::string command = NumberCommand(letter, sent);
+    // A number command: the module holds its cut text as a float.
+    void Number(const char* field, const std::string& command, double held) {
         const std::optional<float> expected = HeldNumber(command);
         if (!expected || !SameFloat(*expected, held)) {
             Add(field, ValueText(command), FormatFixed(held, 6));
         }
     }
-    // A decimal code command whose value comes back masked to `bits`.
-    void Decimal(const char* field, char letter, int sent, int held, unsigned mask) {
-        const std::string command = DecimalCodeCommand(letter, sent);
+    // A decimal code command whose value comes back masked to `mask`.
+    void Decimal(const char* field, const std::string& command, int held, unsigned mask) {
         const std::optional<long> reading = DecimalReading(command);
         if (!reading ||
             (static_cast<unsigned long>(*reading) & mask) != (static_cast<unsigned>(held) & mask)) {
@@ -67,18 +67,16 @@ public:
         }
     }
     // The 612's pulse unit code: hex digits sent, read by the module as a decimal number.
-    void HexReadAsDecimal(const char* field, char letter, int sent, int held) {
-        const std::string command = HexCodeCommand(letter, sent);
+    void HexReadAsDecimal(const char* field, const std::string& command, int held) {
         const std::optional<long> reading = DecimalReading(command);
         if (!reading || (*reading & 0xFF) != held) {
             Add(field, ValueText(command), std::to_string(held));
         }
     }
     // The 640's code: hex digits sent, given back by the decimal re-read.
-    void HexCode(const char* field, char letter, int sent, int held) {
-        const std::string command = HexCodeCommand(letter, sent);
+    void HexCode(const char* field, const std::string& command, int sent, int held) {
         if (sent != held) {
-            Add(field, ValueText(command), HexCodeCommand(letter, held).substr(2, 4));
+            Add(field, ValueText(command), HexCodeCommand(command[0], held).substr(2, 4));
         }
     }
     std::vector<ReadBackMismatch> Take() { return std::move(list_); }
@@ -90,38 +88,50 @@ private:
     std::vector<ReadBackMismatch> list_;
 };
 
+// Each command of the upload of `sent` against the field it sets, by the field's read-back
+// rule; the "s=" commands set no field.
+template <class Record>
+std::vector<ReadBackMismatch> Compare(const std::vector<std::string>& commands, const Record& sent,
+                                      const Record& held) {
+    Comparison c;
+    for (const std::string& command : commands) {
+        const RecordField<Record>* field = FieldByCommand<Record>(command[0]);
+        if (field == nullptr) {
+            continue;
+        }
+        switch (field->readBack) {
+            case ReadBackRule::Float:
+                c.Number(field->key, command, field->template Of<double>(held));
+                break;
+            case ReadBackRule::Decimal8:
+                c.Decimal(field->key, command, field->template Of<int>(held), 0xFFu);
+                break;
+            case ReadBackRule::Decimal16:
+                c.Decimal(field->key, command, field->template Of<int>(held), 0xFFFFu);
+                break;
+            case ReadBackRule::HexAsDecimal8:
+                c.HexReadAsDecimal(field->key, command, field->template Of<int>(held));
+                break;
+            case ReadBackRule::HexCode:
+                c.HexCode(field->key, command, field->template Of<int>(sent),
+                          field->template Of<int>(held));
+                break;
+            case ReadBackRule::None:
+                break;
+        }
+    }
+    return c.Take();
+}
+
 }  // namespace
 
 // In the order of the upload sequences.
 std::vector<ReadBackMismatch> CompareReadBack(const ModuleData612& sent,
                                               const ModuleData612& held) {
-    Comparison c;
-    c.HexReadAsDecimal("PulseUnitCode", 'd', sent.PulseUnitCode, held.PulseUnitCode);
-    c.Number("offset", 'o', sent.offset, held.offset);
-    c.Number("kFactor", 'k', sent.kFactor, held.kFactor);
-    c.Number("pulseValue", 'x', sent.pulseValue, held.pulseValue);
-    c.Number("pulseWidth", 'w', sent.pulseWidth, held.pulseWidth);
-    c.Decimal("SensorCode", 'u', sent.SensorCode, held.SensorCode, 0xFFFFu);
-    return c.Take();
+    return Compare(ConfigCommands612(sent), sent, held);
 }
 
 std::vector<ReadBackMismatch> CompareReadBack(const ModuleData640& sent,
                                               const ModuleData640& held) {
-    Comparison c;
-    c.Number("offset", 'o', sent.offset, held.offset);
-    c.Number("kFactor", 'k', sent.kFactor, held.kFactor);
-    c.HexCode("SensorCode", 'u', sent.SensorCode, held.SensorCode);
-    c.Number("nValue", 'n', sent.nValue, held.nValue);
-    c.Number("unitFactor", 'm', sent.unitFactor, held.unitFactor);
-    c.Number("highSetPoint", 'e', sent.highSetPoint, held.highSetPoint);
-    c.Number("highReleasePoint", 'g', sent.highReleasePoint, held.highReleasePoint);
-    c.Number("lowSetPoint", 'j', sent.lowSetPoint, held.lowSetPoint);
-    c.Number("lowReleasePoint", 'd', sent.lowReleasePoint, held.lowReleasePoint);
-    c.Decimal("highAlarmMode", 'p', sent.highAlarmMode, held.highAlarmMode, 0xFFu);
-    c.Decimal("lowAlarmMode", 'q', sent.lowAlarmMode, held.lowAlarmMode, 0xFFu);
-    c.Decimal("highSetDelay", '$', sent.highSetDelay, held.highSetDelay, 0xFFFFu);
-    c.Decimal("highReleaseDelay", '#', sent.highReleaseDelay, held.highReleaseDelay, 0xFFFFu);
-    c.Decimal("lowSetDelay", '%', sent.lowSetDelay, held.lowSetDelay, 0xFFFFu);
-    c.Decimal("lowReleaseDelay", '&', sent.lowReleaseDelay, held.lowReleaseDelay, 0xFFFFu);
-    return c.Take();
+    return Compare(ConfigCommands640(sent), sent, held);
 }

@@ -1,6 +1,7 @@
 #include "sim/ModuleSim.h"
 
 #include "protocol/Decode.h"
+#include "protocol/Fields.h"
 
 #include <algorithm>
 #include <charconv>
@@ -409,111 +410,91 @@ void ModuleSim::Answer(std::string text, Time now) {
 
 namespace {
 
-// The settings the module takes as a number ("k=1.696500"), by command letter.
+// Stores the setting of command letter `c` as the module takes it when `c` sets a field of
+// the record: whether the value read (nullopt: no field's letter). Number settings are read
+// as floats, codes as decimal numbers; a value that does not read leaves the field as it was.
 template <class Data>
-struct NumberSetting {
-    char command;
-    double Data::*field;
-};
-constexpr NumberSetting<ModuleData612> k612Numbers[] = {
-    {'k', &ModuleData612::kFactor},
-    {'o', &ModuleData612::offset},
-    {'x', &ModuleData612::pulseValue},
-    {'w', &ModuleData612::pulseWidth},
-};
-constexpr NumberSetting<ModuleData640> k640Numbers[] = {
-    {'k', &ModuleData640::kFactor},
-    {'o', &ModuleData640::offset},
-    {'n', &ModuleData640::nValue},
-    {'m', &ModuleData640::unitFactor},
-    {'e', &ModuleData640::highSetPoint},
-    {'g', &ModuleData640::highReleasePoint},
-    {'j', &ModuleData640::lowSetPoint},
-    {'d', &ModuleData640::lowReleasePoint},  // a number here, unlike the 612's "d="
-};
-
-// Stores a number setting when `c` names one: whether the value read (nullopt: not a number
-// setting). A value that does not read leaves the setting as it was.
-template <class Data, std::size_t N>
-std::optional<bool> StoreNumber(Data& d, const NumberSetting<Data> (&table)[N], char c,
-                                std::string_view value) {
-    for (const NumberSetting<Data>& setting : table) {
-        if (setting.command == c) {
-            const auto v = ReadNumber(value);
-            if (v) {
-                d.*setting.field = *v;
-            }
-            return v.has_value();
-        }
+std::optional<bool> StoreField(Data& d, char c, std::string_view value) {
+    const RecordField<Data>* field = FieldByCommand<Data>(c);
+    if (field == nullptr) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    if (field->upload == UploadForm::Number) {
+        const auto v = ReadNumber(value);
+        if (v) {
+            field->template Of<double>(d) = *v;
+        }
+        return v.has_value();
+    }
+    const auto code = ReadDecimal(value);
+    if (code) {
+        field->template Of<int>(d) = *code;
+    }
+    return code.has_value();
+}
+
+// The "s=" commands set no field: they are counted into the record's word (CountS).
+bool StoreS(std::uint32_t& word, std::string_view value) {
+    const auto code = ReadDecimal(value);
+    if (code) {
+        word = CountS(word, *code);
+    }
+    return code.has_value();
+}
+
+// A dump line of the field: a value line is its tag and 8 hex digits.
+template <class Data>
+std::string DumpLine(const RecordField<Data>& field, const Data& d) {
+    const std::string tag = {field.letter, '='};
+    switch (field.dump) {
+        case DumpForm::Title:
+            return "* " + field.template Of<std::string>(d);
+        case DumpForm::Text:
+            return field.template Of<std::string>(d);
+        case DumpForm::Char:
+            return std::string(1, field.template Of<char>(d));
+        case DumpForm::Word:
+            return tag + EncodeHexWord(field.template Of<std::uint32_t>(d));
+        case DumpForm::Float:
+            return tag + EncodeModuleFloat(field.template Of<double>(d));
+        case DumpForm::Low16:
+        case DumpForm::Low16Reread:  // the module sends the number it holds
+            return tag + Encode16Bit(field.template Of<int>(d));
+        case DumpForm::TopByte:
+            return tag + EncodeTopByte(field.template Of<int>(d));
+    }
+    return {};
+}
+
+template <class Data>
+std::vector<std::string> DumpLines(const Data& d) {
+    std::vector<std::string> lines = {""};
+    for (const RecordField<Data>& field : FieldTable<Data>()) {
+        lines.push_back(DumpLine(field, d));
+    }
+    return lines;
 }
 
 }  // namespace
 
 bool ModuleSim::Store612(char c, std::string_view value) {
-    ModuleData612& d = d612_;
-    if (const auto stored = StoreNumber(d, k612Numbers, c, value)) {
+    if (const auto stored = StoreField(d612_, c, value)) {
         return *stored;
     }
-    const auto code = ReadDecimal(value);
-    if (!code) {
-        return false;
-    }
-    switch (c) {
-        case 'u':
-            d.SensorCode = *code;
-            return true;
-        case 'd':  // sent as hex digits ("d=0021"), read as decimal (21)
-            d.PulseUnitCode = *code;
-            return true;
-        case 's':
-            d.word12 = CountS(d.word12, *code);
-            return true;
-        default:
-            return false;
-    }
+    return c == 's' && StoreS(d612_.word12, value);
 }
 
 bool ModuleSim::Store640(char c, std::string_view value) {
-    ModuleData640& d = d640_;
-    if (const auto stored = StoreNumber(d, k640Numbers, c, value)) {
+    if (const auto stored = StoreField(d640_, c, value)) {
+        // Rewriting an alarm's mode clears the alarm, a latched one too.
+        if (*stored && c == 'p') {
+            high_ = {};
+        } else if (*stored && c == 'q') {
+            low_ = {};
+        }
         return *stored;
     }
-    const auto code = ReadDecimal(value);
-    if (!code) {
-        return false;
-    }
-    switch (c) {
-        case 'u':
-            d.SensorCode = *code;
-            return true;
-        case 'p':
-            d.highAlarmMode = *code;
-            high_ = {};  // rewriting the mode clears the alarm, a latched one too
-            return true;
-        case 'q':
-            d.lowAlarmMode = *code;
-            low_ = {};
-            return true;
-        case '$':
-            d.highSetDelay = *code;
-            return true;
-        case '#':
-            d.highReleaseDelay = *code;
-            return true;
-        case '%':
-            d.lowSetDelay = *code;
-            return true;
-        case '&':
-            d.lowReleaseDelay = *code;
-            return true;
-        case 's':
-            d.word10 = CountS(d.word10, *code);
-            return true;
-        default:
-            return false;
-    }
+    return c == 's' && StoreS(d640_.word10, value);
 }
 
 std::string ModuleSim::FlowReply(Time now) {
@@ -532,54 +513,11 @@ std::string ModuleSim::BuildDump(Time now, int dropSeparatorAfter) {
     Advance(now);
     std::vector<std::string> lines;
     if (active_ == Model::k612) {
-        ModuleData612& d = d612_;
-        d.flowRate = FlowAt(now);
-        lines = {
-            "",
-            "* " + d.text1,
-            d.text2,
-            "c=" + EncodeHexWord(d.word3),
-            std::string(1, d.variantChar),
-            "k=" + EncodeModuleFloat(d.kFactor),
-            "o=" + EncodeModuleFloat(d.offset),
-            "x=" + EncodeModuleFloat(d.pulseValue),
-            "w=" + EncodeModuleFloat(d.pulseWidth),
-            "a=" + EncodeModuleFloat(d.value9),
-            "r=" + EncodeModuleFloat(d.flowRate),
-            "b=" + EncodeModuleFloat(d.value11),
-            "z=" + EncodeHexWord(d.word12),
-            "i=" + EncodeModuleFloat(d.value13),
-            "u=" + Encode16Bit(d.SensorCode),
-            "d=" + EncodeTopByte(d.PulseUnitCode),
-        };
+        d612_.flowRate = FlowAt(now);
+        lines = DumpLines(d612_);
     } else {
-        ModuleData640& d = d640_;
-        d.flowRate = FlowAt(now);
-        lines = {
-            "",
-            "* " + d.text1,
-            d.text2,
-            "c=" + EncodeHexWord(d.word3),
-            std::string(1, d.variantChar),
-            "k=" + EncodeModuleFloat(d.kFactor),
-            "o=" + EncodeModuleFloat(d.offset),
-            "n=" + EncodeModuleFloat(d.nValue),
-            "r=" + EncodeModuleFloat(d.flowRate),
-            "a=" + EncodeModuleFloat(d.value9),
-            "z=" + EncodeHexWord(d.word10),
-            "u=" + Encode16Bit(d.SensorCode),
-            "m=" + EncodeModuleFloat(d.unitFactor),
-            "e=" + EncodeModuleFloat(d.highSetPoint),
-            "g=" + EncodeModuleFloat(d.highReleasePoint),
-            "j=" + EncodeModuleFloat(d.lowSetPoint),
-            "d=" + EncodeModuleFloat(d.lowReleasePoint),
-            "p=" + EncodeTopByte(d.highAlarmMode),
-            "q=" + EncodeTopByte(d.lowAlarmMode),
-            "$=" + Encode16Bit(d.highSetDelay),
-            "#=" + Encode16Bit(d.highReleaseDelay),
-            "%=" + Encode16Bit(d.lowSetDelay),
-            "&=" + Encode16Bit(d.lowReleaseDelay),
-        };
+        d640_.flowRate = FlowAt(now);
+        lines = DumpLines(d640_);
     }
     std::string dump = opt_.extraLine ? "\r\n" : "";
     for (std::size_t i = 0; i < lines.size(); ++i) {

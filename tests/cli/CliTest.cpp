@@ -434,6 +434,19 @@ TEST_F(Cli, ExitStatusAndOneErrorLine) {
          "--port wants a COM number from 1 to 255, not \"--json\""},
         {"unknown key", {}, {"--port", port, "send", "colour=red"}, 1, "unknown key \"colour\""},
         {"640 key on a 612", {}, {"--port", port, "send", "highAlarm=on"}, 1, "unknown key"},
+        // Every key of the model, in the order the dialog applies them.
+        {"612 keys",
+         {},
+         {"--port", port, "send", "zz=1"},
+         1,
+         ": kFactor, offset, sensor, row, unit, pulseValue, pulseUnit, pulseWidth\n"},
+        {"640 keys",
+         {},
+         {"--model", "640", "--port", port, "send", "zz=1"},
+         1,
+         ": kFactor, offset, sensor, row, unit, highSetPoint, highReleasePoint, lowSetPoint, "
+         "lowReleasePoint, highSetDelay, highReleaseDelay, lowSetDelay, lowReleaseDelay, "
+         "highAlarm, lowAlarm\n"},
         {"bad value", {}, {"--port", port, "send", "pulseWidth=75"}, 1, "50 to 5000"},
         {"bad model", {}, {"--model", "700", "poll"}, 1, "--model wants 612 or 640"},
         {"unit of another sensor type",

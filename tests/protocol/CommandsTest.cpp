@@ -1,12 +1,14 @@
 // Upload command texts, byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "protocol/Commands.h"
+#include "protocol/Fields.h"
 
 namespace {
 
@@ -105,6 +107,26 @@ TEST(CommandsTest, Sequence640CodesAndNegativeDelay) {
     EXPECT_EQ(commands[9], "p=0002\r");
     EXPECT_EQ(commands[11], "$=-0005\r");
     EXPECT_EQ(commands[13], "%=0300\r");
+}
+
+// Each field the table gives an upload command goes out exactly once in its model's sequence,
+// and every other command is an "s=".
+template <class Record>
+void ExpectEveryUploadedFieldSentOnce(const std::vector<std::string>& commands) {
+    for (const RecordField<Record>& field : FieldTable<Record>()) {
+        SCOPED_TRACE(field.key);
+        const auto sent = std::count_if(commands.begin(), commands.end(),
+                                        [&](const auto& c) { return c[0] == field.letter; });
+        EXPECT_EQ(sent, field.upload == UploadForm::None ? 0 : 1);
+    }
+    for (const std::string& command : commands) {
+        EXPECT_TRUE(command[0] == 's' || FieldByCommand<Record>(command[0]) != nullptr) << command;
+    }
+}
+
+TEST(CommandsTest, SequencesSendEveryUploadedField) {
+    ExpectEveryUploadedFieldSentOnce<ModuleData612>(ConfigCommands612(Defaults612()));
+    ExpectEveryUploadedFieldSentOnce<ModuleData640>(ConfigCommands640(Defaults640()));
 }
 
 TEST(CommandsTest, FitsNumberCommand) {
