@@ -33,8 +33,8 @@ std::string CaptionOf(const std::string& key) {
     return field != nullptr && field->caption != nullptr ? field->caption : key;
 }
 
-std::string FieldCaption(Family family, const std::string& key) {
-    return family == Family::k640 ? CaptionOf<ModuleData640>(key) : CaptionOf<ModuleData612>(key);
+std::string FieldCaption(Model family, const std::string& key) {
+    return family == Model::k640 ? CaptionOf<ModuleData640>(key) : CaptionOf<ModuleData612>(key);
 }
 
 }  // namespace
