@@ -386,9 +386,11 @@ TEST_F(SerialPortOnPty, PortHeldByAnotherProcessIsRefusedWithItsName) {
                                             r.withMaster ? pty_.MasterFd() : -1);
         ASSERT_GT(holder.pid(), 0);
         const auto deadline = Clock::now() + std::chrono::seconds(5);
-        while (r.named != nullptr && portmap::OtherHolder(slave).empty() &&
+        // The holder opens the port before it becomes `sleep` (a forked copy of this test, or
+        // flock before its exec): wait for the name, not only for a holder.
+        while (r.named != nullptr && !portmap::OtherHolder(slave).starts_with(r.named) &&
                Clock::now() < deadline) {
-            std::this_thread::sleep_for(milliseconds(10));  // flock opens it after its start
+            std::this_thread::sleep_for(milliseconds(10));
         }
         CSerialPort port;
         if (r.named == nullptr) {
