@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/CliOptions.h"
-#include "cli/Report.h"
+#include "records/RecordFields.h"
 
 struct Streams {
     std::FILE* out;

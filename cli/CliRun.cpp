@@ -9,7 +9,7 @@
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "cli/ModuleLink.h"
-#include "cli/Report.h"
+#include "records/RecordFields.h"
 #include "cli/SendSettings.h"
 #include "protocol/Commands.h"
 #include "protocol/Device.h"

@@ -371,18 +371,6 @@ std::optional<CliFailure> Rejected(const std::optional<RuleMessage>& message) {
 
 }  // namespace
 
-const char* SensorTypeWord(SensorType type) {
-    switch (type) {
-        case SensorType::Insertion:
-            return "insertion";
-        case SensorType::Tee:
-            return "tee";
-        case SensorType::Wind:
-            return "wss";
-    }
-    return "";
-}
-
 std::optional<CliFailure> ParseSendSettings(Model model, const std::vector<std::string>& args,
                                             SendSettings& settings) {
     settings.clear();

@@ -15,6 +15,7 @@
 
 #include "cli/CliOptions.h"
 #include "protocol/ModuleData.h"
+#include "rules/SensorRules.h"
 
 // KEY=VALUE pairs by key, values still as typed.
 using SendSettings = std::map<std::string, std::string>;
@@ -39,5 +40,3 @@ std::optional<CliFailure> ApplySendSettings(const SendSettings& settings, Module
 // allowed. Anything else gives nullopt.
 std::optional<double> ParseCliNumber(const std::string& text);
 
-// The words sensor= takes and read reports: "insertion", "tee", "wss".
-const char* SensorTypeWord(SensorType type);

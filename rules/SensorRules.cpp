@@ -249,3 +249,15 @@ int PulseWidthPosition(double widthMs) {
 double PulseWidthFromPosition(int position) {
     return 50.0 * position + 50.0;
 }
+
+const char* SensorTypeWord(SensorType type) {
+    switch (type) {
+        case SensorType::Insertion:
+            return "insertion";
+        case SensorType::Tee:
+            return "tee";
+        case SensorType::Wind:
+            return "wss";
+    }
+    return "";
+}

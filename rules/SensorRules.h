@@ -135,3 +135,6 @@ int PulseUnitPosition(int held, bool wind);
 int PulseWidthPosition(double widthMs);
 // Send: 50 * position + 50.
 double PulseWidthFromPosition(int position);
+
+// The words fernwell-cli's send takes and read reports: "insertion", "tee", "wss".
+const char* SensorTypeWord(SensorType type);

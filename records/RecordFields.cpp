@@ -1,4 +1,4 @@
-#include "cli/Report.h"
+#include "records/RecordFields.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/SendSettings.h"
+#include "rules/SensorRules.h"
 #include "protocol/Fields.h"
 #include "rules/AlarmStatus.h"
 #include "rules/SensorRules.h"
