@@ -39,4 +39,3 @@ std::optional<CliFailure> ApplySendSettings(const SendSettings& settings, Module
 // A number as typed on the command line: the whole text, C locale, finite; a leading "+" is
 // allowed. Anything else gives nullopt.
 std::optional<double> ParseCliNumber(const std::string& text);
-

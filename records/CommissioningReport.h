@@ -26,9 +26,9 @@ struct ReportReading {
 };
 
 struct ReportContext {
-    std::string generatedAt;  // ISO 8601 local time
-    std::string program;      // "fernwell 1.9.0"
-    std::string port;         // "COM3"
+    std::string generatedAt;                // ISO 8601 local time
+    std::string program;                    // "fernwell 1.9.0"
+    std::string port;                       // "COM3"
     std::optional<std::string> lastUpload;  // LastUploadText of the journal, nullopt: none
 };
 

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 
-#include "rules/SensorRules.h"
 #include "protocol/Fields.h"
 #include "rules/AlarmStatus.h"
 #include "rules/SensorRules.h"
@@ -395,7 +394,7 @@ Json JsonString(const std::string& utf8) {
     return valid;
 }
 
-Json JsonLatin1(const std::string& latin1) {
+std::string Latin1ToUtf8(const std::string& latin1) {
     std::string utf8;
     for (const char c : latin1) {
         const auto byte = static_cast<unsigned char>(c);
@@ -407,4 +406,8 @@ Json JsonLatin1(const std::string& latin1) {
         }
     }
     return utf8;
+}
+
+Json JsonLatin1(const std::string& latin1) {
+    return Latin1ToUtf8(latin1);
 }

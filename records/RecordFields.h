@@ -70,5 +70,6 @@ std::string ToText(const AlarmStatus& status);
 std::string JsonText(const Json& value, bool compact = false);
 // A JSON string from text meant as UTF-8: a byte that starts no valid sequence becomes U+FFFD.
 Json JsonString(const std::string& utf8);
-// A JSON string from the module's text, one byte a character (ISO 8859-1).
+// The module's text, one byte a character (ISO 8859-1), as UTF-8; and as a JSON string.
+std::string Latin1ToUtf8(const std::string& latin1);
 Json JsonLatin1(const std::string& latin1);

@@ -90,13 +90,13 @@ std::optional<RuleMessage> CheckSendable(const ModuleData640& data) {
                                         {"Low Release Point", data.lowReleasePoint}})) {
         return problem;
     }
-    // A delay is a four-digit command ("$=0005"): five digits do not fit it.
+    // A delay is a four-digit command ("$=0005"): five digits or a sign do not fit it.
     const std::pair<const char*, int> delays[] = {{"High Set Delay", data.highSetDelay},
                                                   {"High Release Delay", data.highReleaseDelay},
                                                   {"Low Set Delay", data.lowSetDelay},
                                                   {"Low Release Delay", data.lowReleaseDelay}};
     for (const auto& [name, seconds] : delays) {
-        if (seconds > kLargestDelay640) {
+        if (seconds < 0 || seconds > kLargestDelay640) {
             return RuleMessage{std::string(name) + " cannot be sent: the module takes 0 to " +
                                    std::to_string(kLargestDelay640) +
                                    " seconds.\nNo settings have been sent.",
@@ -168,4 +168,65 @@ std::optional<RuleMessage> CheckListsChosen(const SensorChoice& choice,
         return std::nullopt;
     }
     return RuleMessage{std::string("Select ") + list + " before sending.", kInvalidEntry};
+}
+
+namespace {
+
+RuleMessage Unlisted(const std::string& field, const std::string& value, const char* what) {
+    return {field + " " + value + " names no " + what + " the dialog offers.\n" +
+                "No settings have been sent.",
+            kInvalidEntry};
+}
+
+// SensorCode names a type the dialogs show, and a row and unit of its lists.
+std::optional<RuleMessage> CheckSensorCode(Model model, int code,
+                                           std::optional<SensorChoice>& choice) {
+    choice = DecodeSensorCode(model, code);
+    if (!choice) {
+        return Unlisted("SensorCode", "0x" + CodeText(code), "sensor type");
+    }
+    if (auto problem = CheckListsChosen(*choice)) {
+        return Unlisted("SensorCode", "0x" + CodeText(code),
+                        choice->unit < 0 ? "unit of measure" : "row");
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<RuleMessage> CheckUploadable(const ModuleData612& data) {
+    std::optional<SensorChoice> choice;
+    if (auto problem = CheckSensorCode(Model::k612, data.SensorCode, choice)) {
+        return problem;
+    }
+    if (PulseUnitPosition(data.PulseUnitCode, choice->type == SensorType::Wind) < 0) {
+        return Unlisted("Pulse Units (code)", std::to_string(data.PulseUnitCode), "pulse unit");
+    }
+    const int width = PulseWidthPosition(data.pulseWidth);
+    if (width < 0 || PulseWidthFromPosition(width) != data.pulseWidth) {
+        return Unlisted("Pulse Width", FormatFixed(data.pulseWidth, 1), "pulse width");
+    }
+    return CheckSendable(data);
+}
+
+std::optional<RuleMessage> CheckUploadable(const ModuleData640& data) {
+    std::optional<SensorChoice> choice;
+    if (auto problem = CheckSensorCode(Model::k640, data.SensorCode, choice)) {
+        return problem;
+    }
+    if (auto problem = CheckSensorChoice640(*choice)) {
+        return problem;
+    }
+    const std::pair<const char*, int> modes[] = {{"High Alarm (mode)", data.highAlarmMode},
+                                                 {"Low Alarm (mode)", data.lowAlarmMode}};
+    for (const auto& [name, mode] : modes) {
+        if (mode < 0 || mode > 2) {
+            return Unlisted(name, std::to_string(mode), "alarm mode (0 off, 1 on, 2 latched)");
+        }
+    }
+    ModuleData640 pairs = data;
+    if (auto problem = CheckAlarmPairs(pairs)) {
+        return problem;
+    }
+    return CheckSendable(data);
 }

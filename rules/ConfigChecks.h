@@ -72,3 +72,11 @@ std::optional<RuleMessage> CheckSensorChoice640(const SensorChoice& choice);
 std::optional<RuleMessage> CheckListsChosen(const SensorChoice& choice,
                                             std::optional<int> pulseUnit = std::nullopt,
                                             std::optional<int> pulseWidth = std::nullopt);
+
+// Everything a Send checks, on a whole record instead of on the dialog's controls, for
+// settings that come from elsewhere (a settings file): the codes name entries of the dialog's
+// lists (a sensor type, a row, a unit; the 612's pulse unit and width), the 640's alarm modes
+// (0 to 2) and delays (0 to 9999) are in range and its alarm pairs in order, and every value
+// fits its command. Each message names the field as the dialogs do.
+std::optional<RuleMessage> CheckUploadable(const ModuleData612& data);
+std::optional<RuleMessage> CheckUploadable(const ModuleData640& data);
