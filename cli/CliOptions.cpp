@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -38,6 +39,15 @@ constexpr const char* kDescription =
     "                         sent (--no-verify skips that)\n"
     "  calc DIAMETER          K and offset for an insertion sensor in a pipe of that inside\n"
     "                         diameter, in inches (--mm: millimetres)\n"
+    "  save FILE              read the module and save its settings to FILE (JSON; --note)\n"
+    "  load FILE              check FILE, then upload every setting in it as send does\n"
+    "                         (--dry-run, --no-verify); a refused file sends nothing\n"
+    "  diff FILE              compare the module's settings with FILE; with two ports and no\n"
+    "                         FILE, compare the two modules; prints the settings that differ\n"
+    "  report FILE            write a commissioning report of the module to FILE (HTML;\n"
+    "                         --site, --tag, --technician, --note)\n"
+    "  history                the journal of uploads, newest last (only the port given, if\n"
+    "                         one is)\n"
     "\n"
     "send keys (keys not given keep what the module holds):\n"
     "  kFactor, offset        numbers (given, they win over the row's values)\n"
@@ -58,11 +68,12 @@ constexpr const char* kDescription =
     "command that fails prints one with an \"error\" key.\n"
     "\n"
     "Exit status: 0 success; 1 usage error (unknown command, key or value); 2 the port could\n"
-    "not be opened; 3 communication error (also a read-back that differs, a log that cannot\n"
+    "not be opened; 3 communication error (also a read-back that differs, a file that cannot\n"
     "be written); 4 input rejected (calculator range or pipe, alarm pair, value that cannot\n"
-    "be sent, a 640 sensor code the module would misread); 130 interrupted (watch: Ctrl-C is its "
-    "normal end, 0). With several modules,\n"
-    "the worst of them. Errors go to standard error, one line each.\n"
+    "be sent, a 640 sensor code the module would misread, a settings file refused); 5 diff:\n"
+    "the settings differ; 130 interrupted (watch: Ctrl-C is its normal end, 0). With several\n"
+    "modules, the worst of them.\n"
+    "Errors go to standard error, one line each.\n"
     "\n"
     "Examples:\n"
     "  fernwell-cli ports\n"
@@ -74,17 +85,28 @@ constexpr const char* kDescription =
     "  fernwell-cli --port 3 send sensor=insertion row=5 unit=gph pulseUnit=Gallons\n"
     "  fernwell-cli --model 640 send highSetPoint=150 highReleasePoint=140 highAlarm=latched\n"
     "  fernwell-cli send kFactor=4.5 offset=0.08 --dry-run\n"
-    "  fernwell-cli calc 100 --mm";
+    "  fernwell-cli calc 100 --mm\n"
+    "  fernwell-cli --model 640 --port 3 save pump-house.json --note \"as found\"\n"
+    "  fernwell-cli --model 640 --port 4 load pump-house.json\n"
+    "  fernwell-cli --model 640 --port 3 --port 4 diff\n"
+    "  fernwell-cli --model 640 --port 3 report ft101.html --site \"North plant\" --tag FT-101\n"
+    "  fernwell-cli history --json";
 
 struct CommandName {
     const char* name;
     CliCommand command;
 };
 constexpr CommandName kCommands[] = {
-    {"ports", CliCommand::Ports},   {"poll", CliCommand::Poll}, {"watch", CliCommand::Watch},
-    {"status", CliCommand::Status}, {"read", CliCommand::Read}, {"send", CliCommand::Send},
-    {"calc", CliCommand::Calc},
+    {"ports", CliCommand::Ports},   {"poll", CliCommand::Poll},
+    {"watch", CliCommand::Watch},   {"status", CliCommand::Status},
+    {"read", CliCommand::Read},     {"send", CliCommand::Send},
+    {"calc", CliCommand::Calc},     {"save", CliCommand::Save},
+    {"load", CliCommand::Load},     {"diff", CliCommand::Diff},
+    {"report", CliCommand::Report}, {"history", CliCommand::History},
 };
+
+constexpr const char* kCommandList =
+    "ports, poll, watch, status, read, send, calc, save, load, diff, report or history";
 
 CliFailure Usage(const std::string& message) {
     return {kExitUsage, message};
@@ -121,6 +143,10 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     const CLI::Option* noVerify =
         flag("--no-verify", "send: do not read the module back after the upload.");
     const CLI::Option* mm = flag("--mm", "calc: the diameter is in millimetres.");
+    const CLI::Option* note = option("--note", "save, report: a note kept with it.", "TEXT");
+    const CLI::Option* site = option("--site", "report: where the module is.", "TEXT");
+    const CLI::Option* tag = option("--tag", "report: the module's tag.", "TEXT");
+    const CLI::Option* technician = option("--technician", "report: who set it up.", "NAME");
 
     const auto read = ReadCommandLine(app, arguments, DashWord::kLongOption);
     if (const auto* error = std::get_if<std::string>(&read)) {
@@ -128,10 +154,12 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     const CommandLine& line = std::get<CommandLine>(read);
     if (IsGiven(line, help)) {
-        return CliHelp{
-            HelpText(app, "fernwell-cli", kDescription,
-                     {{"COMMAND", "ports, poll, watch, status, read, send or calc.", "COMMAND"},
-                      {"ARGS", "send: KEY=VALUE ...; calc: DIAMETER.", "[ARGS...]"}})};
+        return CliHelp{HelpText(
+            app, "fernwell-cli", kDescription,
+            {{"COMMAND", kCommandList, "COMMAND"},
+             {"ARGS",
+              "send: KEY=VALUE ...; calc: DIAMETER; save, load, report: FILE; diff: [FILE].",
+              "[ARGS...]"}})};
     }
 
     if (IsGiven(line, version)) {
@@ -174,8 +202,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
 
     const std::vector<std::string>& positional = line.arguments;
     if (positional.empty()) {
-        return Usage(
-            "no command given: ports, poll, watch, status, read, send or calc (see --help)");
+        return Usage(std::string("no command given: ") + kCommandList + " (see --help)");
     }
     const std::string& name = positional.front();
     bool known = false;
@@ -190,13 +217,22 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     options.args.assign(positional.begin() + 1, positional.end());
 
-    // Switches that belong to one command only.
-    const std::pair<const CLI::Option*, CliCommand> owners[] = {
-        {interval, CliCommand::Watch}, {count, CliCommand::Watch},   {csv, CliCommand::Watch},
-        {dryRun, CliCommand::Send},    {noVerify, CliCommand::Send}, {mm, CliCommand::Calc},
+    // Switches that belong to some commands only.
+    const std::pair<const CLI::Option*, std::vector<CliCommand>> owners[] = {
+        {interval, {CliCommand::Watch}},
+        {count, {CliCommand::Watch}},
+        {csv, {CliCommand::Watch}},
+        {dryRun, {CliCommand::Send, CliCommand::Load}},
+        {noVerify, {CliCommand::Send, CliCommand::Load}},
+        {mm, {CliCommand::Calc}},
+        {note, {CliCommand::Save, CliCommand::Report}},
+        {site, {CliCommand::Report}},
+        {tag, {CliCommand::Report}},
+        {technician, {CliCommand::Report}},
     };
-    for (const auto& [option, owner] : owners) {
-        if (IsGiven(line, option) && options.command != owner) {
+    for (const auto& [option, commands] : owners) {
+        if (IsGiven(line, option) &&
+            std::find(commands.begin(), commands.end(), options.command) == commands.end()) {
             return Usage("--" + option->get_lnames().front() + " does not apply to " + name);
         }
     }
@@ -212,13 +248,34 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
                 return Usage("calc wants one diameter, e.g. calc 8 or calc 200 --mm");
             }
             break;
+        case CliCommand::Save:
+        case CliCommand::Load:
+        case CliCommand::Report:
+            if (options.args.size() != 1 || options.args.front().empty()) {
+                return Usage(name + " wants one file name");
+            }
+            break;
+        case CliCommand::Diff:
+            if (options.args.size() > 1) {
+                return Usage("diff wants one settings file, or none and two ports");
+            }
+            if (options.args.empty() && options.targets.size() != 2) {
+                return Usage("diff without a file compares two modules: give two ports");
+            }
+            if (!options.args.empty() && options.targets.size() > 1) {
+                return Usage("diff with a file compares one module with it: give one port");
+            }
+            break;
         default:
             if (!options.args.empty()) {
                 return Usage(name + " takes no arguments, not \"" + options.args.front() + "\"");
             }
     }
-    if (options.command == CliCommand::Send && options.targets.size() > 1) {
-        return Usage("send talks to one module: give one --port or --device");
+    for (const CliCommand single : {CliCommand::Send, CliCommand::Save, CliCommand::Load,
+                                    CliCommand::Report, CliCommand::History}) {
+        if (options.command == single && options.targets.size() > 1) {
+            return Usage(name + " talks to one module: give one --port or --device");
+        }
     }
 
     if (IsGiven(line, interval)) {
@@ -250,5 +307,12 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     options.dryRun = IsGiven(line, dryRun);
     options.verify = !IsGiven(line, noVerify);
     options.millimeters = IsGiven(line, mm);
+    for (const auto& [option, value] :
+         {std::pair{note, &options.note}, std::pair{site, &options.site},
+          std::pair{tag, &options.tag}, std::pair{technician, &options.technician}}) {
+        if (IsGiven(line, option)) {
+            *value = LastValue(line, option);
+        }
+    }
     return options;
 }

@@ -18,7 +18,9 @@ enum CliExit : int {
     kExitUsage = 1,          // unknown command, option, key or value
     kExitOpen = 2,           // the port could not be opened
     kExitComm = 3,           // a query failed (any non-zero LinkResult)
-    kExitRejected = 4,       // calculator range or pipe, alarm pair, value that cannot be sent
+    kExitRejected = 4,       // calculator range or pipe, alarm pair, value that cannot be sent,
+                             // a settings file refused
+    kExitDiffer = 5,         // diff: the settings differ
     kExitInterrupted = 130,  // Ctrl-C or SIGTERM ended a command mid-exchange (128 + SIGINT)
 };
 
@@ -28,7 +30,20 @@ struct CliFailure {
     std::string message;
 };
 
-enum class CliCommand { Ports, Poll, Watch, Status, Read, Send, Calc };
+enum class CliCommand {
+    Ports,
+    Poll,
+    Watch,
+    Status,
+    Read,
+    Send,
+    Calc,
+    Save,
+    Load,
+    Diff,
+    Report,
+    History
+};
 
 // One module to talk to: a COM number (--port) or a device path (--device).
 struct CliTarget {
@@ -52,11 +67,16 @@ struct CliOptions {
     double intervalSeconds = 3.0;
     std::optional<long long> count;  // unset: until interrupted
     std::optional<std::string> csv;  // a file name, or "-" for standard output
-    // send
+    // send and load
     bool dryRun = false;
     bool verify = true;  // read the module back after the upload (--no-verify: false)
     // calc
     bool millimeters = false;
+    // save (note) and report (all four)
+    std::string note;
+    std::string site;
+    std::string tag;
+    std::string technician;
 };
 
 // Either what to do, the help text (--help: print it and exit 0), or a usage error.

@@ -9,10 +9,10 @@
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "cli/ModuleLink.h"
-#include "records/RecordFields.h"
 #include "cli/SendSettings.h"
 #include "protocol/Commands.h"
 #include "protocol/Device.h"
+#include "records/RecordFields.h"
 #include "rules/AlarmStatus.h"
 #include "rules/CalculateFormulas.h"
 #include "serial/PortMap.h"
@@ -69,6 +69,16 @@ int Dispatch(const CliOptions& options, const Streams& io) {
             return RunSend(options, io);
         case CliCommand::Calc:
             return RunCalc(options, io);
+        case CliCommand::Save:
+            return RunSave(options, io);
+        case CliCommand::Load:
+            return RunLoad(options, io);
+        case CliCommand::Diff:
+            return RunDiff(options, io);
+        case CliCommand::Report:
+            return RunReport(options, io);
+        case CliCommand::History:
+            return RunHistory(options, io);
     }
     return kExitUsage;
 }

@@ -8,10 +8,12 @@
 #include <system_error>
 #include <thread>
 
+#include "protocol/Device.h"
 #include "rules/AlarmStatus.h"
 #include "rules/SensorRules.h"
 #include "serial/PortMap.h"
 #include "store/StoredPort.h"
+#include "texts/Strings.h"
 
 namespace {
 
@@ -51,6 +53,42 @@ CliFailure CommFailure(const std::string& portName, LinkResult result) {
     }
     return {kExitComm, "Error Communicating to Module, Check Serial and Power Cables (" + portName +
                            ": " + reason + ")"};
+}
+
+namespace {
+
+template <class Record, class Device>
+std::optional<CliFailure> ReadWhole(ModuleLink& link, Record& data, int lastLine) {
+    std::string reply;
+    if (const LinkResult result = link.Exchange([&](CSerialPort& port, const int& online) {
+            Device device(port, online);
+            const LinkResult r = device.ReadAll(data);
+            reply = device.LastReply();
+            return r;
+        });
+        result != kLinkOk) {
+        return CommFailure(link.Name(), result);
+    }
+    if (!DumpShapeOk(reply, lastLine)) {
+        return CliFailure{kExitComm, std::string(res::kErrorCommunicating) + " (" + link.Name() +
+                                         ": a garbled parameter dump; nothing was sent)"};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<CliFailure> ReadModuleRecord(ModuleLink& link, ModuleRecord& record) {
+    if (link.ModuleModel() == Model::k640) {
+        ModuleData640 data;
+        auto failure = ReadWhole<ModuleData640, CDevice640>(link, data, kDumpLines640);
+        record = data;
+        return failure;
+    }
+    ModuleData612 data;
+    auto failure = ReadWhole<ModuleData612, CDevice612>(link, data, kDumpLines612);
+    record = data;
+    return failure;
 }
 
 ModuleLink::ModuleLink(const CliTarget& target, Model model, const StopRequest& stop)

@@ -16,6 +16,7 @@
 #include "link/Link.h"
 #include "link/Poll.h"
 #include "protocol/Model.h"
+#include "records/SettingsFile.h"
 
 // What a failed query means, after the program's own wording of a failed read.
 CliFailure CommFailure(const std::string& portName, LinkResult result);
@@ -48,6 +49,11 @@ private:
     std::string name_;
     Link link_;  // last: its thread ends before the rest goes
 };
+
+// Reads the module's whole record (ReadAll of its model) into `record`, which it sets to the
+// link's model. A dump that is not whole is refused: one shifted line would put every setting
+// after it in the wrong place, and the record is then uploaded or saved as a whole.
+std::optional<CliFailure> ReadModuleRecord(ModuleLink& link, ModuleRecord& record);
 
 // The modules of the command line, in the order given (the stored port when none is given).
 std::vector<std::unique_ptr<ModuleLink>> Modules(const CliOptions& options,

@@ -11,6 +11,7 @@
 #include "cli/SendSettings.h"
 #include "protocol/Commands.h"
 #include "protocol/Device.h"
+#include "records/Journal.h"
 #include "texts/Strings.h"
 
 namespace {
@@ -86,35 +87,12 @@ CliFailure UploadFailure(const std::string& portName, LinkResult result,
                            ": " + text + ")"};
 }
 
-// Read, apply, check, then upload (or, with --dry-run, only show) what SendConfig sends, and
-// read the module back to see that it holds it.
+// Upload `data` (what SendConfig sends) and read the module back to see that it holds it;
+// the journal gets a line whatever the outcome, `before` being the record read first.
 template <class Record, class Device>
-int SendRecord(ModuleLink& link, const SendSettings& settings, const CliOptions& options,
-               const Streams& io) {
+int Upload(ModuleLink& link, const Record& before, const Record& data, const CliOptions& options,
+           const Streams& io) {
     const std::string& portName = link.Name();
-    Record data;
-    std::string reply;
-    if (const LinkResult result = link.Exchange([&](CSerialPort& port, const int& online) {
-            Device device(port, online);
-            const LinkResult r = device.ReadAll(data);
-            reply = device.LastReply();
-            return r;
-        });
-        result != kLinkOk) {
-        return Fail(io, CommFailure(portName, result));
-    }
-    // The keys not given go back to the module as read: only from a dump that is clean, or
-    // one shifted line would upload every setting wrong.
-    constexpr int lastLine = std::is_same_v<Record, ModuleData612> ? kDumpLines612 : kDumpLines640;
-    if (!DumpShapeOk(reply, lastLine)) {
-        return Fail(io, {kExitComm,
-                         "Error Communicating to Module, Check Serial and Power "
-                         "Cables (" +
-                             portName + ": a garbled parameter dump; nothing was sent)"});
-    }
-    if (auto failure = ApplySendSettings(settings, data)) {
-        return Fail(io, *failure);
-    }
     std::vector<std::string> commands;
     if constexpr (std::is_same_v<Record, ModuleData612>) {
         commands = ConfigCommands612(data);
@@ -125,35 +103,43 @@ int SendRecord(ModuleLink& link, const SendSettings& settings, const CliOptions&
         PrintSent(commands, io, nullptr, true);
         return kExitOk;
     }
-    UploadReport report;
+    UploadOutcome outcome;
+    outcome.verifyRun = options.verify;
+    const auto journal = [&] {
+        if (auto error = JournalUpload({"fernwell-cli", portName}, before, data, outcome)) {
+            PrintError(io, *error);
+        }
+    };
     const UploadObserver progress = ProgressOn(io.err, portName);
-    const LinkResult result = link.Exchange([&](CSerialPort& port, const int& online) {
-        return Device(port, online).SendConfig(data, progress, &report);
+    outcome.upload = link.Exchange([&](CSerialPort& port, const int& online) {
+        return Device(port, online).SendConfig(data, progress, &outcome.report);
     });
-    if (result != kLinkOk) {
+    if (outcome.upload != kLinkOk) {
         if (IsTerminal(io.err)) {
             std::fputc('\n', io.err);  // end the progress line
         }
-        return Fail(io, UploadFailure(portName, result, report));
+        journal();
+        return Fail(io, UploadFailure(portName, outcome.upload, outcome.report));
     }
     if (!options.verify) {
+        journal();
         PrintSent(commands, io, nullptr);
         return kExitOk;
     }
-    std::vector<ReadBackMismatch> mismatches;
-    if (const LinkResult readBack = link.Exchange([&](CSerialPort& port, const int& online) {
-            return Device(port, online).VerifyConfig(data, mismatches);
-        });
-        readBack != kLinkOk) {
+    outcome.verify = link.Exchange([&](CSerialPort& port, const int& online) {
+        return Device(port, online).VerifyConfig(data, outcome.mismatches);
+    });
+    journal();
+    if (outcome.verify != kLinkOk) {
         PrintSent(commands, io, nullptr);
-        CliFailure failure = CommFailure(portName, readBack);
+        CliFailure failure = CommFailure(portName, outcome.verify);
         failure.message += std::string(" ") + res::kVerifyUnread;
         return Fail(io, failure);
     }
-    PrintSent(commands, io, &mismatches);
-    if (!mismatches.empty()) {
+    PrintSent(commands, io, &outcome.mismatches);
+    if (!outcome.mismatches.empty()) {
         std::string text = "The module does not hold what was sent (" + portName + "):";
-        for (const ReadBackMismatch& m : mismatches) {
+        for (const ReadBackMismatch& m : outcome.mismatches) {
             text += " " + m.field + " sent " + m.sent + ", holds " + m.held + ";";
         }
         text.back() = '.';
@@ -163,6 +149,24 @@ int SendRecord(ModuleLink& link, const SendSettings& settings, const CliOptions&
 }
 
 }  // namespace
+
+int UploadSettings(ModuleLink& link, const ApplySettings& apply, const CliOptions& options,
+                   const Streams& io) {
+    ModuleRecord before;
+    if (auto failure = ReadModuleRecord(link, before)) {
+        return Fail(io, *failure);
+    }
+    ModuleRecord data = before;
+    if (auto failure = apply(data)) {
+        return Fail(io, *failure);
+    }
+    if (const auto* d640 = std::get_if<ModuleData640>(&data)) {
+        return Upload<ModuleData640, CDevice640>(link, std::get<ModuleData640>(before), *d640,
+                                                 options, io);
+    }
+    return Upload<ModuleData612, CDevice612>(link, std::get<ModuleData612>(before),
+                                             std::get<ModuleData612>(data), options, io);
+}
 
 int RunSend(const CliOptions& options, const Streams& io) {
     StopRequest stop;
@@ -177,8 +181,9 @@ int RunSend(const CliOptions& options, const Streams& io) {
     if (auto failure = link.Open()) {
         return Fail(io, *failure);
     }
-    if (link.ModuleModel() == Model::k640) {
-        return SendRecord<ModuleData640, CDevice640>(link, settings, options, io);
-    }
-    return SendRecord<ModuleData612, CDevice612>(link, settings, options, io);
+    // The keys given apply over the record read; the rest goes back as the module holds it.
+    const auto apply = [&settings](ModuleRecord& data) {
+        return std::visit([&](auto& d) { return ApplySendSettings(settings, d); }, data);
+    };
+    return UploadSettings(link, apply, options, io);
 }
