@@ -139,9 +139,9 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     const CLI::Option* count = option("--count", "watch: stop after N readings.", "N");
     const CLI::Option* csv =
         option("--csv", "watch: write CSV rows to FILE, or to standard output (-).", "FILE");
-    const CLI::Option* dryRun = flag("--dry-run", "send: print the commands, send nothing.");
+    const CLI::Option* dryRun = flag("--dry-run", "send, load: print the commands, send nothing.");
     const CLI::Option* noVerify =
-        flag("--no-verify", "send: do not read the module back after the upload.");
+        flag("--no-verify", "send, load: do not read the module back after the upload.");
     const CLI::Option* mm = flag("--mm", "calc: the diameter is in millimetres.");
     const CLI::Option* note = option("--note", "save, report: a note kept with it.", "TEXT");
     const CLI::Option* site = option("--site", "report: where the module is.", "TEXT");

@@ -52,14 +52,17 @@ expect() {
 }
 
 expect "commands" "$(complete_line 'fernwell-cli ')" \
-  "$(printf '%s\n' calc poll ports read send status watch)"
+  "$(printf '%s\n' calc diff history load poll ports read report save send status watch)"
 
 # Every option of --help is offered: the common ones always, the others after their command.
 help_options=$("$cli" --help | sed -n 's/^ \{1,8\}\(-h, \)\{0,1\}\(--[a-z-]*\).*/\2/p' | sort)
-offered=$(for c in '' watch send calc; do complete_line "fernwell-cli $c --"; done | sort -u)
+offered=$(for c in '' watch send calc report; do complete_line "fernwell-cli $c --"; done | sort -u)
 expect "options" "$offered" "$help_options"
 expect "options after calc" "$(complete_line 'fernwell-cli calc 8 --m')" \
   "$(printf '%s\n' --mm --model)"
+# send and load take the same switches.
+expect "options after load" "$(complete_line 'fernwell-cli load f.json --')" \
+  "$(complete_line 'fernwell-cli send --')"
 # An option's value is no command: here the command is watch.
 expect "options after a value" "$(complete_line 'fernwell-cli --port 3 watch --c')" \
   "$(printf '%s\n' --count --csv)"

@@ -77,6 +77,8 @@ protected:
         // The program's fixed waits, shortened for the fast simulator.
         setenv("FERNWELL_OPEN_DELAY_MS", "0", 1);
         setenv("FERNWELL_BYTE_PAUSE_MS", "5", 1);
+        // Uploads write their journal lines here, not into the user's own journal.
+        setenv("XDG_STATE_HOME", (ports_.PortsDir() + "/state").c_str(), 1);
     }
 
     void StartSim(std::vector<std::string> args) {
@@ -423,6 +425,9 @@ TEST_F(Cli, ExitStatusAndOneErrorLine) {
         const char* error;
     };
     const std::string port = std::to_string(kSimPort);
+    const std::string file612 = ports_.PortsDir() + "/612.json";
+    std::ofstream(file612) << R"({"format": "fernwell-settings", "version": 1, "model": 612,
+        "settings": {}})";
     const std::vector<Case> cases = {
         {"unknown command", {}, {"frobnicate"}, 1, "unknown command \"frobnicate\""},
         {"unknown option", {}, {"poll", "--frob=1", "-x"}, 1, "Unknown options: frob, x. (see"},
@@ -516,6 +521,13 @@ TEST_F(Cli, ExitStatusAndOneErrorLine) {
          {"--port", port, "send", "kFactor=123456789"},
          4,
          "K cannot be sent"},
+        {"settings file of the other model",
+         {"--model", "640"},
+         {"--model", "640", "--port", port, "load", file612},
+         4,
+         "is for a 612, but the module is a 640"},
+        {"diff of one module without a file", {}, {"--port", port, "diff"}, 1, "give two ports"},
+        {"switch of another command", {}, {"poll", "--note", "x"}, 1, "--note does not apply"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -822,6 +834,69 @@ TEST_F(Cli, RejectedSendSendsNothing) {
         Run("640", {"send", "kFactor=3", "highSetPoint=90", "highReleasePoint=100"});
     ASSERT_EQ(r.exitCode, 4) << Show(r);
     EXPECT_EQ(ReadJson("640")["kFactor"], 1.6965);
+}
+
+// A module's settings saved, loaded into a second module of its model and compared: diff
+// finds the one changed setting before and nothing after; the journal keeps the load and the
+// report names the port and the settings.
+TEST_F(Cli, SaveLoadIntoAnotherModuleThenDiffFindsThemIdentical) {
+    struct Case {
+        std::string model;
+        std::vector<std::string> change;  // send keys for the first module
+        std::string changed;              // the diff line of the one changed setting
+    };
+    const Case cases[] = {
+        {"612", {"kFactor=2.25"}, "K (kFactor): module 1.6965, file 2.25"},
+        {"640",
+         {"highSetPoint=150.5"},
+         "High Set Point (highSetPoint): module 120 gpm, file 150.5 gpm"},
+    };
+    const std::string file = ports_.PortsDir() + "/settings.json";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        fwtest::SimProcess first(
+            {.args = {"--model", c.model}, .port = 5, .portsDir = ports_.PortsDir()});
+        fwtest::SimProcess second(
+            {.args = {"--model", c.model}, .port = 6, .portsDir = ports_.PortsDir()});
+        ASSERT_TRUE(first.Ok() && second.Ok());
+        const auto on = [&](const char* port, std::vector<std::string> args) {
+            args.insert(args.begin(), {"--model", c.model, "--port", port});
+            return RunCli(args);
+        };
+        std::vector<std::string> send = {"send"};
+        send.insert(send.end(), c.change.begin(), c.change.end());
+        ASSERT_EQ(on("5", send).exitCode, 0);
+        ASSERT_EQ(on("5", {"save", file, "--note", "as found"}).exitCode, 0);
+
+        const CliOutcome before = on("6", {"diff", file});
+        EXPECT_EQ(before.exitCode, 5) << Show(before);
+        EXPECT_EQ(Lines(before.out), std::vector<std::string>{c.changed});
+        const CliOutcome load = on("6", {"load", file});
+        EXPECT_EQ(load.exitCode, 0) << Show(load);
+        EXPECT_NE(load.out.find("Verified"), std::string::npos) << load.out;
+        const CliOutcome after =
+            RunCli({"--model", c.model, "--port", "5", "--port", "6", "--json", "diff"});
+        EXPECT_EQ(after.exitCode, 0) << Show(after);
+        EXPECT_EQ(Json(after).object()["identical"], true);
+        EXPECT_EQ(on("6", {"diff", file}).exitCode, 0);
+
+        const CliOutcome history = on("6", {"--json", "history"});
+        const QJsonArray lines = Json(history).array();
+        ASSERT_FALSE(lines.isEmpty()) << Show(history);
+        EXPECT_EQ(lines.last().toObject()["program"], "fernwell-cli");
+        EXPECT_EQ(lines.last().toObject()["port"], "COM6");
+        EXPECT_EQ(lines.last().toObject()["outcome"], "verified");
+
+        const std::string report = ports_.PortsDir() + "/report.html";
+        ASSERT_EQ(on("6", {"report", report, "--site", "North & Sons"}).exitCode, 0);
+        std::ifstream in(report);
+        const std::string html((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+        for (const char* expected :
+             {"Commissioning Report", "North &amp; Sons", "<td>COM6</td>", "verified"}) {
+            EXPECT_NE(html.find(expected), std::string::npos) << expected;
+        }
+    }
 }
 
 TEST_F(Cli, PortComesFromOptionOrTheStoredSetting) {
