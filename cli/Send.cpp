@@ -12,6 +12,7 @@
 #include "protocol/Commands.h"
 #include "protocol/Device.h"
 #include "records/Journal.h"
+#include "rules/SensorRules.h"
 #include "texts/Strings.h"
 
 namespace {
@@ -106,7 +107,13 @@ int Upload(ModuleLink& link, const Record& before, const Record& data, const Cli
     UploadOutcome outcome;
     outcome.verifyRun = options.verify;
     const auto journal = [&] {
-        if (auto error = JournalUpload({"fernwell-cli", portName}, before, data, outcome)) {
+        // The journal keeps what the module will hold, as it keeps `before`: the 612's pulse
+        // unit as read back (0x51 goes out and is held as 51).
+        Record held = data;
+        if constexpr (std::is_same_v<Record, ModuleData612>) {
+            held.PulseUnitCode = PulseUnitHeldFromSent(data.PulseUnitCode);
+        }
+        if (auto error = JournalUpload({"fernwell-cli", portName}, before, held, outcome)) {
             PrintError(io, *error);
         }
     };
