@@ -229,6 +229,20 @@ std::vector<SettingComparison> Compare(const Record& first, const Record& second
     return rows;
 }
 
+// `module` with every field a settings file carries taken from `file`.
+template <class Record>
+Record WithSettingsOf(const Record& file, const Record& module) {
+    Record record = module;
+    for (const RecordField<Record>* field : SettingFields<Record>()) {
+        if (field->kind == FieldKind::Number) {
+            field->template Of<double>(record) = field->template Of<double>(file);
+        } else {
+            field->template Of<int>(record) = field->template Of<int>(file);
+        }
+    }
+    return record;
+}
+
 }  // namespace
 
 Model ModelOf(const ModuleRecord& record) {
@@ -386,14 +400,7 @@ std::optional<std::string> WriteSettingsFile(const std::string& path, const Modu
 }
 
 ModuleData612 SettingsForUpload(const ModuleData612& file, const ModuleData612& module) {
-    ModuleData612 upload = module;
-    for (const RecordField<ModuleData612>* field : SettingFields<ModuleData612>()) {
-        if (field->kind == FieldKind::Number) {
-            field->Of<double>(upload) = field->Of<double>(file);
-        } else {
-            field->Of<int>(upload) = field->Of<int>(file);
-        }
-    }
+    ModuleData612 upload = WithSettingsOf(file, module);
     // The file holds the pulse unit as the module reads it back (51); the upload sends the
     // hex digits of that number (0x51 goes out as "d=0051").
     upload.PulseUnitCode = PulseUnitSentFromHeld(file.PulseUnitCode);
@@ -401,14 +408,7 @@ ModuleData612 SettingsForUpload(const ModuleData612& file, const ModuleData612& 
 }
 
 ModuleData640 SettingsForUpload(const ModuleData640& file, const ModuleData640& module) {
-    ModuleData640 upload = module;
-    for (const RecordField<ModuleData640>* field : SettingFields<ModuleData640>()) {
-        if (field->kind == FieldKind::Number) {
-            field->Of<double>(upload) = field->Of<double>(file);
-        } else {
-            field->Of<int>(upload) = field->Of<int>(file);
-        }
-    }
+    ModuleData640 upload = WithSettingsOf(file, module);
     // The unit factor follows the unit, as the dialog's Send sets it.
     upload.unitFactor = UnitFactor640(upload.SensorCode);
     return upload;

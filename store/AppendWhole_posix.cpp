@@ -14,12 +14,8 @@
 
 std::optional<std::string> AppendWhole(const std::string& path, const std::string& bytes) {
     const std::filesystem::path file = Utf8Path(path);
-    if (file.has_parent_path()) {
-        std::error_code error;
-        std::filesystem::create_directories(file.parent_path(), error);
-        if (error) {
-            return error.message();
-        }
+    if (auto error = CreateParentFolder(file)) {
+        return error;
     }
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {

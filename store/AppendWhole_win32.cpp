@@ -32,12 +32,8 @@ std::string ErrorText(DWORD error) {
 
 std::optional<std::string> AppendWhole(const std::string& path, const std::string& bytes) {
     const std::filesystem::path file = Utf8Path(path);
-    if (file.has_parent_path()) {
-        std::error_code error;
-        std::filesystem::create_directories(file.parent_path(), error);
-        if (error) {
-            return error.message();
-        }
+    if (auto error = CreateParentFolder(file)) {
+        return error;
     }
     // Writing data as well as appending it: the write that fails is cut off again with
     // SetFileInformationByHandle, which needs FILE_WRITE_DATA. Each write still goes to the
