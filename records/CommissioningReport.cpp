@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/Commands.h"  // FormatFixed: the reading as the main window shows it
 #include "protocol/Model.h"
 #include "records/RecordFields.h"
 
@@ -97,7 +98,7 @@ std::string CommissioningReportHtml(const ReportSite& site, const ReportReading&
 
     html += "<h2>Reading</h2>\n<table cellspacing=\"0\">\n";
     Row(html, "Flow rate",
-        Escape(NumberText(ModuleNumber(reading.flowRate))) + " " + Escape(reading.flowUnit));
+        Escape(FormatFixed(reading.flowRate, 2)) + " " + Escape(reading.flowUnit));
     if (reading.highAlarm) {
         Row(html, "High alarm", AlarmText(reading.highAlarm));
     }

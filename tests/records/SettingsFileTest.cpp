@@ -225,7 +225,7 @@ TEST(CommissioningReport, PageFromAKnownModule) {
     for (const char* expected :
          {"<h1>Commissioning Report</h1>", "Plant &lt;North&gt;", "FT-101", "A. Tech",
           "2026-12-11T10:00:00.000+01:00", "fernwell 3.0", "COM3", "SN &lt;51880&gt;",
-          "<td>42.5 gpm</td>", "<td>activated</td>", "<td>not activated</td>",
+          "<td>42.50 gpm</td>", "<td>activated</td>", "<td>not activated</td>",
           "<td>High Set Point</td><td>150.25</td><td>gpm</td>",
           "<td>Sensor and Units (code)</td><td>0x0131 (insertion",
           "<td>High Alarm (mode)</td><td>2 (latched)</td>", "<td>High Set Point Delay</td>",
