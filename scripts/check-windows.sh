@@ -255,6 +255,23 @@ cli --model 640 --port 5 --json read
 check "read back at 4800 baud (640): the values sent" 0 '"highSetPoint": 99.5,' \
     '"highReleasePoint": 90,' '"lowAlarmMode": 2,' '"highSetDelay": 12,'
 
+# Settings files and the journal (in %LOCALAPPDATA%\Fernwell): a Windows path through Wine's
+# drive Z:, which is the Linux root.
+settings_file="Z:$scratch/640.json"
+cli --model 640 --port 5 save "$settings_file" --note "as found"
+check "save (640): the module's settings to a file" 0 'Saved the settings of the 640 on COM5'
+cli --model 640 --port 5 send highSetPoint=101.5
+cli --model 640 --port 5 diff "$settings_file"
+check "diff (640): the one setting changed since the save, exit 5" 5 \
+    'High Set Point \(highSetPoint\): module 101.5 gpm, file 99.5 gpm'
+cli --model 640 --port 5 load "$settings_file"
+check "load (640): the file uploaded and verified" 0 'Verified: the module holds every value sent'
+cli --model 640 --port 5 diff "$settings_file"
+check "diff (640): the module holds the file's settings again" 0 \
+    'The module holds the same settings as the file'
+cli --port 5 history
+check "history: the uploads, from the journal in LOCALAPPDATA" 0 '3*COM5 640 fernwell-cli verified'
+
 # The port the program stored: value CommPort of HKCU\Software\Fernwell, REG_BINARY, the
 # port number in 4 bytes, little-endian.
 for stored in 9 5; do
