@@ -317,3 +317,7 @@ void ConfigDlgBase::OnCtlColor() {
         }
     }
 }
+
+void ConfigDlgBase::ShowPresetCaption() {
+    setWindowTitle(QString::fromUtf8(res::kSettingsFromFile).arg(windowTitle(), presetSource));
+}
