@@ -153,7 +153,7 @@ void CConfig612Dlg::OnSend() {
     data_ = edited;
     data_.PulseUnitCode = PulseUnitHeldFromSent(sentCode);
 
-    UploadRecord<CDevice612>(upload);
+    UploadRecord<CDevice612>(upload, data_);
 }
 
 void CConfig612Dlg::OnRefresh() {

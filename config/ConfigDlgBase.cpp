@@ -15,6 +15,7 @@
 
 #include "link/Link.h"
 #include "protocol/Fields.h"
+#include "records/Journal.h"
 #include "rules/CalculateFormulas.h"
 #include "texts/Resource.h"
 #include "texts/Strings.h"
@@ -35,6 +36,12 @@ std::string CaptionOf(const std::string& key) {
 
 std::string FieldCaption(Model family, const std::string& key) {
     return family == Model::k640 ? CaptionOf<ModuleData640>(key) : CaptionOf<ModuleData612>(key);
+}
+
+// The port as the technician knows it: the COM number the main window opened, or the device
+// path of a port opened by its path.
+std::string PortName(const Link::Status& status) {
+    return status.device.empty() ? "COM" + std::to_string(status.portNumber) : status.device;
 }
 
 }  // namespace
@@ -235,7 +242,8 @@ void ConfigDlgBase::RunUpload(UploadSteps steps) {
     // keeps painting, since nothing here waits on the line.
     inputBlock_ = std::make_unique<UploadInputBlock>();
     ++pending_;
-    RunOnLink([this, steps = std::move(steps)](CSerialPort& port, const int& online) {
+    const JournalSource source{"fernwell", PortName(link->CurrentStatus())};
+    RunOnLink([this, steps = std::move(steps), source](CSerialPort& port, const int& online) {
         UploadReport report;
         const LinkResult upload = steps.upload(
             port, online,
@@ -255,15 +263,24 @@ void ConfigDlgBase::RunUpload(UploadSteps steps) {
             });
             verify = steps.verify(port, online, mismatches);
         }
-        AfterExchange([this, upload, verify, mismatches, report] {
-            FinishUpload(upload, verify, mismatches, report);
+        // Here rather than on the window's thread: the line is written even when the window
+        // has gone by the time the upload ends. A closed port sent nothing to any module.
+        std::optional<std::string> journalError;
+        if (upload != kLinkOffline) {
+            const UploadOutcome outcome{upload, report, static_cast<bool>(steps.verify), verify,
+                                        mismatches};
+            journalError = JournalUpload(source, steps.before, steps.sent, outcome);
+        }
+        AfterExchange([this, upload, verify, mismatches, report, journalError] {
+            FinishUpload(upload, verify, mismatches, report, journalError);
         });
     });
 }
 
 void ConfigDlgBase::FinishUpload(LinkResult upload, LinkResult verify,
                                  const std::vector<ReadBackMismatch>& mismatches,
-                                 const UploadReport& report) {
+                                 const UploadReport& report,
+                                 const std::optional<std::string>& journalError) {
     --pending_;
     if (inputBlock_) {
         inputBlock_->Flush();
@@ -273,6 +290,10 @@ void ConfigDlgBase::FinishUpload(LinkResult upload, LinkResult verify,
     progressBar_->hide();
     SetButtons({IDC_SEND, IDC_REFRESH, IDC_DEFAULTS, IDOK}, true);
     ReportUpload(upload, verify, mismatches, report);
+    if (journalError) {
+        ui::ShowMessageBox(this, QString::fromStdString(*journalError),
+                           QString::fromUtf8(res::kJournalCaption), ui::kMbOk);
+    }
 }
 
 void ConfigDlgBase::ReportUpload(LinkResult upload, LinkResult verify,

@@ -20,6 +20,7 @@
 #include "config/NumericKeyFilter.h"
 #include "config/UploadInputBlock.h"
 #include "protocol/Device.h"
+#include "records/SettingsFile.h"
 #include "rules/ConfigChecks.h"
 #include "rules/SensorRules.h"
 #include "texts/Resource.h"
@@ -113,13 +114,16 @@ protected:
 
     // Refresh: reads the module into `held` (a member of the dialog); a failure shows the comm
     // error and keeps what the controls show, a success shows the settings. Whatever the read
-    // took over before it failed stays held. `overRead`, when given, changes what a successful
-    // read took before it is shown (the open applies a settings file's values there).
+    // took over before it failed stays held, and is what the journal gives as the settings
+    // before the next upload. `overRead`, when given, changes what a successful read took
+    // before it is shown (the open applies a settings file's values there); the journal's
+    // "before" stays what the module holds.
     template <class Device, class Record>
     void RefreshRecord(Record& held,
                        std::function<void(std::type_identity_t<Record>&)> overRead = {}) {
         auto show = [this, &held, overRead](LinkResult result, const Record& read) {
             held = read;
+            lastRead_ = read;
             if (result != kLinkOk) {
                 ReportCommError();
                 return;
@@ -136,22 +140,29 @@ protected:
 
     // The two exchanges of a Send, run one after the other on the link's thread: the upload
     // (SendConfig with the observer and report it is given) and the read-back that checks it
-    // (VerifyConfig).
+    // (VerifyConfig); then the journal's line of the upload, with the record last read and
+    // the settings sent.
     struct UploadSteps {
         std::function<LinkResult(CSerialPort&, const int&, const UploadObserver&, UploadReport&)>
             upload;
         std::function<LinkResult(CSerialPort&, const int&, std::vector<ReadBackMismatch>&)> verify;
+        ModuleRecord before;
+        ModuleRecord sent;
     };
     // Starts the upload with "Send", "Refresh", "Defaults" and "OK" disabled, every user input
     // kept away from the application, and the progress shown ("Sending...", then
     // "Verifying..."). The window stays live: it repaints as each byte goes out. When both
     // steps are done the buttons come back, and an upload that stopped part of the way, a
     // read-back that failed or that shows the module holding something else are each reported
-    // in one message box; an offline port and a clean upload show nothing.
+    // in one message box; an offline port and a clean upload show nothing. Every upload that
+    // found the port open goes into the journal, written on the link's thread; a journal that
+    // could not be written is reported after the upload's own report.
     void RunUpload(UploadSteps steps);
     // RunUpload of `upload` as it stands: SendConfig, then VerifyConfig of the same record.
+    // The journal gets `held`: the settings as the module holds them once it has taken the
+    // upload (the 612's pulse unit goes out in another form than the module reports it).
     template <class Device, class Record>
-    void UploadRecord(const Record& upload) {
+    void UploadRecord(const Record& upload, const Record& held) {
         RunUpload({
             [upload](CSerialPort& port, const int& online, const UploadObserver& observer,
                      UploadReport& report) {
@@ -161,7 +172,13 @@ protected:
                      std::vector<ReadBackMismatch>& mismatches) {
                 return Device(port, online).VerifyConfig(upload, mismatches);
             },
+            lastRead_,
+            held,
         });
+    }
+    template <class Device, class Record>
+    void UploadRecord(const Record& upload) {
+        UploadRecord<Device>(upload, upload);
     }
 
     // `task` on the link's thread; `then` back on the window's thread.
@@ -173,7 +190,8 @@ protected:
 private:
     void SetButtons(std::initializer_list<int> ids, bool enabled);
     void FinishUpload(LinkResult upload, LinkResult verify,
-                      const std::vector<ReadBackMismatch>& mismatches, const UploadReport& report);
+                      const std::vector<ReadBackMismatch>& mismatches, const UploadReport& report,
+                      const std::optional<std::string>& journalError);
     void ReportUpload(LinkResult upload, LinkResult verify,
                       const std::vector<ReadBackMismatch>& mismatches, const UploadReport& report);
     void OnSensorType(SensorType type);
@@ -185,6 +203,7 @@ private:
     QProgressBar* progressBar_ = nullptr;
     std::unique_ptr<UploadInputBlock> inputBlock_;  // while an upload runs
     int pending_ = 0;
+    ModuleRecord lastRead_;  // the record as the last read of the module left it
 };
 
 // ---- Template members ---------------------------------------------------------------------

@@ -1,22 +1,7 @@
 #include "store/ConfigFolder.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
+#include "store/XdgFolder.h"
 
 std::string ConfigFolder() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (xdg != nullptr && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] == '\0') {
-            const passwd* pw = getpwuid(getuid());
-            home = pw != nullptr ? pw->pw_dir : "";
-        }
-        base = std::string(home) + "/.config";
-    }
-    return base + "/fernwell";
+    return XdgFolder("XDG_CONFIG_HOME", ".config");
 }

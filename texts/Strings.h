@@ -45,6 +45,8 @@ constexpr const char* kVerifyUnread =
 // The read-back differs from what was sent: this line, then one line per field.
 constexpr const char* kVerifyMismatch = "The module does not hold what was sent:";
 constexpr const char* kVerifyMismatchLine = "%s: sent %s, the module holds %s";
+// Caption of the box that says the journal of uploads could not be written.
+constexpr const char* kJournalCaption = "Journal";
 constexpr const char* kUseTeeSensor = "Please use a Tee-Type sensor for this size pipe.";
 constexpr const char* kPipeTooLarge =
     "K and offset values can not be calculated for this size pipe.";

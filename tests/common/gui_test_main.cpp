@@ -2,12 +2,14 @@
 // chose one, a message-box function that fails the test on any box nobody expected (tests
 // that expect boxes install a guitest::MessageBoxRecorder), the same for file dialogs, a screenshot
 // of every window shown when FERNWELL_SCREENSHOT_DIR is set, a configuration directory of its own
-// so the program under test never reads or writes the user's settings and port links, and empty
-// device roots so it never opens a real serial port of the machine (only the links tests make).
+// so the program under test never reads or writes the user's settings and port links, a state
+// directory of its own so its uploads never go into the user's journal, and empty device roots
+// so it never opens a real serial port of the machine (only the links tests make).
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -42,6 +44,13 @@ int main(int argc, char** argv) {
     QTemporaryDir config;
     if (config.isValid()) {
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    }
+    // Every Send of a test appends to the journal: a state folder of its own, off Windows and
+    // on it (store/StateFolder.h).
+    QTemporaryDir state;
+    if (state.isValid()) {
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        qputenv("LOCALAPPDATA", QDir::toNativeSeparators(state.path()).toLocal8Bit());
     }
     QTemporaryDir devices;
     if (devices.isValid() && qEnvironmentVariableIsEmpty("FERNWELL_DEV_ROOT")) {

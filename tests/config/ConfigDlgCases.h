@@ -25,6 +25,7 @@
 #include <optional>
 #include <vector>
 
+#include "records/Journal.h"
 #include "tests/common/GuiTest.h"
 #include "tests/config/ConfigDlgRig.h"
 #include "texts/Resource.h"
@@ -169,6 +170,8 @@ TYPED_TEST_P(ConfigDlg, SendThenRefreshRoundTripsWithTheExactCommands) {
     const auto& dlg = this->dlg;
     this->StartMain(Strings{});
     ASSERT_TRUE(this->Open().empty());
+    const auto read = dlg->settings();
+    const std::size_t journaled = ReadJournal(JournalPath()).lines.size();
     this->FillIn();
 
     struct Seen {
@@ -202,6 +205,16 @@ TYPED_TEST_P(ConfigDlg, SendThenRefreshRoundTripsWithTheExactCommands) {
     EXPECT_EQ(this->sim->WaitSettings(TypeParam::kRoundTrip.size()), TypeParam::kRoundTrip);
     const auto sent = dlg->settings();
     this->ExpectHeldAfterSend();
+    // The upload's line in the journal: the module as read at opening, and the settings it
+    // now holds.
+    const JournalRead journal = ReadJournal(JournalPath());
+    ASSERT_EQ(journal.lines.size(), journaled + 1);
+    const nlohmann::json& line = journal.lines.back();
+    EXPECT_EQ(line["outcome"], "verified");
+    EXPECT_EQ(line["port"], "COM1");
+    EXPECT_EQ(line["model"], TypeParam::kModelNumber);
+    EXPECT_EQ(line["before"], SettingsJson(read));
+    EXPECT_EQ(line["sent"], SettingsJson(sent));
 
     this->Click(IDC_DEFAULTS);
     guitest::MessageBoxRecorder none;

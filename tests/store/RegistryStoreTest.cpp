@@ -23,7 +23,9 @@
 #include <utility>
 #include <vector>
 
+#include "store/ConfigFolder.h"
 #include "store/RegistryStore.h"
+#include "store/StateFolder.h"
 
 namespace {
 // Runs once, at the next fsync of this process (see fsync below).
@@ -661,17 +663,31 @@ TEST_F(RegistryStoreTest, EachRootHasItsOwnFile) {
     EXPECT_EQ(users.SetKey(kPath, 0), 0);
 }
 
-// An unset or relative XDG_CONFIG_HOME (invalid by the XDG rules) means ~/.config.
+// An unset or relative XDG_CONFIG_HOME (invalid by the XDG rules) means ~/.config, where the
+// settings file goes; the same for XDG_STATE_HOME and ~/.local/state, the journal's folder.
 TEST(RegistryStoreLocation, FallsBackToHomeConfig) {
-    for (const std::optional<std::string>& xdg :
-         {std::optional<std::string>(), std::optional<std::string>("rel")}) {
-        TempDir home;
-        ScopedEnv homeEnv("HOME", home.path());
-        ScopedEnv xdgEnv("XDG_CONFIG_HOME", xdg);
-        CRegistryStore store;
-        ASSERT_EQ(store.SetKey(kPath, 1), 1);
-        EXPECT_TRUE(fs::exists(SettingsFile(home.path() + "/.config")));
+    struct Row {
+        const char* variable;
+        const char* underHome;
+        std::string (*folder)();
+    };
+    for (const Row& row : {Row{"XDG_CONFIG_HOME", "/.config", ConfigFolder},
+                           Row{"XDG_STATE_HOME", "/.local/state", StateFolder}}) {
+        for (const std::optional<std::string>& xdg :
+             {std::optional<std::string>(), std::optional<std::string>("rel")}) {
+            SCOPED_TRACE(row.variable + std::string("=") + xdg.value_or("(unset)"));
+            TempDir home;
+            ScopedEnv homeEnv("HOME", home.path());
+            ScopedEnv xdgEnv(row.variable, xdg);
+            EXPECT_EQ(row.folder(), home.path() + row.underHome + "/fernwell");
+        }
     }
+    TempDir home;
+    ScopedEnv homeEnv("HOME", home.path());
+    ScopedEnv xdgEnv("XDG_CONFIG_HOME", std::nullopt);
+    CRegistryStore store;
+    ASSERT_EQ(store.SetKey(kPath, 1), 1);
+    EXPECT_TRUE(fs::exists(SettingsFile(home.path() + "/.config")));
 }
 
 }  // namespace

@@ -1,0 +1,7 @@
+#include "store/StateFolder.h"
+
+#include "store/XdgFolder.h"
+
+std::string StateFolder() {
+    return XdgFolder("XDG_STATE_HOME", ".local/state");
+}
