@@ -8,7 +8,7 @@ PACKAGES = build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools lib
            qt6-qpa-plugins libgtest-dev libgmock-dev fonts-dejavu-core \
            g++-mingw-w64-x86-64 clang libclang-rt-14-dev libudev-dev pkg-config \
            scdoc dpkg-dev file lintian desktop-file-utils bash-completion \
-           libcli11-dev nlohmann-json3-dev
+           libcli11-dev nlohmann-json3-dev poppler-utils
 
 # What `make windows` needs: the cross compiler (posix threads), GoogleTest's sources, the
 # header-only libraries, the host's Qt (its moc, rcc and uic, and its version decides the

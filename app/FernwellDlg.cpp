@@ -67,6 +67,10 @@ CFernwellDlg::CFernwellDlg(QWidget* parent)
     // WM_TIMER: OnTimer; WM_CTLCOLOR: OnCtlColor.
     MapCommand(ID_ALARM_STATUS, [this] { OnAlarmStatus(); });
     MapCommand(ID_FLOW_TREND, [this] { OnFlowTrend(); });
+    MapCommand(ID_SAVE_SETTINGS, [this] { OnSaveSettings(); });
+    MapCommand(ID_LOAD_SETTINGS, [this] { OnLoadSettings(); });
+    MapCommand(ID_COMPARE_SETTINGS, [this] { OnCompareSettings(); });
+    MapCommand(ID_COMMISSIONING_REPORT, [this] { OnCommissioningReport(); });
 
     link_.SetStatusObserver([this](const Link::Status& status) {
         ui::OnWindowThread(this, [this, status] { OnLinkStatus(status); });
@@ -419,6 +423,10 @@ void CFernwellDlg::SetAlarmLamp(int id, std::uint32_t status) {
 // While one runs, `busy` keeps the poll timer's ticks off the line.
 
 void CFernwellDlg::OnParameters() {
+    // A read for a settings file or a report is still on the line.
+    if (busy) {
+        return;
+    }
     busy = 1;
     if (model == Model::k640) {
         CConfig640Dlg dlg;
@@ -435,6 +443,9 @@ void CFernwellDlg::OnParameters() {
 }
 
 void CFernwellDlg::OnAlarmStatus() {
+    if (busy) {
+        return;
+    }
     busy = 1;
     // The menu item is grayed for the 612; the command itself checks again.
     if (model == Model::k640) {

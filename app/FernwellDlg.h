@@ -18,6 +18,7 @@
 #include "link/Link.h"
 #include "link/Poll.h"
 #include "protocol/Decode.h"  // LinkResult
+#include "records/SettingsFile.h"
 #include "toolwindows/FlowTrendDlg.h"
 #include "toolwindows/TerminalDlg.h"
 #include "ui/Colours.h"
@@ -45,7 +46,8 @@ private:
 public:
     int online = 0;              // 1 while the port is open and configured (as the link last said)
     Model model = Model::kNone;  // 612 or 640; none until start-up selects one
-    int busy = 0;                // 1 while a configuration dialog or the alarm status window runs
+    int busy = 0;  // 1 while a configuration dialog, the alarm status window or a read of the
+                   // module for a settings file or report runs
 
     // Opens an address with the system's handler (browser, mail program); false when none
     // took it. Tests replace it.
@@ -110,6 +112,26 @@ private:
     void OnAlarmStatus();
     void OnFlowTrend();
     void AddTrendReading(const trend::FlowReading& reading);
+
+    // Settings files and the commissioning report (FernwellRecords.cpp).
+    void OnSaveSettings();
+    void OnLoadSettings();
+    void OnCompareSettings();
+    void OnCommissioningReport();
+    // What one read of the module for them took: the record of the model selected, and for the
+    // report a poll's reading after it (the live flow, the 640's alarm words).
+    struct ModuleRead {
+        LinkResult result = kLinkOk;
+        ModuleRecord record;
+        PollReading poll;
+    };
+    // Reads the module on the link with `busy` set, so the poll timer keeps off the line and
+    // no other command starts meanwhile; a failure shows the comm error, a success goes to
+    // `done` on the window's thread.
+    void ReadModuleForRecords(bool withPoll, std::function<void(const ModuleRead&)> done);
+    void ReportCommError();
+    // "COM3": the port as settings files, the journal and the report name it.
+    QString PortName() const;
 
     bool terminalCreated_ = false;
     bool trendCreated_ = false;

@@ -3,6 +3,7 @@
 #include <QComboBox>
 
 #include "link/Link.h"
+#include "records/SettingsFile.h"
 #include "rules/CalculateFormulas.h"
 #include "texts/Resource.h"
 
@@ -58,8 +59,22 @@ bool CConfig612Dlg::OnInitDialog() {
 
     ApplyDefaults612(data_);
     ShowSettings();
-    OnRefresh();
+    ReadAtOpen();
     return true;
+}
+
+void CConfig612Dlg::ReadAtOpen() {
+    if (!preset) {
+        OnRefresh();
+        return;
+    }
+    RefreshRecord<CDevice612>(data_, [this](ModuleData612& read) {
+        read = SettingsForUpload(*preset, read);
+        // The record gives the pulse unit as the upload sends it; the dialog holds the form a
+        // read gives (see PulseUnitSentCode), which ShowSettings decodes.
+        read.PulseUnitCode = PulseUnitHeldFromSent(read.PulseUnitCode);
+        ShowPresetCaption();
+    });
 }
 
 SensorSettings CConfig612Dlg::HeldSensor() const {

@@ -8,6 +8,8 @@
 //     busy = 1; CConfig612Dlg dlg; dlg.link = &link(); dlg.colours = &colours(); dlg.DoModal();
 //     busy = 0;
 
+#include <optional>
+
 #include "config/ConfigDlgBase.h"
 #include "protocol/ModuleData.h"
 
@@ -21,6 +23,12 @@ public:
     // a row, radio or calculator choice changed, or Send took from the controls.
     const ModuleData612& settings() const { return data_; }
 
+    // A settings file's settings ("Load Settings from File..."), set before the run: once the
+    // open's read has succeeded they are applied over what it read (SettingsForUpload: the
+    // module's text lines and live values stay) and shown, the caption naming presetSource.
+    // Nothing goes to the module until Send. A failed read leaves them unapplied.
+    std::optional<ModuleData612> preset;
+
 protected:
     bool OnInitDialog() override;
     void ShowSettings() override;
@@ -32,6 +40,7 @@ protected:
 private:
     void OnSend();
     void OnRefresh();
+    void ReadAtOpen();
     void OnDefaults();
     void ReadUnitSelection();
 

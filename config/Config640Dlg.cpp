@@ -1,6 +1,7 @@
 #include "config/Config640Dlg.h"
 
 #include "link/Link.h"
+#include "records/SettingsFile.h"
 #include "rules/CalculateFormulas.h"
 #include "texts/Resource.h"
 #include "ui/MessageBox.h"
@@ -67,8 +68,19 @@ bool CConfig640Dlg::OnInitDialog() {
     CDialog::OnInitDialog();
     FillRowLists();
     OnDefaults();
-    OnRefresh();
+    ReadAtOpen();
     return true;
+}
+
+void CConfig640Dlg::ReadAtOpen() {
+    if (!preset) {
+        OnRefresh();
+        return;
+    }
+    RefreshRecord<CDevice640>(data_, [this](ModuleData640& read) {
+        read = SettingsForUpload(*preset, read);
+        ShowPresetCaption();
+    });
 }
 
 SensorSettings CConfig640Dlg::HeldSensor() const {

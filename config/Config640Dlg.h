@@ -9,6 +9,8 @@
 //     busy = 1; CConfig640Dlg dlg; dlg.link = &link(); dlg.colours = &colours(); dlg.DoModal();
 //     busy = 0;
 
+#include <optional>
+
 #include "config/ConfigDlgBase.h"
 #include "protocol/ModuleData.h"
 
@@ -22,6 +24,12 @@ public:
     // a row, radio or calculator choice changed, an alarm switch set, or Send took from the
     // controls.
     const ModuleData640& settings() const { return data_; }
+
+    // A settings file's settings ("Load Settings from File..."), set before the run: once the
+    // open's read has succeeded they are applied over what it read (SettingsForUpload: the
+    // module's text lines and live values stay) and shown, the caption naming presetSource.
+    // Nothing goes to the module until Send. A failed read leaves them unapplied.
+    std::optional<ModuleData640> preset;
 
 protected:
     bool OnInitDialog() override;
@@ -41,6 +49,7 @@ private:
 
     void OnSend();
     void OnRefresh();
+    void ReadAtOpen();
     void OnDefaults();
     void ReadUnitSelection();
     void OnAlarmSwitch(const AlarmControls& alarm, int& mode);

@@ -338,3 +338,7 @@ void ConfigDlgBase::OnCtlColor() {
         }
     }
 }
+
+void ConfigDlgBase::ShowPresetCaption() {
+    setWindowTitle(QString::fromUtf8(res::kSettingsFromFile).arg(windowTitle(), presetSource));
+}

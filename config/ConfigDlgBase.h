@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "config/EditNumbers.h"
@@ -43,6 +44,9 @@ public:
     // "Comm Error") and sends nothing; without a palette it keeps the system's colours.
     Link* link = nullptr;
     const ui::Palette* colours = nullptr;
+    // The name of the settings file whose values the dialog was given to show (each dialog's
+    // `preset`); the caption names it once they are shown.
+    QString presetSource;
 
     struct Traits {
         Model family;
@@ -111,19 +115,28 @@ protected:
     // Refresh: reads the module into `held` (a member of the dialog); a failure shows the comm
     // error and keeps what the controls show, a success shows the settings. Whatever the read
     // took over before it failed stays held, and is what the journal gives as the settings
-    // before the next upload.
+    // before the next upload. `overRead`, when given, changes what a successful read took
+    // before it is shown (the open applies a settings file's values there); the journal's
+    // "before" stays what the module holds.
     template <class Device, class Record>
-    void RefreshRecord(Record& held) {
-        ReadModule<Record, Device>(held, [this, &held](LinkResult result, const Record& read) {
+    void RefreshRecord(Record& held,
+                       std::function<void(std::type_identity_t<Record>&)> overRead = {}) {
+        auto show = [this, &held, overRead](LinkResult result, const Record& read) {
             held = read;
             lastRead_ = read;
             if (result != kLinkOk) {
                 ReportCommError();
                 return;
             }
+            if (overRead) {
+                overRead(held);
+            }
             ShowSettings();
-        });
+        };
+        ReadModule<Record, Device>(held, show);
     }
+    // The caption says the values shown come from `presetSource`, not from the module.
+    void ShowPresetCaption();
 
     // The two exchanges of a Send, run one after the other on the link's thread: the upload
     // (SendConfig with the observer and report it is given) and the read-back that checks it

@@ -76,6 +76,11 @@ constexpr std::array kMainMenu = {
     MenuItemTemplate{"Configuration", "Parameters", ID_PARAMETERS, kEnabled},
     MenuItemTemplate{"Configuration", "Alarm Status", ID_ALARM_STATUS, kGrayed},
     MenuItemTemplate{"Configuration", "Flow Trend", ID_FLOW_TREND, kEnabled},
+    MenuItemTemplate{"Configuration", nullptr, 0, kEnabled},
+    MenuItemTemplate{"Configuration", "Save Settings to File...", ID_SAVE_SETTINGS, kEnabled},
+    MenuItemTemplate{"Configuration", "Load Settings from File...", ID_LOAD_SETTINGS, kEnabled},
+    MenuItemTemplate{"Configuration", "Compare Module with File...", ID_COMPARE_SETTINGS, kEnabled},
+    MenuItemTemplate{"Configuration", "Commissioning Report...", ID_COMMISSIONING_REPORT, kEnabled},
     MenuItemTemplate{"Help", "WWW Tech Support", ID_WWW_SUPPORT, kEnabled},
     MenuItemTemplate{"Help", "Email Tech Support", ID_EMAIL_SUPPORT, kEnabled},
 };
@@ -95,6 +100,9 @@ const DialogTemplate& Config612Template();
 const DialogTemplate& CalculateTemplate();
 // Template 133 (640 configuration) is in Templates640.cpp.
 const DialogTemplate& Config640Template();
+// Templates 141 (settings compared) and 142 (report site) are in TemplatesRecords.cpp.
+const DialogTemplate& CompareSettingsTemplate();
+const DialogTemplate& ReportSiteTemplate();
 
 const DialogTemplate* FindDialogTemplate(int id) {
     for (const auto& t : kDialogs) {
@@ -116,6 +124,12 @@ const DialogTemplate* FindDialogTemplate(int id) {
     }
     if (id == IDD_CONFIG_640) {
         return &Config640Template();
+    }
+    if (id == IDD_COMPARE_SETTINGS) {
+        return &CompareSettingsTemplate();
+    }
+    if (id == IDD_REPORT_SITE) {
+        return &ReportSiteTemplate();
     }
     return nullptr;
 }

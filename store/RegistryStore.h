@@ -1,6 +1,7 @@
 #pragma once
-// Small integer settings under one registry key. The program keeps a single one there: the
-// COM port number, value "CommPort" under HKEY_CURRENT_USER "Software\Fernwell\".
+// Small settings under one registry key: integers (the COM port number, value "CommPort" under
+// HKEY_CURRENT_USER "Software\Fernwell\") and short texts (what the commissioning report
+// remembers of the site).
 //
 // Every call opens the key, does its one thing and closes it again; nothing is held between
 // calls, so a store is made on the stack for one use. Results are plain ints (1 or 0, or the
@@ -83,6 +84,11 @@ public:
     // Stores `value` as `name` (REG_BINARY, 4 bytes). The key must exist: it is not created.
     // Returns 1 on success, else 0.
     int WriteInt(const std::string& name, int value);
+    // The text stored as `name` (REG_SZ, UTF-8 here), or `defaultValue` when the key or the
+    // value is missing or the value is not a string.
+    std::string ReadString(const std::string& name, const std::string& defaultValue);
+    // Stores `value` as `name` (REG_SZ). The key must exist. Returns 1 on success, else 0.
+    int WriteString(const std::string& name, const std::string& value);
 
     // Result of the last key open made by SetKey without creation (kErrorNone at first).
     std::int32_t LastError() const { return lastError_; }

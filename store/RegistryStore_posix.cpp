@@ -13,6 +13,8 @@
 //   hex:03,00,00,00        REG_BINARY (quoted in the file because of the commas)
 //   dword:00000003         REG_DWORD, 8 hex digits, most significant first
 //   hex(b):03,00,00,...    any other type by its number, here REG_QWORD, as raw bytes
+//   hex(1):53,00,00,00     REG_SZ: the text in UTF-16LE with its closing NUL, as the registry
+//                          holds it ("S")
 //
 // A hand-written hex list without quotes is a list of items ("hex:03", "00", ...) in the INI
 // notation; it is joined again, so it reads the same. Anything else (strings, plain numbers,
@@ -525,6 +527,96 @@ std::string FormatBinary(int value) {
     return text;
 }
 
+// UTF-8 to the UTF-16 code units of the registry's strings; a byte that starts no valid
+// sequence becomes U+FFFD.
+std::vector<std::uint16_t> Utf16Units(const std::string& text) {
+    std::vector<std::uint16_t> units;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const int length = byte < 0x80       ? 1
+                           : byte >> 5 == 6  ? 2
+                           : byte >> 4 == 14 ? 3
+                           : byte >> 3 == 30 ? 4
+                                             : 0;
+        std::uint32_t code = length == 1   ? byte
+                             : length == 2 ? byte & 0x1F
+                             : length == 3 ? byte & 0x0F
+                                           : byte & 0x07;
+        bool valid = length > 0 && i + length <= text.size();
+        for (int k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = next >> 6 == 2;
+            code = code << 6 | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and numbers past U+10FFFF are not characters.
+        static constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        valid =
+            valid && code >= kLeast[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (!valid) {
+            units.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        if (code >= 0x10000) {
+            units.push_back(static_cast<std::uint16_t>(0xD800 + ((code - 0x10000) >> 10)));
+            units.push_back(static_cast<std::uint16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(static_cast<std::uint16_t>(code));
+        }
+        i += static_cast<std::size_t>(length);
+    }
+    return units;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// A REG_SZ's bytes (UTF-16LE, up to the first NUL) as UTF-8; a lone surrogate becomes U+FFFD.
+std::string TextOfUtf16(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const std::uint32_t unit = bytes[i] | static_cast<std::uint32_t>(bytes[i + 1]) << 8;
+        if (unit == 0) {
+            break;
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
+            const std::uint32_t low = bytes[i + 2] | static_cast<std::uint32_t>(bytes[i + 3]) << 8;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(text, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(text, unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
+    }
+    return text;
+}
+
+std::string FormatString(const std::string& value) {
+    std::string out = "hex(1):";
+    char byte[8];
+    for (std::uint16_t unit : Utf16Units(value)) {
+        std::snprintf(byte, sizeof byte, "%02x,%02x,", unit & 0xFF, unit >> 8);
+        out += byte;
+    }
+    return out + "00,00";
+}
+
 }  // namespace
 
 int CRegistryStore::SetKey(const std::string& path, int create) {
@@ -602,6 +694,42 @@ int CRegistryStore::WriteInt(const std::string& name, int value) {
         const std::string valueKey =
             FindValue(document, key.group, name).value_or(Join(key.group, ValueKey(name)));
         document.SetValue(valueKey, FormatBinary(value));
+        return Change::kMade;
+    });
+    if (written && lazyWrite_ == 0) {
+        SyncDirectory(DirectoryOf(file));
+    }
+    return written ? 1 : 0;
+}
+
+std::string CRegistryStore::ReadString(const std::string& name, const std::string& defaultValue) {
+    const SettingsFile current = Load(SettingsFilePath(rootKey_));
+    const KeyLookup key = FindKey(current.document, keyPath_);
+    const std::optional<std::string> valueKey =
+        key.exists ? FindValue(current.document, key.group, name) : std::nullopt;
+    if (!valueKey) {
+        return defaultValue;
+    }
+    const std::string stored = current.document.Value(*valueKey).value_or("");
+    // REG_SZ, or REG_EXPAND_SZ as the same text: a string the registry would hand over too.
+    const std::string_view notation = TrimmedAscii(stored);
+    if (!StartsWithNoCase(notation, "hex(1):") && !StartsWithNoCase(notation, "hex(2):")) {
+        return defaultValue;
+    }
+    const std::optional<std::vector<std::uint8_t>> bytes = ParseStoredValue(stored);
+    return bytes ? TextOfUtf16(*bytes) : defaultValue;
+}
+
+int CRegistryStore::WriteString(const std::string& name, const std::string& value) {
+    const std::string file = SettingsFilePath(rootKey_);
+    const bool written = Update(file, [&](IniDocument& document) {
+        const KeyLookup key = FindKey(document, keyPath_);
+        if (!key.exists) {
+            return Change::kImpossible;
+        }
+        const std::string valueKey =
+            FindValue(document, key.group, name).value_or(Join(key.group, ValueKey(name)));
+        document.SetValue(valueKey, FormatString(value));
         return Change::kMade;
     });
     if (written && lazyWrite_ == 0) {

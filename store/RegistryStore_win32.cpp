@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cwchar>
 #include <string>
 
 #include "store/RegistryStore.h"
@@ -19,6 +20,18 @@ std::wstring Widen(const std::string& text) {
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
     return wide;
+}
+
+std::string Narrow(const std::wstring& wide) {
+    if (wide.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(wide.size());
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
+    return text;
 }
 
 }  // namespace
@@ -94,6 +107,47 @@ int CRegistryStore::WriteInt(const std::string& name, int value) {
                            static_cast<BYTE>(bits >> 16), static_cast<BYTE>(bits >> 24)};
     const LSTATUS result =
         RegSetValueExW(key, Widen(name).c_str(), 0, REG_BINARY, bytes, sizeof bytes);
+    if (lazyWrite_ == 0) {
+        RegFlushKey(key);
+    }
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? 1 : 0;
+}
+
+std::string CRegistryStore::ReadString(const std::string& name, const std::string& defaultValue) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(rootKey_, Widen(keyPath_).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return defaultValue;
+    }
+    // RegGetValueW checks the type and gives the text with its NUL, however it was stored.
+    std::string result = defaultValue;
+    DWORD size = 0;
+    const std::wstring valueName = Widen(name);
+    if (RegGetValueW(key, nullptr, valueName.c_str(),
+                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, nullptr,
+                     &size) == ERROR_SUCCESS) {
+        std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+        size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        if (RegGetValueW(key, nullptr, valueName.c_str(),
+                         RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, text.data(),
+                         &size) == ERROR_SUCCESS) {
+            text.resize(wcsnlen(text.c_str(), text.size()));
+            result = Narrow(text);
+        }
+    }
+    RegCloseKey(key);
+    return result;
+}
+
+int CRegistryStore::WriteString(const std::string& name, const std::string& value) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(rootKey_, Widen(keyPath_).c_str(), 0, KEY_WRITE, &key) != ERROR_SUCCESS) {
+        return 0;
+    }
+    const std::wstring text = Widen(value);
+    const LSTATUS result = RegSetValueExW(key, Widen(name).c_str(), 0, REG_SZ,
+                                          reinterpret_cast<const BYTE*>(text.c_str()),
+                                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     if (lazyWrite_ == 0) {
         RegFlushKey(key);
     }

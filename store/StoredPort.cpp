@@ -22,3 +22,16 @@ bool WriteStoredPort(int port) {
     store.SetKey(kSettingsKey, 1);
     return store.WriteInt(kCommPortValue, port);
 }
+
+std::string ReadStoredText(const std::string& name) {
+    CRegistryStore store;
+    store.SetRootKey(HKEY_CURRENT_USER);
+    return store.SetKey(kSettingsKey, 0) ? store.ReadString(name, "") : std::string();
+}
+
+bool WriteStoredText(const std::string& name, const std::string& text) {
+    CRegistryStore store;
+    store.SetRootKey(HKEY_CURRENT_USER);
+    store.SetKey(kSettingsKey, 1);
+    return store.WriteString(name, text);
+}

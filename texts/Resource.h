@@ -20,15 +20,17 @@ constexpr int IDCANCEL = 2;
 constexpr int IDC_STATIC = -1;
 
 // --- Dialog templates --------------------------------------------------------------------
-constexpr int IDD_ABOUTBOX = 100;         // About box
-constexpr int IDD_FERNWELL_DIALOG = 102;  // main window
-constexpr int IDD_COMM_SETTINGS = 130;    // comm settings dialog
-constexpr int IDD_CONFIG_612 = 131;       // basic transmitter configuration
-constexpr int IDD_TERMINAL = 132;         // terminal window
-constexpr int IDD_CONFIG_640 = 133;       // alarm transmitter configuration
-constexpr int IDD_CALCULATE = 138;        // K and offset calculator
-constexpr int IDD_ALARM_STATUS = 139;     // alarm status window
-constexpr int IDD_FLOW_TREND = 140;       // flow trend window
+constexpr int IDD_ABOUTBOX = 100;          // About box
+constexpr int IDD_FERNWELL_DIALOG = 102;   // main window
+constexpr int IDD_COMM_SETTINGS = 130;     // comm settings dialog
+constexpr int IDD_CONFIG_612 = 131;        // basic transmitter configuration
+constexpr int IDD_TERMINAL = 132;          // terminal window
+constexpr int IDD_CONFIG_640 = 133;        // alarm transmitter configuration
+constexpr int IDD_CALCULATE = 138;         // K and offset calculator
+constexpr int IDD_ALARM_STATUS = 139;      // alarm status window
+constexpr int IDD_FLOW_TREND = 140;        // flow trend window
+constexpr int IDD_COMPARE_SETTINGS = 141;  // the module's settings beside a settings file's
+constexpr int IDD_REPORT_SITE = 142;       // site, tag, technician and note of a report
 
 // --- Icon, menu, bitmaps -----------------------------------------------------------------
 constexpr int IDR_MAINFRAME = 128;  // the program's icon
@@ -53,8 +55,12 @@ constexpr int ID_EXIT = 32777;
 constexpr int ID_SHOW_TERMINAL = 32778;  // no menu item and no key: shows the terminal window
 constexpr int ID_WWW_SUPPORT = 32779;
 constexpr int ID_EMAIL_SUPPORT = 32780;
-constexpr int ID_FLOW_TREND = 32784;  // shows the flow trend window
-constexpr int ID_HELP = 0xE146;       // the framework's help command, routed to the application
+constexpr int ID_FLOW_TREND = 32784;            // shows the flow trend window
+constexpr int ID_SAVE_SETTINGS = 32785;         // the module's settings to a settings file
+constexpr int ID_LOAD_SETTINGS = 32786;         // a settings file into the configuration dialog
+constexpr int ID_COMPARE_SETTINGS = 32787;      // the module's settings beside a file's
+constexpr int ID_COMMISSIONING_REPORT = 32788;  // the commissioning report as PDF
+constexpr int ID_HELP = 0xE146;  // the framework's help command, routed to the application
 
 // System menu command of the About item (a system command: the low four bits are the
 // system's own and are masked off before comparing).
@@ -170,3 +176,13 @@ constexpr int IDC_TREND_SPAN = 1090;      // 1, 10 or 60 minutes
 constexpr int IDC_TREND_PLOT = 1091;      // the plot fills this control
 constexpr int IDC_TREND_SAVE_CSV = 1092;  // "Save CSV..."
 constexpr int IDC_TREND_LOG = 1093;       // "Log to file..." / "Stop Logging"
+
+// --- Settings compared (template 141) ----------------------------------------------------
+constexpr int IDC_COMPARE_SUMMARY = 1094;  // how many settings differ, or that none does
+constexpr int IDC_COMPARE_TABLE = 1095;    // the table covers this control
+
+// --- Commissioning report's site (template 142) ------------------------------------------
+constexpr int IDC_REPORT_SITE = 1096;
+constexpr int IDC_REPORT_TAG = 1097;
+constexpr int IDC_REPORT_TECHNICIAN = 1098;
+constexpr int IDC_REPORT_NOTE = 1099;

@@ -54,6 +54,32 @@ constexpr const char* kCalculatorCaption = "Error";
 constexpr const char* kPipeIdIncorrect = "This Pipe ID is incorrect please consult manual.";
 constexpr const char* kPipeErrorCaption = "Pipe Error";
 
+// Settings files and the commissioning report (the Configuration menu's last four items).
+constexpr const char* kSettingsFileFilter = "Fernwell settings (*.json);;All files (*)";
+constexpr const char* kPdfFileFilter = "PDF files (*.pdf);;All files (*)";
+constexpr const char* kSaveSettingsCaption = "Save Settings to File";
+constexpr const char* kLoadSettingsCaption = "Load Settings from File";
+constexpr const char* kCompareSettingsCaption = "Compare Module with File";
+constexpr const char* kSaveReportCaption = "Save Commissioning Report";
+// The file's name as the save dialog suggests it: model and date.
+constexpr const char* kSettingsFileName = "fernwell-%1-%2.json";
+constexpr const char* kReportFileName = "commissioning-%1-%2.pdf";
+// A refused settings file, a file that could not be written: the reason below this line.
+constexpr const char* kSettingsFileRefused = "The settings file cannot be used:\n%1";
+constexpr const char* kFileNotWritten = "The file could not be written:\n%1";
+// The configuration dialog's caption once a file's settings are shown over the module's.
+constexpr const char* kSettingsFromFile = "%1 - settings from %2";
+// The comparison: one line above the table, or alone when nothing differs.
+constexpr const char* kSettingsSame = "The module holds the same settings as the file.";
+constexpr const char* kSettingsDiffer =
+    "%1 of %2 settings differ between the module and the file (marked \u2260):";
+constexpr const char* kDifferMark = "\u2260";
+// The report's last upload when the journal of uploads cannot be read: the reason follows.
+constexpr const char* kJournalUnread = "unknown, the journal of uploads could not be read: ";
+// The report's settings could not be remembered for the next one.
+constexpr const char* kReportSiteNotSaved =
+    "The site, tag, technician and note could not be stored for the next report.";
+
 // Alarm status window: the latch boxes 1060 and 1061.
 constexpr const char* kLatchYes = "YES";
 constexpr const char* kLatchNo = "NO";

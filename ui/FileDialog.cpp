@@ -14,15 +14,21 @@ FileDialogHandler& Handler() {
 }  // namespace
 
 QString GetSaveFileName(QWidget* owner, const QString& caption, const QString& suggested,
-                        SaveKind kind) {
+                        SaveKind kind, const char* filter) {
     if (Handler()) {
         return Handler()(owner, caption, suggested, kind);
     }
     const QFileDialog::Options options =
         kind == SaveKind::kAppend ? QFileDialog::DontConfirmOverwrite : QFileDialog::Options();
-    return QFileDialog::getSaveFileName(owner, caption, suggested,
-                                        QStringLiteral("CSV files (*.csv);;All files (*)"), nullptr,
-                                        options);
+    return QFileDialog::getSaveFileName(owner, caption, suggested, QString::fromUtf8(filter),
+                                        nullptr, options);
+}
+
+QString GetOpenFileName(QWidget* owner, const QString& caption, const char* filter) {
+    if (Handler()) {
+        return Handler()(owner, caption, QString(), SaveKind::kOpen);
+    }
+    return QFileDialog::getOpenFileName(owner, caption, QString(), QString::fromUtf8(filter));
 }
 
 FileDialogHandler SetFileDialogHandler(FileDialogHandler handler) {

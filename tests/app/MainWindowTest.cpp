@@ -96,6 +96,10 @@ TEST_F(MainWindowTest, MenuStartsWith612CheckedAndAlarmStatusGrayed) {
         {ID_PARAMETERS, "Parameters", false, true},
         {ID_ALARM_STATUS, "Alarm Status", false, false},
         {ID_FLOW_TREND, "Flow Trend", false, true},
+        {ID_SAVE_SETTINGS, "Save Settings to File...", false, true},
+        {ID_LOAD_SETTINGS, "Load Settings from File...", false, true},
+        {ID_COMPARE_SETTINGS, "Compare Module with File...", false, true},
+        {ID_COMMISSIONING_REPORT, "Commissioning Report...", false, true},
         {ID_WWW_SUPPORT, "WWW Tech Support", false, true},
         {ID_EMAIL_SUPPORT, "Email Tech Support", false, true},
     };

@@ -180,6 +180,37 @@ TEST_F(RegistryStoreTest, WritesFourByteBinaryLittleEndian) {
     }
 }
 
+TEST_F(RegistryStoreTest, WritesStringsAsUtf16AndReadsThemBack) {
+    const struct {
+        const char* value;
+        const char* line;
+        const char* readBack;
+    } rows[] = {
+        {"", R"(Fernwell\S0="hex(1):00,00")", ""},
+        {"Ab", R"(Fernwell\S1="hex(1):41,00,62,00,00,00")", "Ab"},
+        {"\xc3\xa9\xe2\x82\xac", R"(Fernwell\S2="hex(1):e9,00,ac,20,00,00")",
+         "\xc3\xa9\xe2\x82\xac"},
+        {"\xf0\x9f\x98\x80", R"(Fernwell\S3="hex(1):3d,d8,00,de,00,00")", "\xf0\x9f\x98\x80"},
+        {"a\xff", R"(Fernwell\S4="hex(1):61,00,fd,ff,00,00")", "a\xef\xbf\xbd"},  // not UTF-8
+        {"x\ny", R"(Fernwell\S5="hex(1):78,00,0a,00,79,00,00,00")", "x\ny"},
+    };
+    CRegistryStore store;
+    ASSERT_EQ(store.SetKey(kPath, 1), 1);
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(store.WriteString("S" + std::to_string(i), rows[i].value), 1);
+    }
+    const std::string text = ReadFile(file_);
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].line);
+        EXPECT_TRUE(Contains(text, rows[i].line)) << text;
+        EXPECT_EQ(store.ReadString("S" + std::to_string(i), "-"), rows[i].readBack);
+    }
+    // A number is no string, and a missing value gives the default.
+    ASSERT_EQ(store.WriteInt("N", 3), 1);
+    EXPECT_EQ(store.ReadString("N", "-"), "-");
+    EXPECT_EQ(store.ReadString("Missing", "-"), "-");
+}
+
 TEST_F(RegistryStoreTest, ReadsStoredNotations) {
     const struct {
         const char* stored;
