@@ -14,6 +14,7 @@
 #include "rules/ConfigChecks.h"
 #include "rules/SensorRules.h"
 #include "serial/PortMap.h"  // SystemErrorText
+#include "store/Utf8Path.h"
 
 using nlohmann::json;
 
@@ -365,19 +366,21 @@ SettingsRead ParseSettings(const std::string& text, Model model) {
 
 SettingsRead ReadSettingsFile(const std::string& path, Model model) {
     std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    // The path is UTF-8, which Windows' narrow file calls would read in the code page.
+    const std::filesystem::path file = Utf8Path(path);
+    const std::filesystem::file_status status = std::filesystem::status(file, ec);
     if (!std::filesystem::exists(status)) {
         return Refuse(path + ": there is no such file.");
     }
     if (!std::filesystem::is_regular_file(status)) {
         return Refuse(path + ": not a regular file.");
     }
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
     if (ec || size > kSettingsFileLimit) {
         return Refuse(path + ": larger than 1 MiB, so not a settings file.");
     }
     errno = 0;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     if (!in || in.bad()) {
@@ -393,7 +396,7 @@ SettingsRead ReadSettingsFile(const std::string& path, Model model) {
 std::optional<std::string> WriteSettingsFile(const std::string& path, const ModuleRecord& record,
                                              const SettingsFileHeader& header) {
     std::string error;
-    if (!trend::WriteTextFile(path, SettingsText(record, header), &error)) {
+    if (!trend::WriteTextFile(Utf8Path(path), SettingsText(record, header), &error)) {
         return path + ": " + error;
     }
     return std::nullopt;
