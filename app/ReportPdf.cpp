@@ -36,6 +36,8 @@ std::optional<std::string> WriteHtmlAsPdf(const std::string& html, const QString
         QTextDocument document;
         QFont font = document.defaultFont();
         font.setPointSizeF(kFontPoints);
+        // No ligatures: "fl" and "ff" stay two letters, so the PDF can be searched and copied.
+        font.setStyleStrategy(QFont::PreferNoShaping);
         document.setDefaultFont(font);
         // Laid out for the writer, one page the size of its printable area: the text is
         // measured at 300 dpi and no second margin or page number is added when printing.

@@ -147,7 +147,8 @@ TEST(RecordsMenuTest, CommissioningReportPrintsTheSiteThePortAndTheSettings) {
         });
         ASSERT_NE(code, rows.end());
         for (const QString& part : {QString("Commissioning Report"), QString("North Pumphouse"),
-                                    QString("COM1"), QString::fromStdString(code->caption)}) {
+                                    QString("COM1"), QString::fromStdString(code->caption),
+                                    QString("Flow rate")}) {  // two letters, not a ligature
             EXPECT_TRUE(page.contains(part)) << part.toStdString() << " not in\n"
                                              << page.toStdString();
         }
