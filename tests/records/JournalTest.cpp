@@ -16,6 +16,7 @@
 #include "records/Journal.h"
 #include "records/LoginName.h"
 #include "records/RecordFields.h"
+#include "tests/common/ScratchDir.h"
 
 namespace {
 
@@ -104,18 +105,14 @@ TEST(Journal, LineSaysHowTheUploadEnded) {
 class JournalFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "fernwell-journal-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
+        ASSERT_TRUE(scratch_.Ok());
+        dir_ = scratch_.String();
     }
     static std::string Read(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
+    fwtest::ScratchDir scratch_{"fernwell-journal"};
     std::string dir_;
 };
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +12,7 @@
 #include "records/CommissioningReport.h"
 #include "records/SettingsFile.h"
 #include "rules/SensorRules.h"
+#include "tests/common/ScratchDir.h"
 #include "texts/Strings.h"
 
 namespace fs = std::filesystem;
@@ -104,9 +104,9 @@ TEST(SettingsFile, ComparisonMarksTheChangedSetting) {
 
 // Every refusal names what is wrong, and a refused file gives no settings at all.
 TEST(SettingsFile, RefusesWhatCannotBeSent) {
-    const fs::path dir =
-        fs::temp_directory_path() / ("fernwell-settings-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const fwtest::ScratchDir scratch("fernwell-settings");
+    ASSERT_TRUE(scratch.Ok());
+    const fs::path& dir = scratch.Path();
     struct Case {
         const char* name;
         Model model;
@@ -209,7 +209,6 @@ TEST(SettingsFile, RefusesWhatCannotBeSent) {
         EXPECT_NE(std::get<SettingsRefusal>(read).message.find(c.expected), std::string::npos)
             << std::get<SettingsRefusal>(read).message;
     }
-    fs::remove_all(dir);
 }
 
 // The report's page from a known module: what the customer reads, the technician's words
