@@ -16,6 +16,7 @@
 #include "records/Journal.h"
 #include "records/LoginName.h"
 #include "records/RecordFields.h"
+#include "serial/PortMap.h"  // SystemErrorText: the upload's own wording of errno, each platform's
 #include "tests/common/ScratchDir.h"
 
 namespace {
@@ -54,7 +55,7 @@ TEST(Journal, LineSaysHowTheUploadEnded) {
          {{"outcome", "stopped"},
           {"stoppedAfter", "k=2.500000"},
           {"error", "The upload stopped at o=0.059000\\r (a byte could not be sent: " +
-                        std::string(std::strerror(EIO)) +
+                        portmap::SystemErrorText(EIO) +
                         "). Sent whole: k=2.500000\\r. The module may now hold part of the new "
                         "settings."}}},
         {"cancelled before a whole command",
