@@ -116,15 +116,8 @@ void CFernwellDlg::ReadModuleForRecords(bool withPoll,
     const Model read = model;
     link_.Run([this, read, withPoll, done](CSerialPort& port, const int& online) {
         ModuleRead result;
-        if (read == Model::k640) {
-            ModuleData640 data;
-            result.result = CDevice640(port, online).ReadAll(data);
-            result.record = data;
-        } else {
-            ModuleData612 data;
-            result.result = CDevice612(port, online).ReadAll(data);
-            result.record = data;
-        }
+        // Whole and clean: a shifted dump would save, compare or report every setting wrong.
+        result.result = ReadWholeRecord(read, port, online, result.record);
         if (withPoll && result.result == kLinkOk) {
             result.poll = PollModule(read, port, online);
             result.result = result.poll.result;

@@ -13,7 +13,6 @@
 #include "rules/SensorRules.h"
 #include "serial/PortMap.h"
 #include "store/StoredPort.h"
-#include "texts/Strings.h"
 
 namespace {
 
@@ -46,6 +45,9 @@ CliFailure CommFailure(const std::string& portName, LinkResult result) {
         case kLinkWriteFailed:
             reason = "a byte could not be sent";
             break;
+        case kLinkGarbledDump:
+            reason = "a garbled parameter dump; nothing was sent";
+            break;
         case kLinkCancelled:
             return {kExitInterrupted, "Interrupted (" + portName + ")"};
         default:
@@ -55,40 +57,15 @@ CliFailure CommFailure(const std::string& portName, LinkResult result) {
                            ": " + reason + ")"};
 }
 
-namespace {
-
-template <class Record, class Device>
-std::optional<CliFailure> ReadWhole(ModuleLink& link, Record& data, int lastLine) {
-    std::string reply;
-    if (const LinkResult result = link.Exchange([&](CSerialPort& port, const int& online) {
-            Device device(port, online);
-            const LinkResult r = device.ReadAll(data);
-            reply = device.LastReply();
-            return r;
-        });
-        result != kLinkOk) {
-        return CommFailure(link.Name(), result);
-    }
-    if (!DumpShapeOk(reply, lastLine)) {
-        return CliFailure{kExitComm, std::string(res::kErrorCommunicating) + " (" + link.Name() +
-                                         ": a garbled parameter dump; nothing was sent)"};
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
 std::optional<CliFailure> ReadModuleRecord(ModuleLink& link, ModuleRecord& record) {
-    if (link.ModuleModel() == Model::k640) {
-        ModuleData640 data;
-        auto failure = ReadWhole<ModuleData640, CDevice640>(link, data, kDumpLines640);
-        record = data;
-        return failure;
+    const Model model = link.ModuleModel();
+    const LinkResult result = link.Exchange([&](CSerialPort& port, const int& online) {
+        return ReadWholeRecord(model, port, online, record);
+    });
+    if (result == kLinkOk) {
+        return std::nullopt;
     }
-    ModuleData612 data;
-    auto failure = ReadWhole<ModuleData612, CDevice612>(link, data, kDumpLines612);
-    record = data;
-    return failure;
+    return CommFailure(link.Name(), result);
 }
 
 ModuleLink::ModuleLink(const CliTarget& target, Model model, const StopRequest& stop)

@@ -15,8 +15,8 @@
 #include "cli/CliPlatform.h"
 #include "link/Link.h"
 #include "link/Poll.h"
+#include "protocol/Device.h"  // ModuleRecord
 #include "protocol/Model.h"
-#include "records/SettingsFile.h"
 
 // What a failed query means, after the program's own wording of a failed read.
 CliFailure CommFailure(const std::string& portName, LinkResult result);

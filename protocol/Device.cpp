@@ -203,3 +203,31 @@ std::string StoppedUploadText(LinkResult result, const UploadReport& report) {
     return "the upload stopped at " + stopped + " (" + why +
            "). Sent whole: " + (whole.empty() ? "none" : whole) + ".";
 }
+
+Model ModelOf(const ModuleRecord& record) {
+    return std::holds_alternative<ModuleData640>(record) ? Model::k640 : Model::k612;
+}
+
+namespace {
+
+template <class Record, class Device>
+LinkResult ReadWhole(CSerialPort& port, const int& online, ModuleRecord& record, int lastLine) {
+    Device device(port, online);
+    Record data;
+    LinkResult result = device.ReadAll(data);
+    if (result == kLinkOk && !DumpShapeOk(device.LastReply(), lastLine)) {
+        result = kLinkGarbledDump;
+    }
+    record = data;
+    return result;
+}
+
+}  // namespace
+
+LinkResult ReadWholeRecord(Model model, CSerialPort& port, const int& online,
+                           ModuleRecord& record) {
+    if (model == Model::k640) {
+        return ReadWhole<ModuleData640, CDevice640>(port, online, record, kDumpLines640);
+    }
+    return ReadWhole<ModuleData612, CDevice612>(port, online, record, kDumpLines612);
+}

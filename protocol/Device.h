@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "protocol/Decode.h"  // LinkResult and the reply decoders
+#include "protocol/Model.h"
 #include "protocol/ModuleData.h"
 #include "protocol/ReadBack.h"
 
@@ -108,3 +110,12 @@ public:
                           UploadReport* report = nullptr);
     LinkResult VerifyConfig(const ModuleData640& sent, std::vector<ReadBackMismatch>& mismatches);
 };
+
+// Either model's record, for what works on a whole record of the model in use.
+using ModuleRecord = std::variant<ModuleData612, ModuleData640>;
+Model ModelOf(const ModuleRecord& record);
+
+// The whole record of `model` (ReadAll), for saving, comparing or sending back as a whole. A
+// dump that decodes but has not the shape of a clean reply (DumpShapeOk: one stray line shifts
+// every setting after it) is refused with kLinkGarbledDump; `record` then holds what decoded.
+LinkResult ReadWholeRecord(Model model, CSerialPort& port, const int& online, ModuleRecord& record);

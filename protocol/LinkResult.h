@@ -14,4 +14,7 @@ enum : LinkResult {
     kLinkGarbledReply = 3,
     kLinkWriteFailed = 4,  // an upload byte did not go out (hang-up, unplugged, time-out)
     kLinkCancelled = 5,    // the caller abandoned the exchange (Ctrl-C, the window closing)
+    // A parameter dump that decodes but is not clean (a line too many or too short): fine to
+    // show, not to save or send back whole (ReadWholeRecord).
+    kLinkGarbledDump = 6,
 };

@@ -246,10 +246,6 @@ Record WithSettingsOf(const Record& file, const Record& module) {
 
 }  // namespace
 
-Model ModelOf(const ModuleRecord& record) {
-    return std::holds_alternative<ModuleData640>(record) ? Model::k640 : Model::k612;
-}
-
 json SettingsJson(const ModuleRecord& record) {
     return std::visit([](const auto& r) { return SettingsOf(r); }, record);
 }

@@ -30,6 +30,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "protocol/Device.h"  // ModuleRecord
 #include "protocol/Model.h"
 #include "protocol/ModuleData.h"
 
@@ -37,9 +38,6 @@ inline constexpr const char* kSettingsFormat = "fernwell-settings";
 inline constexpr int kSettingsVersion = 1;
 // A settings file is a few hundred bytes; anything past this is not one.
 inline constexpr std::uintmax_t kSettingsFileLimit = 1024 * 1024;
-
-using ModuleRecord = std::variant<ModuleData612, ModuleData640>;
-Model ModelOf(const ModuleRecord& record);
 
 // What a file says besides the settings.
 struct SettingsFileHeader {
