@@ -14,6 +14,8 @@
 #include <QUrl>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "link/Link.h"
 #include "link/Poll.h"
@@ -124,11 +126,14 @@ private:
         LinkResult result = kLinkOk;
         ModuleRecord record;
         PollReading poll;
+        std::optional<std::string> lastUpload;  // the journal's last upload to the port
     };
     // Reads the module on the link with `busy` set, so the poll timer keeps off the line and
     // no other command starts meanwhile; a failure shows the comm error, a success goes to
-    // `done` on the window's thread.
-    void ReadModuleForRecords(bool withPoll, std::function<void(const ModuleRead&)> done);
+    // `done` on the window's thread. For the report also a poll and the journal's last upload
+    // to `portName` (read there too: a journal of years is no small file).
+    void ReadModuleForRecords(bool forReport, std::function<void(const ModuleRead&)> done,
+                              const std::string& portName = {});
     void ReportCommError();
     // "COM3": the port as settings files, the journal and the report name it.
     QString PortName() const;

@@ -109,18 +109,22 @@ void CFernwellDlg::ReportCommError() {
                        QString::fromUtf8(res::kErrorCommunicatingCaption), ui::kMbOk);
 }
 
-void CFernwellDlg::ReadModuleForRecords(bool withPoll,
-                                        std::function<void(const ModuleRead&)> done) {
+void CFernwellDlg::ReadModuleForRecords(bool forReport, std::function<void(const ModuleRead&)> done,
+                                        const std::string& portName) {
     busy = 1;
     SetActivity(res::kStatusRetrieving);
     const Model read = model;
-    link_.Run([this, read, withPoll, done](CSerialPort& port, const int& online) {
+    link_.Run([this, read, forReport, portName, done](CSerialPort& serial, const int& online) {
         ModuleRead result;
         // Whole and clean: a shifted dump would save, compare or report every setting wrong.
-        result.result = ReadWholeRecord(read, port, online, result.record);
-        if (withPoll && result.result == kLinkOk) {
-            result.poll = PollModule(read, port, online);
+        result.result = ReadWholeRecord(read, serial, online, result.record);
+        if (forReport && result.result == kLinkOk) {
+            result.poll = PollModule(read, serial, online);
             result.result = result.poll.result;
+            const JournalRead journal = ReadJournal(JournalPath());
+            result.lastUpload =
+                journal.error ? std::optional<std::string>(res::kJournalUnread + *journal.error)
+                              : LastUploadText(journal.lines, portName);
         }
         ui::OnWindowThread(this, [this, result, done] {
             busy = 0;
@@ -221,17 +225,16 @@ void CFernwellDlg::OnCommissioningReport() {
         return;
     }
     const std::string port = PortName().toStdString();
-    ReadModuleForRecords(true, [this, site, path, port](const ModuleRead& read) {
-        ReportContext context{IsoLocalTime(NowMs()), ProgramAndVersion("fernwell"), port,
-                              std::nullopt};
-        const JournalRead journal = ReadJournal(JournalPath());
-        context.lastUpload = journal.error
-                                 ? std::optional<std::string>(res::kJournalUnread + *journal.error)
-                                 : LastUploadText(journal.lines, port);
-        const std::string html =
-            CommissioningReportHtml(site, ReadingOf(read.record, read.poll), context);
-        if (const auto error = WriteHtmlAsPdf(html, path)) {
-            ShowFileError(this, *error);
-        }
-    });
+    ReadModuleForRecords(
+        true,
+        [this, site, path, port](const ModuleRead& read) {
+            const ReportContext context{IsoLocalTime(NowMs()), ProgramAndVersion("fernwell"), port,
+                                        read.lastUpload};
+            const std::string html =
+                CommissioningReportHtml(site, ReadingOf(read.record, read.poll), context);
+            if (const auto error = WriteHtmlAsPdf(html, path)) {
+                ShowFileError(this, *error);
+            }
+        },
+        port);
 }

@@ -16,11 +16,8 @@
 
 namespace {
 
-// How the command line names a target, and the device it reaches (its real path, through
-// links such as comN and /dev/serial/by-id/...; the name itself where nothing is there).
-std::string TargetName(const CliTarget& t) {
-    return t.device ? *t.device : "COM" + std::to_string(*t.port);
-}
+// The device a target reaches (its real path, through links such as comN and
+// /dev/serial/by-id/...; the name itself where nothing is there).
 std::string TargetDevice(const CliTarget& t) {
     const std::string path = t.device ? *t.device : portmap::DevicePath(*t.port);
     std::error_code ec;
@@ -29,6 +26,10 @@ std::string TargetDevice(const CliTarget& t) {
 }
 
 }  // namespace
+
+std::string TargetName(const CliTarget& t) {
+    return t.device ? *t.device : "COM" + std::to_string(*t.port);
+}
 
 CliFailure CommFailure(const std::string& portName, LinkResult result) {
     std::string reason;

@@ -18,6 +18,10 @@
 #include "protocol/Device.h"  // ModuleRecord
 #include "protocol/Model.h"
 
+// How the command line names a target given by --port or --device: "COM3" or the path, as
+// the link names its port and the journal its lines.
+std::string TargetName(const CliTarget& target);
+
 // What a failed query means, after the program's own wording of a failed read.
 CliFailure CommFailure(const std::string& portName, LinkResult result);
 

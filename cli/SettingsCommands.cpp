@@ -210,8 +210,7 @@ int RunHistory(const CliOptions& options, const Streams& io) {
     // commands name it ("COM3" or the device path).
     std::optional<std::string> port;
     if (!options.targets.empty()) {
-        StopRequest stop;
-        port = ModuleLink(options.targets.front(), options.model, stop).Name();
+        port = TargetName(options.targets.front());
     }
     Json lines = Json::array();
     std::string text;
